@@ -1,0 +1,70 @@
+// The console window's behaviour, as plain C++: its event handlers and the welcome banner. The Qt and Win32
+// layers own the real controls, forward their events here and carry out what these handlers ask of them.
+#pragma once
+
+#include "Spillways.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+// What the handlers need from the window's controls. Implemented by each toolkit layer and by the tests' fakes.
+class SpillwayControls {
+public:
+    enum class MessageIcon { Stop, Exclamation };
+
+    virtual ~SpillwayControls() = default;
+
+    // txtOutputs
+    virtual void SetOutputsText(const std::u16string& text) = 0;    // replaces the whole text (the banner)
+    virtual void AppendOutputsText(const std::u16string& text) = 0; // costs in proportion to `text` alone
+    virtual void MoveOutputsCaretToEnd() = 0;                       // and brings the end into view
+    virtual void ShowOutputsNow() = 0; // the runner is about to wait: get what has arrived onto the screen
+
+    // txtCommand
+    virtual std::u16string CommandText() const = 0;
+    virtual void SetCommandText(const std::u16string& text) = 0;
+
+    // Modal, a single OK button, titled with the time of day in the user's regional format.
+    virtual void ShowMessage(const std::u16string& text, MessageIcon icon) = 0;
+
+    // Closes every window and ends the program at once.
+    virtual void EndProgram() = 0;
+};
+
+// What the load step asks of the system. Each platform supplies the defaults; tests replace them.
+struct SpillwaySystem {
+    std::function<std::u16string()> UserName;          // throws when the lookup fails
+    std::function<std::u16string()> ApplicationFolder; // the running executable's folder
+    std::function<std::unique_ptr<Spillways>(Spillways::ShowStopMessage)> CreateRunner;
+
+    static SpillwaySystem Default();
+};
+
+class frmSpillway {
+public:
+    static const std::u16string Caption;     // "Quarn's Command Prompt"
+    static const std::u16string Placeholder; // "(Enter Keyword Here)"
+
+    explicit frmSpillway(SpillwayControls& controls, SpillwaySystem system = SpillwaySystem::Default());
+    frmSpillway(const frmSpillway&) = delete;
+    frmSpillway& operator=(const frmSpillway&) = delete;
+
+    void Form_Load();
+    void cmdExecute_Click();
+    void objDOS_ReceiveOutputs(const std::u16string& CommandOutputs);
+    void txtOutputs_Change();
+    void txtCommand_GotFocus();
+    void txtCommand_LostFocus();
+    void cmdExit_Click();
+
+    Spillways* objDOS() const { return objDOS_.get(); }
+
+private:
+    SpillwayControls& controls_;
+    SpillwaySystem system_;
+    std::unique_ptr<Spillways> objDOS_;
+};
+
+// The welcome banner for the program's folder and the user's name.
+std::u16string BuildBanner(const std::u16string& applicationFolder, const std::u16string& userName);

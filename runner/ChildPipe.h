@@ -1,0 +1,89 @@
+// The seam between the runner and the system: one child process writing to one pipe, and the narrow text it
+// writes. Each platform implements it in its own file (ChildPipe_posix.cpp, ChildPipe_win32.cpp).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace spillways_detail {
+
+struct ReadResult {
+    bool ok = false;        // false once every write end is closed or the read failed: the loop ends
+    std::size_t count = 0; // bytes placed in the buffer (a successful read may bring none)
+};
+
+// Children whose output has ended but that may still be running. The call never waits for a child; each one
+// is collected without blocking whenever the runner next looks, so none lingers after it exits. On systems
+// whose process handles free everything when closed, this does nothing.
+class ChildReaper {
+public:
+    ChildReaper();
+    ~ChildReaper(); // one last look; never blocks
+    ChildReaper(const ChildReaper&) = delete;
+    ChildReaper& operator=(const ChildReaper&) = delete;
+
+    void CollectExited();
+
+private:
+    friend class ChildPipe;
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// One run: the pipe, the started child and its handles. Whatever is still open is closed by the destructor,
+// so every path out of a run, an exception included, leaves nothing open.
+class ChildPipe {
+public:
+    explicit ChildPipe(ChildReaper& reaper);
+    ~ChildPipe();
+    ChildPipe(const ChildPipe&) = delete;
+    ChildPipe& operator=(const ChildPipe&) = delete;
+
+    // Creates the pipe whose write end the child will get. Returns 0, or the system's error code.
+    std::int32_t Create();
+
+    // Starts the command line as a hidden child without a shell: standard output and standard error on the
+    // write end, no standard input. False when no process was started; the pipe stays open then.
+    bool Start(const std::u16string& commandLine);
+
+    // Closes both pipe ends, after a failed start.
+    void ClosePipe();
+
+    // Closes the runner's own write end, so the pipe ends when the child and whatever inherited it are done.
+    void CloseWriteEnd();
+
+    // Reads at most `size` bytes, waiting until the child writes or the pipe ends. `aboutToWait`, if set, is
+    // called first whenever nothing is ready. An interrupted read is retried, never taken for the end.
+    ReadResult Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait);
+
+    // Closes the process handle, the thread handle and the read end, in that order. Never waits for the child.
+    void Close();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+    ChildReaper& reaper_;
+};
+
+// Turns the child's narrow-encoded bytes into text. A character cut by the end of one read is carried and comes
+// out whole with the next, so a chunk never holds half a character.
+class NarrowDecoder {
+public:
+    // How many bytes the next read may ask for so that its text stays within `maxCharacters` characters.
+    std::size_t ReadSize(std::size_t maxCharacters) const;
+
+    // Appends to `out` the text of the carried bytes followed by `bytes`, keeping an unfinished character back.
+    void Decode(const char* bytes, std::size_t count, std::u16string& out);
+
+    // At the end of the output: true if bytes were still carried, with their replacement appended to `out`.
+    bool Finish(std::u16string& out);
+
+private:
+    char carried_[4] = {};
+    std::size_t carriedCount_ = 0;
+};
+
+} // namespace spillways_detail

@@ -1,0 +1,56 @@
+// The command runner: runs one command line at a time as a hidden child process, without a shell, with the
+// child's standard output and standard error on one pipe and no standard input. Every piece of output is handed
+// to the listener the moment it has been read, and the whole output of the last run is kept.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace spillways_detail {
+class ChildReaper;
+class OutputStore;
+} // namespace spillways_detail
+
+class Spillways {
+public:
+    // Shows one of the runner's own failure messages to the user: a modal message box with the
+    // stop icon, titled with the time of day. The window supplies it; tests record the texts.
+    using ShowStopMessage = std::function<void(const std::u16string& message)>;
+
+    explicit Spillways(ShowStopMessage showStopMessage);
+    ~Spillways();
+    Spillways(const Spillways&) = delete;
+    Spillways& operator=(const Spillways&) = delete;
+
+    void CommandLine(const std::u16string& DOSCommand); // property set
+    std::u16string CommandLine() const;                 // property get
+    std::u16string Outputs() const;
+
+    // Runs the stored command line (replaced first by a non-empty argument) and returns its whole output once
+    // the child and everything it left behind have closed the pipe. Returns empty text after showing one of the
+    // runner's own failure messages. Any other failure, including one thrown by a listener, reaches the caller.
+    std::u16string ExecuteCommand(const std::u16string& CommandLine = {});
+
+    // The one listener: called with each chunk of at most 256 characters as it is read, and with one last,
+    // empty chunk when the output has ended. The chunks of one run, in order, make up its whole output.
+    std::function<void(const std::u16string& CommandOutputs)> ReceiveOutputs;
+
+    // Optional: called when no output is ready and the next read would wait, so a listener that batches its
+    // display can show what it has before the pause. Never called while output keeps coming.
+    std::function<void()> AboutToWait;
+
+    // The runner's three messages, in one place.
+    static const std::u16string CommandLineEmptyMessage;
+    static const std::u16string InvalidCommandMessage;
+    static std::u16string CreatePipeFailedMessage(std::int32_t errorCode);
+
+private:
+    void RaiseReceiveOutputs(const std::u16string& chunk);
+
+    ShowStopMessage showStopMessage_;
+    std::u16string commandLine_;
+    std::unique_ptr<spillways_detail::OutputStore> outputs_;
+    std::unique_ptr<spillways_detail::ChildReaper> reaper_;
+};
