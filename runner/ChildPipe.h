@@ -11,7 +11,7 @@
 namespace spillways_detail {
 
 struct ReadResult {
-    bool ok = false;        // false once every write end is closed or the read failed: the loop ends
+    bool ok = false;       // false once every write end is closed or the read failed: the loop ends
     std::size_t count = 0; // bytes placed in the buffer (a successful read may bring none)
 };
 
@@ -59,7 +59,8 @@ public:
     // called first whenever nothing is ready. An interrupted read is retried, never taken for the end.
     ReadResult Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait);
 
-    // Closes the process handle, the thread handle and the read end, in that order. Never waits for the child.
+    // Closes the process handle, the thread handle and the read end, in that order. Never waits for the
+    // child.
     void Close();
 
 private:
@@ -68,14 +69,15 @@ private:
     ChildReaper& reaper_;
 };
 
-// Turns the child's narrow-encoded bytes into text. A character cut by the end of one read is carried and comes
-// out whole with the next, so a chunk never holds half a character.
+// Turns the child's narrow-encoded bytes into text. A character cut by the end of one read is carried and
+// comes out whole with the next, so a chunk never holds half a character.
 class NarrowDecoder {
 public:
     // How many bytes the next read may ask for so that its text stays within `maxCharacters` characters.
     std::size_t ReadSize(std::size_t maxCharacters) const;
 
-    // Appends to `out` the text of the carried bytes followed by `bytes`, keeping an unfinished character back.
+    // Appends to `out` the text of the carried bytes followed by `bytes`, keeping an unfinished character
+    // back.
     void Decode(const char* bytes, std::size_t count, std::u16string& out);
 
     // At the end of the output: true if bytes were still carried, with their replacement appended to `out`.

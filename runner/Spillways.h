@@ -1,6 +1,6 @@
 // The command runner: runs one command line at a time as a hidden child process, without a shell, with the
-// child's standard output and standard error on one pipe and no standard input. Every piece of output is handed
-// to the listener the moment it has been read, and the whole output of the last run is kept.
+// child's standard output and standard error on one pipe and no standard input. Every piece of output is
+// handed to the listener the moment it has been read, and the whole output of the last run is kept.
 #pragma once
 
 #include <cstdint>
@@ -29,8 +29,9 @@ public:
     std::u16string Outputs() const;
 
     // Runs the stored command line (replaced first by a non-empty argument) and returns its whole output once
-    // the child and everything it left behind have closed the pipe. Returns empty text after showing one of the
-    // runner's own failure messages. Any other failure, including one thrown by a listener, reaches the caller.
+    // the child and everything it left behind have closed the pipe. Returns empty text after showing one of
+    // the runner's own failure messages. Any other failure, including one thrown by a listener, reaches the
+    // caller.
     std::u16string ExecuteCommand(const std::u16string& CommandLine = {});
 
     // The one listener: called with each chunk of at most 256 characters as it is read, and with one last,

@@ -1,0 +1,287 @@
+// The runner's POSIX half: pipe2, posix_spawnp, non-blocking read with poll, and collecting children.
+#include "ChildPipe.h"
+#include "CommandLineSplit.h"
+#include "Utf8.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <mutex>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+extern char** environ;
+
+namespace spillways_detail {
+namespace {
+
+// Owns one file descriptor.
+class Fd {
+public:
+    Fd() = default;
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() { reset(); }
+    Fd(Fd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    Fd& operator=(Fd&& other) noexcept {
+        if (this != &other)
+            reset(std::exchange(other.fd_, -1));
+        return *this;
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+
+    int get() const { return fd_; }
+    explicit operator bool() const { return fd_ >= 0; }
+    void reset(int fd = -1) {
+        if (fd_ >= 0)
+            ::close(
+                fd_); // nothing useful can be done about a failed close: the descriptor is gone either way
+        fd_ = fd;
+    }
+
+private:
+    int fd_ = -1;
+};
+
+// Owns the attributes and file actions of one posix_spawn call.
+struct SpawnSetup {
+    posix_spawn_file_actions_t actions{};
+    posix_spawnattr_t attributes{};
+    bool haveActions = false;
+    bool haveAttributes = false;
+
+    SpawnSetup() = default;
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+    ~SpawnSetup() {
+        if (haveActions)
+            posix_spawn_file_actions_destroy(&actions);
+        if (haveAttributes)
+            posix_spawnattr_destroy(&attributes);
+    }
+
+    // Output and errors to `writeEnd`, input from /dev/null, nothing else open; default signal handling with
+    // nothing blocked, whatever this process ignores or blocks; a session of its own, so the child is as
+    // detached from any terminal as a hidden console is.
+    bool Prepare(int writeEnd) {
+        if (posix_spawn_file_actions_init(&actions) != 0)
+            return false;
+        haveActions = true;
+        if (posix_spawnattr_init(&attributes) != 0)
+            return false;
+        haveAttributes = true;
+
+        sigset_t all;
+        sigset_t none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        return posix_spawn_file_actions_adddup2(&actions, writeEnd, STDOUT_FILENO) == 0 &&
+               posix_spawn_file_actions_adddup2(&actions, writeEnd, STDERR_FILENO) == 0 &&
+               posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0) == 0 &&
+               posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1) == 0 &&
+               posix_spawnattr_setsigdefault(&attributes, &all) == 0 &&
+               posix_spawnattr_setsigmask(&attributes, &none) == 0 &&
+               posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK |
+                                                         POSIX_SPAWN_SETSID) == 0;
+    }
+};
+
+// The child's standard descriptors are set up by number, so a pipe end must not sit on 0, 1 or 2 (as it would
+// when this process was started with any of them closed).
+int MoveAboveStandardDescriptors(Fd& fd) {
+    if (fd.get() > STDERR_FILENO)
+        return 0;
+    const int moved = ::fcntl(fd.get(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (moved < 0)
+        return errno;
+    fd.reset(moved);
+    return 0;
+}
+
+// Collects `pid` if it has exited. True when nothing is left to collect.
+bool TryCollect(pid_t pid) {
+    for (;;) {
+        int status = 0;
+        const pid_t result = ::waitpid(pid, &status, WNOHANG);
+        if (result == pid)
+            return true;
+        if (result == 0)
+            return false;
+        if (errno == EINTR)
+            continue;
+        return true; // ECHILD: someone else collected it (or SIGCHLD is ignored)
+    }
+}
+
+} // namespace
+
+// Children are collected by whichever runner looks next, not only by the one that started them, so a runner
+// destroyed while its last child was still finishing leaves no zombie behind either.
+struct ChildReaper::State {
+    struct Shared {
+        std::mutex lock;
+        std::vector<pid_t> running;
+    };
+    static Shared& Children() {
+        static Shared shared;
+        return shared;
+    }
+
+    // Makes room first, so that adopting a child can never fail.
+    static void Reserve() {
+        Shared& children = Children();
+        const std::lock_guard guard(children.lock);
+        children.running.reserve(children.running.size() + 1);
+    }
+    static void Adopt(pid_t pid) {
+        Shared& children = Children();
+        const std::lock_guard guard(children.lock);
+        children.running.push_back(pid);
+    }
+};
+
+ChildReaper::ChildReaper() = default;
+
+ChildReaper::~ChildReaper() {
+    CollectExited();
+}
+
+void ChildReaper::CollectExited() {
+    State::Shared& children = State::Children();
+    const std::lock_guard guard(children.lock);
+    auto& running = children.running;
+    running.erase(std::remove_if(running.begin(), running.end(), TryCollect), running.end());
+}
+
+struct ChildPipe::State {
+    Fd readEnd;
+    Fd writeEnd;
+    pid_t pid = -1;
+};
+
+ChildPipe::ChildPipe(ChildReaper& reaper) : state_(std::make_unique<State>()), reaper_(reaper) {}
+
+ChildPipe::~ChildPipe() {
+    Close();
+}
+
+std::int32_t ChildPipe::Create() {
+    int fds[2] = {-1, -1};
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return errno;
+    state_->readEnd.reset(fds[0]);
+    state_->writeEnd.reset(fds[1]);
+    if (const int error = MoveAboveStandardDescriptors(state_->readEnd); error != 0)
+        return error;
+    if (const int error = MoveAboveStandardDescriptors(state_->writeEnd); error != 0)
+        return error;
+    // The read end never blocks, so that the runner can tell "nothing yet" from "more at once" and only
+    // announces a wait when there really is one.
+    const int flags = ::fcntl(state_->readEnd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(state_->readEnd.get(), F_SETFL, flags | O_NONBLOCK) < 0)
+        return errno;
+    return 0;
+}
+
+bool ChildPipe::Start(const std::u16string& commandLine) {
+    std::string line;
+    if (!AppendUtf8(commandLine, line))
+        return false; // half a surrogate pair names no file
+    std::optional<std::vector<std::string>> words = SplitCommandLine(line);
+    if (!words)
+        return false;
+    std::vector<char*> argv;
+    argv.reserve(words->size() + 1);
+    for (std::string& word : *words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
+
+    ChildReaper::State::Reserve();
+
+    SpawnSetup setup;
+    if (!setup.Prepare(state_->writeEnd.get()))
+        return false;
+    // posix_spawnp reports a failed exec (no such file, not executable, no #! line, too long) here, before it
+    // returns, and never falls back to a shell.
+    pid_t pid = -1;
+    if (::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+        return false;
+    state_->pid = pid;
+    return true;
+}
+
+void ChildPipe::ClosePipe() {
+    state_->writeEnd.reset();
+    state_->readEnd.reset();
+}
+
+void ChildPipe::CloseWriteEnd() {
+    state_->writeEnd.reset();
+}
+
+ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait) {
+    const int fd = state_->readEnd.get();
+    for (;;) {
+        const ssize_t count = ::read(fd, buffer, size);
+        if (count > 0)
+            return {true, static_cast<std::size_t>(count)};
+        if (count == 0)
+            return {false, 0}; // every write end is closed
+        if (errno == EINTR)
+            continue;
+        if (errno != EAGAIN && errno != EWOULDBLOCK)
+            return {false, 0};
+        if (aboutToWait)
+            aboutToWait();
+        pollfd ready{fd, POLLIN, 0};
+        while (::poll(&ready, 1, -1) < 0) {
+            if (errno != EINTR)
+                return {false, 0};
+        }
+    }
+}
+
+void ChildPipe::Close() {
+    // A POSIX child has no process or thread handle to close; what stands for them is collecting it, which
+    // the reaper does without waiting once it has exited.
+    if (state_->pid > 0)
+        ChildReaper::State::Adopt(std::exchange(state_->pid, -1));
+    state_->readEnd.reset();
+    state_->writeEnd.reset();
+    reaper_.CollectExited();
+}
+
+std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
+    // A UTF-8 sequence never yields more 16-bit characters than it has bytes, so carried bytes plus the read
+    // stay within the limit.
+    return maxCharacters - carriedCount_;
+}
+
+void NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
+    std::string_view input(bytes, count);
+    std::string joined;
+    if (carriedCount_ > 0) {
+        joined.assign(carried_, carriedCount_);
+        joined.append(bytes, count);
+        input = joined;
+    }
+    const std::size_t unfinished = DecodeUtf8(input, out, false);
+    std::copy(input.end() - static_cast<std::ptrdiff_t>(unfinished), input.end(), carried_);
+    carriedCount_ = unfinished;
+}
+
+bool NarrowDecoder::Finish(std::u16string& out) {
+    if (carriedCount_ == 0)
+        return false;
+    DecodeUtf8(std::string_view(carried_, carriedCount_), out, true);
+    carriedCount_ = 0;
+    return true;
+}
+
+} // namespace spillways_detail

@@ -1,0 +1,75 @@
+#include "CommandLineSplit.h"
+
+namespace spillways_detail {
+namespace {
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\n';
+}
+bool EscapableInDoubleQuotes(char c) {
+    return c == '$' || c == '`' || c == '"' || c == '\\' || c == '\n';
+}
+} // namespace
+
+std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) {
+    if (line.find('\0') != std::string_view::npos)
+        return std::nullopt;
+
+    std::vector<std::string> words;
+    std::string word;
+    bool inWord = false; // a word has begun, possibly an empty one from ''
+    std::size_t i = 0;
+    const std::size_t n = line.size();
+    while (i < n) {
+        const char c = line[i];
+        if (IsBlank(c)) {
+            if (inWord) {
+                words.push_back(std::move(word));
+                word.clear();
+                inWord = false;
+            }
+            ++i;
+            continue;
+        }
+        inWord = true;
+        if (c == '\'') {
+            const std::size_t close = line.find('\'', i + 1);
+            if (close == std::string_view::npos)
+                return std::nullopt;
+            word.append(line.substr(i + 1, close - i - 1));
+            i = close + 1;
+        } else if (c == '"') {
+            ++i;
+            for (;;) {
+                if (i >= n)
+                    return std::nullopt;
+                const char d = line[i];
+                if (d == '"') {
+                    ++i;
+                    break;
+                }
+                if (d == '\\' && i + 1 < n && EscapableInDoubleQuotes(line[i + 1])) {
+                    word.push_back(line[i + 1]);
+                    i += 2;
+                } else {
+                    word.push_back(d);
+                    ++i;
+                }
+            }
+        } else if (c == '\\') {
+            if (i + 1 >= n)
+                return std::nullopt;
+            word.push_back(line[i + 1]);
+            i += 2;
+        } else {
+            word.push_back(c);
+            ++i;
+        }
+    }
+    if (inWord)
+        words.push_back(std::move(word));
+    if (words.empty())
+        return std::nullopt;
+    return words;
+}
+
+} // namespace spillways_detail

@@ -1,0 +1,41 @@
+#include "OutputStore.h"
+
+#include "Utf8.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace spillways_detail {
+namespace {
+constexpr std::size_t BlockSize = std::size_t{1} << 20;
+}
+
+void OutputStore::Clear() {
+    blocks_.clear();
+    length_ = 0;
+}
+
+void OutputStore::Append(std::u16string_view text) {
+    if (text.empty())
+        return;
+    // A whole piece goes into one block, so no character is ever cut between two blocks.
+    const std::size_t worst = text.size() * 3;
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < worst) {
+        const std::size_t capacity = std::max(BlockSize, worst);
+        blocks_.push_back(Block{std::unique_ptr<char[]>(new char[capacity]), 0, capacity});
+    }
+    Block& block = blocks_.back();
+    char* end = EncodeUtf8(text, block.bytes.get() + block.used);
+    block.used = static_cast<std::size_t>(end - block.bytes.get());
+    length_ += text.size();
+}
+
+std::u16string OutputStore::Text() const {
+    std::u16string text;
+    text.reserve(length_);
+    for (const Block& block : blocks_)
+        DecodeUtf8(std::string_view(block.bytes.get(), block.used), text, true);
+    return text;
+}
+
+} // namespace spillways_detail

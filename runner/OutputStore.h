@@ -1,0 +1,30 @@
+// The text of the last run, kept compactly: command output is mostly ASCII, so it is stored as UTF-8 (one
+// byte a character instead of two) in fixed blocks that are never copied as the output grows, and widened to
+// 16-bit text only when someone asks for it.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace spillways_detail {
+
+class OutputStore {
+public:
+    void Clear();
+    void Append(std::u16string_view text);
+    std::u16string Text() const;
+    std::size_t size() const { return length_; } // in 16-bit characters
+
+private:
+    struct Block {
+        std::unique_ptr<char[]> bytes; // left uninitialised: the pages are only touched as they fill
+        std::size_t used = 0;
+        std::size_t capacity = 0;
+    };
+    std::vector<Block> blocks_;
+    std::size_t length_ = 0;
+};
+
+} // namespace spillways_detail

@@ -1,0 +1,98 @@
+#include "Spillways.h"
+
+#include "ChildPipe.h"
+#include "OutputStore.h"
+
+#include <string>
+
+using spillways_detail::ChildPipe;
+using spillways_detail::NarrowDecoder;
+using spillways_detail::ReadResult;
+
+namespace {
+// The most characters one chunk may hold; a read never asks for more bytes than that.
+constexpr std::size_t ChunkSize = 256;
+} // namespace
+
+const std::u16string Spillways::CommandLineEmptyMessage = u"Command Line empty";
+const std::u16string Spillways::InvalidCommandMessage = u"Invalid Command pattern!";
+
+std::u16string Spillways::CreatePipeFailedMessage(std::int32_t errorCode) {
+    const std::string code = std::to_string(errorCode);
+    return u"CreatePipe failed. Error: " + std::u16string(code.begin(), code.end());
+}
+
+Spillways::Spillways(ShowStopMessage showStopMessage)
+    : showStopMessage_(std::move(showStopMessage)),
+      outputs_(std::make_unique<spillways_detail::OutputStore>()),
+      reaper_(std::make_unique<spillways_detail::ChildReaper>()) {}
+
+Spillways::~Spillways() = default;
+
+void Spillways::CommandLine(const std::u16string& DOSCommand) {
+    commandLine_ = DOSCommand;
+}
+
+std::u16string Spillways::CommandLine() const {
+    return commandLine_;
+}
+
+std::u16string Spillways::Outputs() const {
+    return outputs_->Text();
+}
+
+std::u16string Spillways::ExecuteCommand(const std::u16string& CommandLine) {
+    if (!CommandLine.empty())
+        commandLine_ = CommandLine;
+
+    auto fail = [this](const std::u16string& message) {
+        if (showStopMessage_)
+            showStopMessage_(message);
+        return std::u16string();
+    };
+    if (commandLine_.empty())
+        return fail(CommandLineEmptyMessage);
+
+    // Children of earlier runs that have exited since are collected now.
+    reaper_->CollectExited();
+
+    ChildPipe child(*reaper_);
+    if (const std::int32_t error = child.Create(); error != 0)
+        return fail(CreatePipeFailedMessage(error));
+    if (!child.Start(commandLine_)) {
+        child.ClosePipe();
+        return fail(InvalidCommandMessage);
+    }
+    // Until this end is closed the pipe could never report its end.
+    child.CloseWriteEnd();
+    outputs_->Clear();
+
+    NarrowDecoder decoder;
+    char buffer[ChunkSize];
+    std::u16string chunk;
+    chunk.reserve(ChunkSize);
+    for (;;) {
+        const ReadResult read = child.Read(buffer, decoder.ReadSize(ChunkSize), AboutToWait);
+        chunk.clear();
+        if (!read.ok) {
+            // Bytes of a character the output never finished still reach the listener, as a replacement.
+            if (decoder.Finish(chunk)) {
+                outputs_->Append(chunk);
+                RaiseReceiveOutputs(chunk);
+                chunk.clear();
+            }
+            RaiseReceiveOutputs(chunk);
+            break;
+        }
+        decoder.Decode(buffer, read.count, chunk);
+        outputs_->Append(chunk);
+        RaiseReceiveOutputs(chunk);
+    }
+    child.Close();
+    return outputs_->Text();
+}
+
+void Spillways::RaiseReceiveOutputs(const std::u16string& chunk) {
+    if (ReceiveOutputs)
+        ReceiveOutputs(chunk);
+}

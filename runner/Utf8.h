@@ -1,0 +1,25 @@
+// UTF-8 to and from the runner's 16-bit text.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace spillways_detail {
+
+// Decodes `bytes` into `out`. Each byte that cannot begin or continue a character, and each cut-short
+// sequence, becomes one U+FFFD (one per maximal ill-formed subpart, so the result does not depend on where
+// the input was split); NUL bytes are kept. Unless `atEnd`, an unfinished but so far valid sequence at the
+// end is not decoded: the return value is how many bytes it holds (at most 3), for the caller to carry to the
+// next call.
+std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd);
+
+// Appends the UTF-8 form of `text` to `out`; an unpaired surrogate becomes U+FFFD. Returns false if there was
+// one.
+bool AppendUtf8(std::u16string_view text, std::string& out);
+
+// Like AppendUtf8, into a buffer that has room for text.size() * 3 bytes; returns the end of what was
+// written.
+char* EncodeUtf8(std::u16string_view text, char* out);
+
+} // namespace spillways_detail
