@@ -4,11 +4,13 @@
 
 #include "Spillways.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 
-// What the handlers need from the window's controls. Implemented by each toolkit layer and by the tests' fakes.
+// What the handlers need from the window's controls. Implemented by each toolkit layer and by the tests'
+// fakes.
 class SpillwayControls {
 public:
     enum class MessageIcon { Stop, Exclamation };
@@ -39,6 +41,19 @@ struct SpillwaySystem {
     std::function<std::unique_ptr<Spillways>(Spillways::ShowStopMessage)> CreateRunner;
 
     static SpillwaySystem Default();
+};
+
+// An error that reached the Enter handler, as its warning reports it.
+struct SpillwayError {
+    std::u16string Description;
+    std::u16string Source;
+    std::int32_t Number = 0;
+
+    // Describes the exception being handled; call only inside a catch block.
+    static SpillwayError FromCurrentException();
+
+    // The warning's text: description, source and number joined by " - ".
+    std::u16string MessageText() const;
 };
 
 class frmSpillway {
