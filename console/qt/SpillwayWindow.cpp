@@ -10,7 +10,6 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QScrollBar>
 #include <QTime>
 
 namespace {
@@ -92,7 +91,10 @@ SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endP
     CentreOnScreen();
 }
 
-SpillwayWindow::~SpillwayWindow() = default;
+SpillwayWindow::~SpillwayWindow() {
+    // The controls lose the focus while QWidget tears them down, after this part of the window is gone.
+    disconnect(qApp, &QApplication::focusChanged, this, nullptr);
+}
 
 void SpillwayWindow::CreateControls() {
     setObjectName(QStringLiteral("frmSpillway"));
@@ -254,10 +256,10 @@ void SpillwayWindow::FlushOutputs() {
         caretPending_ = false;
         MoveCaretToEndNow();
     }
-    // The window takes no events while a command runs, so the batch is painted here and now.
+    // The window takes no events while a command runs, so the batch is painted here and now: the text, and
+    // the scroll bar with it.
     if (changed && txtOutputs_->isVisible()) {
-        txtOutputs_->viewport()->repaint();
-        txtOutputs_->verticalScrollBar()->repaint();
+        txtOutputs_->repaint();
     }
     sinceShown_.start();
 }
@@ -282,6 +284,10 @@ void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {
                     QString::fromStdU16String(text), QMessageBox::Ok, this);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
+    // As on the original platform, the window the box belonged to is active again, its focus where it was.
+    if (isVisible()) {
+        activateWindow();
+    }
 }
 
 void SpillwayWindow::EndProgram() {

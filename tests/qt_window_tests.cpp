@@ -1,0 +1,364 @@
+// The real Qt window, under the offscreen platform: its controls, keys, focus rules, message boxes and
+// output.
+#include "RunnerTestSupport.h"
+#include "SpillwayWindow.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+#include <iterator>
+#include <memory>
+#include <ostream>
+#include <vector>
+
+// Readable failure messages.
+void PrintTo(const QString& text, std::ostream* out) {
+    *out << '"' << text.toStdString() << '"';
+}
+
+namespace {
+
+const QString Banner = QStringLiteral("Quarn's Command Prompt\n"
+                                      "Developer: Halvesk\n"
+                                      "System Path: /opt/ombrel\\Ombrel.exe\n"
+                                      "\n"
+                                      "C:\\Documents and Settings\\quarn\n"
+                                      "Type Help for Command List\n"
+                                      "\n"
+                                      "\n");
+
+SpillwaySystem FakeSystem() {
+    SpillwaySystem system;
+    system.UserName = [] { return std::u16string(u"quarn"); };
+    system.ApplicationFolder = [] { return std::u16string(u"/opt/ombrel"); };
+    system.CreateRunner = [](Spillways::ShowStopMessage show) {
+        return std::make_unique<Spillways>(std::move(show));
+    };
+    return system;
+}
+
+QString Q(const std::u16string& text) {
+    return QString::fromStdU16String(text);
+}
+
+struct SeenMessageBox {
+    QString text;
+    QString title;
+    QMessageBox::Icon icon;
+    QMessageBox::StandardButtons buttons;
+    QString commandBoxMeanwhile;
+};
+
+// Reads and dismisses every message box that comes up while the test waits on one.
+class MessageBoxAnswerer {
+public:
+    explicit MessageBoxAnswerer(QLineEdit* commandBox) {
+        QObject::connect(&timer_, &QTimer::timeout, [this, commandBox] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible())
+                return;
+            seen.push_back(
+                {box->text(), box->windowTitle(), box->icon(), box->standardButtons(), commandBox->text()});
+            box->button(QMessageBox::Ok)->click();
+        });
+        timer_.start(5);
+    }
+
+    std::vector<SeenMessageBox> seen;
+
+private:
+    QTimer timer_;
+};
+
+class QtWindow : public testing::Test {
+protected:
+    void Open(SpillwaySystem system = FakeSystem()) {
+        window = std::make_unique<SpillwayWindow>(std::move(system), [this] { ++programEnded; });
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        outputs = window->findChild<QPlainTextEdit*>(QStringLiteral("txtOutputs"));
+        command = window->findChild<QLineEdit*>(QStringLiteral("txtCommand"));
+        execute = window->findChild<QPushButton*>(QStringLiteral("cmdExecute"));
+        exit = window->findChild<QPushButton*>(QStringLiteral("cmdExit"));
+        ASSERT_TRUE(outputs && command && execute && exit);
+        answerer = std::make_unique<MessageBoxAnswerer>(command);
+    }
+
+    // A key for whatever has the focus, once the window is active again after a message box.
+    void Key(Qt::Key key) {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        QTest::keyClick(QApplication::focusWidget(), key);
+    }
+
+    void TypeIntoCommandBox(const QString& text) {
+        command->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(command->text(), QString());
+        QTest::keyClicks(command, text);
+    }
+
+    bool CaretAtEnd() const { return outputs->textCursor().atEnd(); }
+
+    std::unique_ptr<SpillwayWindow> window;
+    QPlainTextEdit* outputs = nullptr;
+    QLineEdit* command = nullptr;
+    QPushButton* execute = nullptr;
+    QPushButton* exit = nullptr;
+    std::unique_ptr<MessageBoxAnswerer> answerer;
+    int programEnded = 0;
+};
+
+TEST_F(QtWindow, ControlsCarryTheirNamesPlacesAndLook) {
+    Open();
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Quarn's Command Prompt"));
+    EXPECT_EQ(window->size(), QSize(605, 402));
+    EXPECT_EQ(window->minimumSize(), window->maximumSize()) << "fixed size";
+    EXPECT_FALSE(window->windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
+    EXPECT_FALSE(window->windowIcon().isNull());
+
+    EXPECT_EQ(outputs->geometry(), QRect(0, 0, 605, 377));
+    EXPECT_EQ(command->geometry(), QRect(0, 376, 609, 27));
+    EXPECT_EQ(execute->geometry(), QRect(736, 344, 125, 25));
+    EXPECT_EQ(exit->geometry(), QRect(656, 272, 125, 25));
+    const auto* label = window->findChild<QLabel*>(QStringLiteral("lblCommand"));
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(label->text(), QStringLiteral("Command:"));
+    EXPECT_EQ(label->geometry(), QRect(8, 8, 63, 16));
+    EXPECT_EQ(execute->text(), QStringLiteral("Execute"));
+    EXPECT_EQ(exit->text(), QStringLiteral("Exit"));
+
+    for (const QWidget* control : {static_cast<QWidget*>(outputs), static_cast<QWidget*>(command),
+                                   static_cast<QWidget*>(execute), static_cast<QWidget*>(exit)}) {
+        EXPECT_EQ(control->font().family(), QStringLiteral("Tahoma"));
+        EXPECT_DOUBLE_EQ(control->font().pointSizeF(), 9.75);
+        if (QFile::exists(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"))) {
+            EXPECT_EQ(QFontInfo(control->font()).family(), QStringLiteral("Tahoma")) << "the face is loaded";
+        }
+    }
+
+    EXPECT_TRUE(outputs->isReadOnly());
+    EXPECT_TRUE(outputs->textInteractionFlags() & Qt::TextSelectableByMouse);
+    EXPECT_EQ(outputs->palette().color(QPalette::Base), QColor(Qt::black));
+    EXPECT_EQ(outputs->palette().color(QPalette::Text), QColor(Qt::white));
+    EXPECT_EQ(outputs->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(outputs->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+
+    EXPECT_EQ(outputs->toPlainText(), Banner);
+    EXPECT_TRUE(CaretAtEnd());
+    EXPECT_EQ(command->text(), QStringLiteral("(Enter Keyword Here)"));
+    EXPECT_TRUE(command->placeholderText().isEmpty()) << "the placeholder is real text";
+}
+
+TEST_F(QtWindow, FocusStartsInTheOutputsAndTabFollowsTheControlOrder) {
+    Open();
+    EXPECT_EQ(QApplication::focusWidget(), outputs);
+
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), command);
+    EXPECT_EQ(command->text(), QString()) << "the placeholder gives way";
+    QTest::keyClicks(command, QStringLiteral("typed"));
+
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), execute);
+    EXPECT_EQ(command->text(), QStringLiteral("(Enter Keyword Here)")) << "typed text is lost";
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), exit);
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), outputs);
+    Key(Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), exit);
+    EXPECT_EQ(programEnded, 0);
+    EXPECT_TRUE(answerer->seen.empty());
+}
+
+TEST_F(QtWindow, EnterInTheCommandBoxRunsTheTypedLine) {
+    Open();
+    TypeIntoCommandBox(Q(ChildCommand("args hello world")));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n"));
+    EXPECT_TRUE(CaretAtEnd());
+    EXPECT_EQ(command->text(), QString());
+    EXPECT_EQ(QApplication::focusWidget(), command);
+
+    QTest::keyClicks(command, Q(ChildCommand("args again")));
+    Key(Qt::Key_Enter); // the keypad's Enter too
+    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
+    EXPECT_TRUE(answerer->seen.empty());
+}
+
+// Enter in the output box, or Enter or Space on the focused Execute button, runs the placeholder itself.
+TEST_F(QtWindow, PlaceholderRunsWhenTheCommandBoxHasNoFocus) {
+    Open();
+    Key(Qt::Key_Return);
+    Key(Qt::Key_Tab);
+    Key(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), execute);
+    Key(Qt::Key_Space);
+    Key(Qt::Key_Return);
+
+    // The first two run the placeholder; each run empties the box, so the last one finds it empty.
+    const QString expected[] = {QStringLiteral("Invalid Command pattern!"),
+                                QStringLiteral("Invalid Command pattern!"),
+                                QStringLiteral("Command Line empty")};
+    ASSERT_EQ(answerer->seen.size(), std::size(expected));
+    for (std::size_t i = 0; i < std::size(expected); ++i) {
+        const SeenMessageBox& box = answerer->seen[i];
+        EXPECT_EQ(box.text, expected[i]);
+        EXPECT_EQ(box.icon, QMessageBox::Critical);
+        EXPECT_EQ(box.buttons, QMessageBox::Ok);
+        EXPECT_TRUE(box.title.contains(QRegularExpression(QStringLiteral("\\d+\\D\\d\\d\\D\\d\\d"))))
+            << box.title.toStdString() << ": the time of day with seconds";
+    }
+    EXPECT_EQ(command->text(), QString()) << "emptied after the failed start";
+    EXPECT_EQ(outputs->toPlainText(), Banner);
+}
+
+TEST_F(QtWindow, EscapeDoesNothing) {
+    Open();
+    Key(Qt::Key_Escape);
+    Key(Qt::Key_Tab);
+    QTest::keyClicks(command, QStringLiteral("kept"));
+    Key(Qt::Key_Escape);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(command->text(), QStringLiteral("kept"));
+    EXPECT_EQ(outputs->toPlainText(), Banner);
+    EXPECT_EQ(programEnded, 0);
+    EXPECT_TRUE(answerer->seen.empty());
+}
+
+// The runner could not be created: Enter shows the warning, and neither the message box nor a switch to
+// another window touches the command box.
+TEST_F(QtWindow, WarningLeavesTheCommandBoxAsItWas) {
+    SpillwaySystem system = FakeSystem();
+    system.CreateRunner = [](Spillways::ShowStopMessage) { return std::unique_ptr<Spillways>(); };
+    Open(std::move(system));
+    TypeIntoCommandBox(QStringLiteral("keep me"));
+    Key(Qt::Key_Return);
+
+    ASSERT_EQ(answerer->seen.size(), 1u);
+    const SeenMessageBox& box = answerer->seen.front();
+    EXPECT_EQ(box.text, QStringLiteral("Object variable or With block variable not set - Ombrel - 91"));
+    EXPECT_EQ(box.icon, QMessageBox::Warning);
+    EXPECT_EQ(box.buttons, QMessageBox::Ok);
+    EXPECT_EQ(box.commandBoxMeanwhile, QStringLiteral("keep me"));
+    EXPECT_EQ(command->text(), QStringLiteral("keep me"));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), command);
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_EQ(QApplication::focusWidget(), command);
+    EXPECT_EQ(command->text(), QStringLiteral("keep me"));
+}
+
+TEST_F(QtWindow, ChunksAppendInOrderWithEveryKindOfLineBreak) {
+    Open();
+    frmSpillway& form = window->Form();
+    for (const char16_t* chunk : {u"one\r", u"\ntwo\n", u"three\rfour", u"", u" and more\r", u"\n"})
+        form.objDOS_ReceiveOutputs(chunk);
+    window->ShowOutputsNow();
+    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("one\ntwo\nthree\nfour and more\n"));
+    EXPECT_TRUE(CaretAtEnd());
+
+    // A long run: everything arrives in order, and the end is in view.
+    TypeIntoCommandBox(Q(ChildCommand("write 300000")));
+    Key(Qt::Key_Return);
+    const QString line = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_\n");
+    QString expected = Banner + QStringLiteral("one\ntwo\nthree\nfour and more\n");
+    for (int written = 0; written < 300000; written += 64)
+        expected += line.left(300000 - written);
+    EXPECT_EQ(outputs->toPlainText(), expected);
+    EXPECT_TRUE(CaretAtEnd());
+    EXPECT_EQ(outputs->verticalScrollBar()->value(), outputs->verticalScrollBar()->maximum());
+}
+
+// What the child writes before a pause is laid out and painted during the pause: the child waits for a file
+// that only a paint of its first line creates.
+TEST_F(QtWindow, OutputBeforeAPauseIsPaintedDuringThePause) {
+    Open();
+    QTemporaryDir folder;
+    ASSERT_TRUE(folder.isValid());
+    const QString signal = folder.filePath(QStringLiteral("painted"));
+
+    // What the layout was last told about: the document's contents as of its last completed change.
+    QString laidOut;
+    QObject::connect(outputs->document(), &QTextDocument::contentsChanged,
+                     [&] { laidOut = outputs->document()->toPlainText(); });
+
+    bool paintedDuringPause = false;
+    class PaintWatcher : public QObject {
+    public:
+        std::function<void()> onPaint;
+        bool eventFilter(QObject*, QEvent* event) override {
+            if (event->type() == QEvent::Paint)
+                onPaint();
+            return false;
+        }
+    } watcher;
+    watcher.onPaint = [&] {
+        if (laidOut.endsWith(QStringLiteral("before\n")) && CaretAtEnd() && !paintedDuringPause) {
+            paintedDuringPause = true;
+            QFile file(signal);
+            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        }
+    };
+    outputs->viewport()->installEventFilter(&watcher);
+
+    TypeIntoCommandBox(Q(ChildCommand("wait-file ")) + signal);
+    Key(Qt::Key_Return);
+    outputs->viewport()->removeEventFilter(&watcher);
+
+    EXPECT_TRUE(paintedDuringPause);
+    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("before\nafter\n"));
+}
+
+TEST_F(QtWindow, ExitReleasesTheRunnerAndEndsTheProgram) {
+    Open();
+    Key(Qt::Key_Backtab);
+    ASSERT_EQ(QApplication::focusWidget(), exit);
+    Key(Qt::Key_Space);
+    EXPECT_EQ(programEnded, 1);
+    EXPECT_EQ(window->Form().objDOS(), nullptr);
+    Key(Qt::Key_Space);
+    EXPECT_EQ(programEnded, 1) << "no further event of the window runs";
+}
+
+TEST(TimeTitle, KeepsTheSecondsAndDropsTheTimeZone) {
+    for (const char* name : {"C", "en_US", "de_DE", "fr_FR", "ja_JP", "ar_EG"}) {
+        const QString format = TimeFormatWithSeconds(QLocale(QString::fromLatin1(name)));
+        EXPECT_TRUE(format.contains(QLatin1Char('s'))) << name << ": " << format.toStdString();
+        EXPECT_FALSE(format.contains(QLatin1Char('t'))) << name << ": " << format.toStdString();
+        EXPECT_EQ(format, format.trimmed()) << name;
+    }
+    EXPECT_EQ(TimeFormatWithSeconds(QLocale(QStringLiteral("en_US"))), QStringLiteral("h:mm:ss AP"));
+    EXPECT_EQ(TimeFormatWithSeconds(QLocale(QStringLiteral("de_DE"))), QStringLiteral("HH:mm:ss"));
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // The window needs no display; ctest sets this too.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
