@@ -1,0 +1,56 @@
+#!/bin/sh
+# Takes the README's screenshot: runs the window under Xvfb, runs a command in it and writes docs/screenshot.png.
+#   scripts/screenshot.sh [PATH-TO-OMBREL]
+# Without an argument it builds the program in build/ first. Needs Xvfb, xdotool and ImageMagick.
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+if [ $# -ge 1 ]; then
+    program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
+else
+    cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+    ninja -C "$root/build" -j2 ombrel >/dev/null
+    program=$root/build/console/qt/ombrel
+fi
+out=$root/docs/screenshot.png
+mkdir -p "$root/docs"
+
+work=$(mktemp -d)
+display=:$((90 + $$ % 100))
+Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb=$!
+app=
+cleanup() {
+    [ -n "$app" ] && kill "$app" 2>/dev/null || true
+    kill "$xvfb" 2>/dev/null || true
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT INT TERM
+export DISPLAY=$display
+for _ in $(seq 50); do
+    xdpyinfo >/dev/null 2>&1 && break
+    sleep 0.1
+done
+
+# A fixed language, so the picture does not depend on the machine.
+cd "$work"
+LANG=C.UTF-8 "$program" &
+app=$!
+window=$(xdotool search --sync --onlyvisible --name "Quarn's Command Prompt" | head -n 1)
+sleep 0.5
+xdotool windowfocus --sync "$window"
+
+# Click into the command box (its placeholder gives way), run a command, then start typing the next one.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+xdotool mousemove --window "$window" 200 390 click 1
+sleep 0.2
+for line in "uname -s" "id -un" "echo one two three"; do
+    xdotool type --delay 20 "$line"
+    xdotool key Return
+    sleep 0.3
+done
+xdotool type --delay 20 "date"
+sleep 0.3
+
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out"
+identify "$out"
