@@ -1,6 +1,7 @@
 #include "Utf8.h"
 
 #include <cstdint>
+#include <cstring>
 
 namespace spillways_detail {
 namespace {
@@ -33,6 +34,23 @@ constexpr LeadInfo InfoFor(unsigned char lead) {
     return {0, 0, 0};
 }
 
+bool HasNonAscii(const unsigned char* eight) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, eight, sizeof word);
+    return (word & 0x8080808080808080ULL) != 0;
+}
+
+bool HasNonAscii(const char16_t* four) {
+    std::uint64_t word = 0;
+    std::memcpy(&word, four, sizeof word);
+    return (word & 0xFF80FF80FF80FF80ULL) != 0;
+}
+
+void Widen(const unsigned char* from, std::size_t count, char16_t* to) {
+    for (std::size_t k = 0; k < count; ++k)
+        to[k] = from[k];
+}
+
 void AppendCodePoint(char32_t c, std::u16string& out) {
     if (c < 0x10000) {
         out.push_back(static_cast<char16_t>(c));
@@ -52,11 +70,15 @@ std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd) 
     while (i < n) {
         const unsigned char lead = s[i];
         if (lead < 0x80) {
-            // Command output is mostly ASCII: widen whole runs of it at once.
+            // Command output is mostly ASCII: widen whole runs of it at once, eight bytes at a time.
             std::size_t j = i + 1;
+            while (j + 8 <= n && !HasNonAscii(s + j))
+                j += 8;
             while (j < n && s[j] < 0x80)
                 ++j;
-            out.append(s + i, s + j);
+            const std::size_t start = out.size();
+            out.resize(start + (j - i));
+            Widen(s + i, j - i, out.data() + start);
             i = j;
             continue;
         }
@@ -94,11 +116,18 @@ std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd) 
 char* EncodeUtf8(std::u16string_view text, char* out) {
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {
-        char32_t c = text[i];
-        if (c < 0x80) {
-            *out++ = static_cast<char>(c);
-            continue;
+        // Runs of ASCII are narrowed four characters at a time.
+        while (i + 4 <= n && !HasNonAscii(text.data() + i)) {
+            for (int k = 0; k < 4; ++k)
+                out[k] = static_cast<char>(text[i + k]);
+            out += 4;
+            i += 4;
         }
+        while (i < n && text[i] < 0x80)
+            *out++ = static_cast<char>(text[i++]);
+        if (i == n)
+            break;
+        char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDFFF) {
             const bool paired = c <= 0xDBFF && i + 1 < n && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
             if (paired) {

@@ -1,0 +1,122 @@
+// Reads the output of `cat FILE` one way and prints "<bytes> <seconds> <peak RSS bytes>".
+//   bare256     plain 256-byte reads, nothing kept: the limit for reads of that size
+//   bare64k     plain 64 KiB reads, nothing kept
+//   required    256-byte reads widened to 16-bit text and kept, and a copy returned: the work the runner must
+//   do qprocess    QProcess with merged channels, readAll and QString::fromUtf8 spillways
+//   Spillways::ExecuteCommand with a listener that counts characters
+#include "Spillways.h"
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+// Starts `cat file` with its output on a pipe; returns the read end.
+int StartCat(const char* file, pid_t& pid) {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0)
+        return -1;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    char cat[] = "cat";
+    std::string path = file;
+    char* argv[] = {cat, path.data(), nullptr};
+    const int error = ::posix_spawnp(&pid, "cat", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(fds[1]);
+    if (error != 0) {
+        ::close(fds[0]);
+        return -1;
+    }
+    return fds[0];
+}
+
+std::size_t BareLoop(const char* file, std::size_t size) {
+    pid_t pid = -1;
+    const int fd = StartCat(file, pid);
+    std::vector<char> buffer(size);
+    std::size_t total = 0;
+    for (ssize_t n; (n = ::read(fd, buffer.data(), size)) > 0;)
+        total += static_cast<std::size_t>(n);
+    ::close(fd);
+    ::waitpid(pid, nullptr, 0);
+    return total;
+}
+
+std::u16string RequiredWork(const char* file) {
+    pid_t pid = -1;
+    const int fd = StartCat(file, pid);
+    char buffer[256];
+    static std::u16string kept; // kept, as the runner keeps its output, while a copy is handed out
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        kept.append(buffer, buffer + n);
+    ::close(fd);
+    ::waitpid(pid, nullptr, 0);
+    return kept;
+}
+
+std::size_t ViaQProcess(const char* file) {
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(QStringLiteral("cat"), QStringList{QString::fromLocal8Bit(file)});
+    process.waitForFinished(-1);
+    const QString text = QString::fromUtf8(process.readAll());
+    return static_cast<std::size_t>(text.size());
+}
+
+std::size_t ViaSpillways(const char* file) {
+    Spillways runner([](const std::u16string& message) {
+        std::fprintf(stderr, "runner: %s\n", std::string(message.begin(), message.end()).c_str());
+    });
+    std::size_t characters = 0;
+    runner.ReceiveOutputs = [&](const std::u16string& chunk) { characters += chunk.size(); };
+    const std::string line = std::string("cat '") + file + "'";
+    const std::u16string output = runner.ExecuteCommand(std::u16string(line.begin(), line.end()));
+    return output.size() == characters ? characters : 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: ombrel_runner_bench bare256|bare64k|required|qprocess|spillways FILE\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    const char* file = argv[2];
+    const auto start = std::chrono::steady_clock::now();
+    std::size_t units = 0;
+    if (mode == "bare256")
+        units = BareLoop(file, 256);
+    else if (mode == "bare64k")
+        units = BareLoop(file, 65536);
+    else if (mode == "required")
+        units = RequiredWork(file).size();
+    else if (mode == "qprocess")
+        units = ViaQProcess(file);
+    else if (mode == "spillways")
+        units = ViaSpillways(file);
+    else
+        return 2;
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("%zu %.6f %ld\n", units, seconds, usage.ru_maxrss * 1024L);
+    return units == 0 ? 1 : 0;
+}

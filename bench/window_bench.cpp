@@ -1,0 +1,116 @@
+// Drives the real window under an X server for bench/window_bench.sh.
+//   ombrel_window_bench first-paint START_NS   starts as the program does; prints the milliseconds from START_NS
+//                                               (CLOCK_REALTIME, nanoseconds) until the first paint is on screen
+//   ombrel_window_bench run BYTES COMMAND...    runs the command line as Enter would; prints the seconds from Enter
+//                                               until the last byte is shown, the peak RSS beyond idle per output
+//                                               byte, the number of paints of the output box and the characters
+//                                               it holds beyond the banner
+#include "SpillwayWindow.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QPlainTextEdit>
+#include <QTimer>
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+namespace {
+
+long long NowNanoseconds() {
+    timespec now{};
+    clock_gettime(CLOCK_REALTIME, &now);
+    return static_cast<long long>(now.tv_sec) * 1000000000LL + now.tv_nsec;
+}
+
+// A value in kB from /proc/self/status, in bytes.
+long long StatusBytes(const char* field) {
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').front().toLongLong() *
+                   1024;
+    }
+    return -1;
+}
+
+void ResetPeakRss() {
+    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
+    if (clearRefs.open(QIODevice::WriteOnly))
+        clearRefs.write("5");
+}
+
+class PaintCounter : public QObject {
+public:
+    int paints = 0;
+    std::function<void()> onPaint;
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            ++paints;
+            if (onPaint)
+                onPaint();
+        }
+        return false;
+    }
+};
+
+// Returns once the first paint of the output box has been flushed to the screen.
+void WaitForFirstPaint(QWidget* outputsViewport, PaintCounter& counter) {
+    QEventLoop loop;
+    counter.onPaint = [&loop] { QTimer::singleShot(0, &loop, &QEventLoop::quit); };
+    outputsViewport->installEventFilter(&counter);
+    loop.exec();
+    counter.onPaint = nullptr;
+}
+
+} // namespace
+
+int main(int argc, char* argv[]) {
+    if (argc < 3) {
+        std::fprintf(stderr, "usage: ombrel_window_bench first-paint START_NS | run BYTES COMMAND...\n");
+        return 2;
+    }
+    const std::string mode = argv[1];
+    const long long startNs = mode == "first-paint" ? std::stoll(argv[2]) : 0;
+
+    QApplication app(argc, argv);
+    SpillwayWindow window;
+    auto* outputs = window.findChild<QPlainTextEdit*>(QStringLiteral("txtOutputs"));
+    PaintCounter counter;
+    window.show();
+    WaitForFirstPaint(outputs->viewport(), counter);
+
+    if (mode == "first-paint") {
+        std::printf("%.1f\n", static_cast<double>(NowNanoseconds() - startNs) / 1e6);
+        return 0;
+    }
+
+    const double bytes = std::stod(argv[2]);
+    QString command;
+    for (int i = 3; i < argc; ++i)
+        command += (i > 3 ? QStringLiteral(" ") : QString()) + QString::fromLocal8Bit(argv[i]);
+    const int bannerLength = outputs->document()->characterCount();
+
+    // Settle, then take the idle size: the window shown with its banner and its runner.
+    QTimer::singleShot(200, &app, &QCoreApplication::quit);
+    QApplication::exec();
+    const long long idle = StatusBytes("VmRSS:");
+    ResetPeakRss();
+    counter.paints = 0;
+
+    window.SetCommandText(command.toStdU16String());
+    QElapsedTimer enterToLastByte;
+    enterToLastByte.start();
+    window.Form().cmdExecute_Click(); // returns once the last chunk is painted
+    const double seconds = static_cast<double>(enterToLastByte.nsecsElapsed()) / 1e9;
+    const long long peak = StatusBytes("VmHWM:");
+
+    std::printf("%.3f %.2f %d %d\n", seconds, static_cast<double>(peak - idle) / bytes, counter.paints,
+                outputs->document()->characterCount() - bannerLength);
+    return 0;
+}

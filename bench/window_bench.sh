@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The window's part of the benchmark, measured in one run under Xvfb, side by side with xterm:
+#   - Enter to the last byte shown, for 50 MB of text lines, against `xterm -e cat` of the same file;
+#   - a 1 MB line with no line break;
+#   - start to the window's first paint, against `xterm -e true`;
+#   - peak RSS beyond the idle window per output byte.
+#   bench/window_bench.sh [MB]     (default 50; the build goes to $OMBREL_BENCH_BUILD, default build/bench)
+# Needs Xvfb and xterm. Ratios compare cases within this run only.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+megabytes=${1:-50}
+build=${OMBREL_BENCH_BUILD:-build/bench}
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF -DOMBREL_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target ombrel_window_bench >/dev/null
+driver=$build/bench/ombrel_window_bench
+for tool in Xvfb xterm xdpyinfo; do
+  command -v "$tool" >/dev/null || { echo "window_bench.sh: $tool is needed" >&2; exit 1; }
+done
+
+data=$(mktemp -d)
+display=:$((150 + $$ % 100))
+Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$data/xvfb.log" 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$data"' EXIT
+export DISPLAY=$display
+for _ in $(seq 100); do
+  xdpyinfo >/dev/null 2>&1 && break
+  sleep 0.05
+done
+export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
+
+lines=$data/lines.txt
+line=$data/line.txt
+python3 - "$lines" "$line" "$megabytes" <<'PY'
+import sys
+lines_path, line_path, mb = sys.argv[1], sys.argv[2], int(sys.argv[3])
+# Text lines of varied length, as a build log or a listing would give.
+block = "".join(("line %d " % i) + "text " * (i % 23) + "\n" for i in range(4096)).encode()
+size = mb * 1000 * 1000
+with open(lines_path, "wb") as out:
+    written = 0
+    while written < size:
+        piece = block[: size - written]
+        out.write(piece)
+        written += len(piece)
+with open(line_path, "wb") as out:
+    out.write(b"x" * 1000 * 1000)
+PY
+cat "$lines" "$line" >/dev/null # into the page cache
+
+seconds_of() { # command...: wall time in seconds
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null 2>&1
+  end=$(date +%s%N)
+  echo "scale=3; ($end - $start) / 1000000000" | bc
+}
+
+# First paint: the better of five starts each, interleaved.
+best_paint=
+best_xterm_true=
+for _ in 1 2 3 4 5; do
+  paint=$(echo "scale=3; $("$driver" first-paint "$(date +%s%N)" 2>/dev/null) / 1000" | bc)
+  xt=$(seconds_of xterm -e true)
+  best_paint=$(printf '%s\n%s\n' "${best_paint:-$paint}" "$paint" | sort -g | head -n 1)
+  best_xterm_true=$(printf '%s\n%s\n' "${best_xterm_true:-$xt}" "$xt" | sort -g | head -n 1)
+done
+
+lines_bytes=$(stat -c %s "$lines")
+line_bytes=$(stat -c %s "$line")
+read -r lines_seconds lines_rss lines_paints lines_chars < <("$driver" run "$lines_bytes" cat "$lines" 2>/dev/null)
+xterm_cat=$(seconds_of xterm -e cat "$lines")
+read -r line_seconds line_rss line_paints line_chars < <("$driver" run "$line_bytes" cat "$line" 2>/dev/null)
+
+[[ "$lines_chars" == "$lines_bytes" && "$line_chars" == "$line_bytes" ]] ||
+  echo "warning: the window holds $lines_chars and $line_chars characters for $lines_bytes and $line_bytes bytes" >&2
+
+python3 - <<PY
+rows = [
+    ("$megabytes MB of text lines, Enter to last byte shown", $lines_seconds, $xterm_cat, "<= 0.5 (stretch 0.3)",
+     "$lines_paints paints"),
+    ("1 MB line with no break, Enter to last byte shown", $line_seconds, None, "< 2 s", "$line_paints paints"),
+    ("start to first paint (best of 5)", $best_paint, $best_xterm_true, "<= 1.25 (stretch 1.0)", ""),
+]
+print("Window, under Xvfb (one run)")
+print(f"{'case':52} {'Ombrel':>9} {'xterm':>9} {'ratio':>7}  {'target':22} note")
+for name, ours, theirs, target, note in rows:
+    xterm = f"{theirs:8.3f}s" if theirs is not None else f"{'-':>9}"
+    ratio = f"{ours / theirs:7.2f}" if theirs else f"{'-':>7}"
+    print(f"{name:52} {ours:8.3f}s {xterm} {ratio}  {target:22} {note}")
+print(f"{'peak RSS beyond idle per output byte, $megabytes MB':52} {$lines_rss:8.2f}B {'-':>9} {'-':>7}  {'<= 8':22}")
+print(f"{'peak RSS beyond idle per output byte, 1 MB line':52} {$line_rss:8.2f}B {'-':>9} {'-':>7}  {'<= 8':22}")
+PY
