@@ -1,4 +1,5 @@
-// The program's identity, in the one place both builds (the Qt window and the Windows version record) read it.
+// The program's identity, in the one place both builds (the Qt window and the Windows version record) read
+// it.
 #pragma once
 
 #define OMBREL_VERSION_MAJOR 1
