@@ -1,0 +1,403 @@
+#include "SpillwayWindow.h"
+
+#include <system_error>
+
+namespace {
+
+static_assert(sizeof(wchar_t) == sizeof(char16_t), "the UI calls take UTF-16 text");
+
+constexpr wchar_t WindowClassName[] = L"OmbrelSpillway";
+constexpr auto PaintInterval = std::chrono::milliseconds(16); // about 60 paints a second during a flood
+
+// The system's default for a multi-line EDIT is about 32 K characters, after which further output would be
+// dropped silently; this is the largest limit the control takes.
+constexpr WPARAM OutputsTextLimit = 0x7FFFFFFE;
+
+// The executable's icon in resources/Ombrel.rc.
+constexpr WORD IconResourceId = 1;
+
+[[noreturn]] void ThrowLastError(const char* what) {
+    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), what);
+}
+
+const wchar_t* Wide(const std::u16string& text) {
+    return reinterpret_cast<const wchar_t*>(text.c_str());
+}
+
+// Positions are kept in twips, as the window was laid out; a pixel is 15 twips at 96 dots per inch.
+int TwipsToPixels(int twips, int dotsPerInch) {
+    return ::MulDiv(twips, dotsPerInch, 1440);
+}
+
+// Tahoma 9.75 pt, normal weight, ANSI character set, for every control.
+HFONT CreateControlFont(int dotsPerInchY) {
+    const int height = -::MulDiv(975, dotsPerInchY, 7200);
+    HFONT font =
+        ::CreateFontW(height, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS,
+                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"Tahoma");
+    if (font == nullptr) {
+        ThrowLastError("CreateFontW");
+    }
+    return font;
+}
+
+void RegisterWindowClass(HINSTANCE instance, WNDPROC windowProc) {
+    WNDCLASSEXW windowClass{};
+    if (::GetClassInfoExW(instance, WindowClassName, &windowClass) != 0) {
+        return; // a second window in the same process (the tests)
+    }
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = windowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(IconResourceId));
+    windowClass.hCursor = ::LoadCursorW(nullptr, MAKEINTRESOURCEW(32512)); // IDC_ARROW
+    windowClass.hbrBackground = static_cast<HBRUSH>(::GetStockObject(BLACK_BRUSH));
+    windowClass.lpszClassName = WindowClassName;
+    if (::RegisterClassExW(&windowClass) == 0) {
+        ThrowLastError("RegisterClassExW");
+    }
+}
+
+// Fixed single border, caption and system menu; no minimize or maximize box.
+constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+
+} // namespace
+
+std::u16string TimeOfDayTitle() {
+    wchar_t buffer[128] = {};
+    // No flags and no format: the user's own time format, seconds included.
+    const int length = ::GetTimeFormatW(LOCALE_USER_DEFAULT, 0, nullptr, nullptr, buffer, std::size(buffer));
+    if (length <= 1) {
+        return {};
+    }
+    return std::u16string(buffer, buffer + length - 1);
+}
+
+SpillwayWindow::SpillwayWindow(HINSTANCE instance, SpillwaySystem system, std::function<void()> endProgram)
+    : instance_(instance), endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
+    HDC screen = ::GetDC(nullptr);
+    if (screen != nullptr) {
+        dpiX_ = ::GetDeviceCaps(screen, LOGPIXELSX);
+        dpiY_ = ::GetDeviceCaps(screen, LOGPIXELSY);
+        ::ReleaseDC(nullptr, screen);
+    }
+    font_.reset(CreateControlFont(dpiY_));
+
+    RegisterWindowClass(instance_, WindowProc);
+    RECT frame{0, 0, TwipsToPixels(9075, dpiX_), TwipsToPixels(6030, dpiY_)};
+    ::AdjustWindowRectEx(&frame, WindowStyle, FALSE, 0);
+    // WM_NCCREATE ties the window to this object; window_ is set from there.
+    if (::CreateWindowExW(0, WindowClassName, Wide(frmSpillway::Caption), WindowStyle, CW_USEDEFAULT,
+                          CW_USEDEFAULT, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                          instance_, this) == nullptr) {
+        ThrowLastError("CreateWindowExW");
+    }
+    CreateControls();
+    lastShown_ = std::chrono::steady_clock::now();
+    form_.Form_Load();
+}
+
+SpillwayWindow::~SpillwayWindow() {
+    ended_ = true; // the controls lose the focus while they are torn down: no handler runs for that
+    window_.reset();
+}
+
+void SpillwayWindow::CreateControls() {
+    const auto create = [this](DWORD exStyle, const wchar_t* className, const wchar_t* text, DWORD style,
+                               RECT twips, ControlId id) {
+        HWND control =
+            ::CreateWindowExW(exStyle, className, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style,
+                              TwipsToPixels(static_cast<int>(twips.left), dpiX_),
+                              TwipsToPixels(static_cast<int>(twips.top), dpiY_),
+                              TwipsToPixels(static_cast<int>(twips.right), dpiX_),
+                              TwipsToPixels(static_cast<int>(twips.bottom), dpiY_), window_.get(),
+                              reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+        if (control == nullptr) {
+            ThrowLastError("CreateWindowExW");
+        }
+        ::SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+        return control;
+    };
+
+    // Created in tab order: each new child goes below the ones before it, and Tab follows that order.
+    txtOutputs_ = create(WS_EX_CLIENTEDGE, L"EDIT", L"",
+                         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                         {0, 0, 9075, 5655}, IdOutputs);
+    ::SendMessageW(txtOutputs_, EM_SETLIMITTEXT, OutputsTextLimit, 0);
+    txtCommand_ = create(WS_EX_CLIENTEDGE, L"EDIT", Wide(frmSpillway::Placeholder),
+                         WS_TABSTOP | ES_AUTOHSCROLL, {0, 5640, 9135, 405}, IdCommand);
+    // Both buttons lie outside the client area: never seen, but in the tab order, and Execute is what Enter
+    // runs.
+    cmdExecute_ =
+        create(0, L"BUTTON", L"Execute", WS_TABSTOP | BS_DEFPUSHBUTTON, {11040, 5160, 1875, 375}, IdExecute);
+    cmdExit_ = create(0, L"BUTTON", L"Exit", WS_TABSTOP | BS_PUSHBUTTON, {9840, 4080, 1875, 375}, IdExit);
+    // Lies beneath the output box, never seen.
+    lblCommand_ = create(0, L"STATIC", L"Command:", SS_LEFT, {120, 120, 945, 240}, IdLabel);
+    ::SetWindowPos(lblCommand_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+
+    ::SetWindowLongPtrW(txtOutputs_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    outputsDefaultProc_ = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(txtOutputs_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&OutputsProc)));
+    ::SetWindowLongPtrW(txtCommand_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    commandDefaultProc_ = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(txtCommand_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CommandProc)));
+
+    focusWhenInactive_ = txtOutputs_; // the focus starts in the output box
+}
+
+void SpillwayWindow::Show() {
+    RECT frame{};
+    ::GetWindowRect(window_.get(), &frame);
+    RECT workArea{};
+    if (::SystemParametersInfoW(SPI_GETWORKAREA, 0, &workArea, 0) == 0) {
+        workArea = {0, 0, ::GetSystemMetrics(SM_CXSCREEN), ::GetSystemMetrics(SM_CYSCREEN)};
+    }
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    ::SetWindowPos(window_.get(), nullptr, workArea.left + (workArea.right - workArea.left - width) / 2,
+                   workArea.top + (workArea.bottom - workArea.top - height) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    ::ShowWindow(window_.get(), SW_SHOWNORMAL);
+    ::SetForegroundWindow(window_.get());
+    ::SetFocus(focusWhenInactive_ != nullptr ? focusWhenInactive_ : txtOutputs_);
+    ::UpdateWindow(window_.get());
+}
+
+int SpillwayWindow::RunMessageLoop() {
+    MSG message{};
+    for (;;) {
+        const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            return static_cast<int>(message.wParam);
+        }
+        if (got == -1) {
+            return 1;
+        }
+        if (!PreTranslate(message)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
+bool SpillwayWindow::PreTranslate(MSG& message) const {
+    return window_ != nullptr && ::IsDialogMessageW(window_.get(), &message) != 0;
+}
+
+// An exception must not cross the system's message dispatch; the handlers report what the user needs to
+// know themselves.
+template <typename Handler>
+void SpillwayWindow::Forward(Handler handler) {
+    if (ended_) {
+        return;
+    }
+    try {
+        handler();
+    } catch (...) {
+    }
+}
+
+LRESULT CALLBACK SpillwayWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* self = static_cast<SpillwayWindow*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+        self->window_.reset(window);
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<SpillwayWindow*>(::GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self == nullptr) {
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    if (message == WM_NCDESTROY) {
+        ::SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        self->window_.release(); // already on its way out
+        return ::DefWindowProcW(window, message, wParam, lParam);
+    }
+    return self->HandleMessage(window, message, wParam, lParam);
+}
+
+LRESULT SpillwayWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_COMMAND:
+        OnCommand(LOWORD(wParam), HIWORD(wParam));
+        return 0;
+    case DM_GETDEFID:
+        // Enter runs the default button, or the button that has the focus, as a dialog's Enter does.
+        return MAKELRESULT(::GetFocus() == cmdExit_ ? IdExit : IdExecute, DC_HASDEFID);
+    case WM_CTLCOLORSTATIC: // a read-only EDIT asks with this one
+    case WM_CTLCOLOREDIT:
+        if (reinterpret_cast<HWND>(lParam) == txtOutputs_) {
+            HDC context = reinterpret_cast<HDC>(wParam);
+            ::SetTextColor(context, RGB(0xFF, 0xFF, 0xFF));
+            ::SetBkColor(context, RGB(0, 0, 0));
+            return reinterpret_cast<LRESULT>(::GetStockObject(BLACK_BRUSH));
+        }
+        break;
+    case WM_ACTIVATE:
+        // A plain window forgets its focused control when it is deactivated; keep it, as a dialog does, so
+        // the command box gets the focus back without a focus event of its own.
+        if (LOWORD(wParam) == WA_INACTIVE) {
+            HWND focus = ::GetFocus();
+            if (focus != nullptr && ::IsChild(window, focus)) {
+                focusWhenInactive_ = focus;
+            }
+        } else if (HIWORD(wParam) == 0 && focusWhenInactive_ != nullptr && ::IsWindow(focusWhenInactive_)) {
+            ::SetFocus(focusWhenInactive_);
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        ended_ = true; // no further event of the window runs
+        ::PostQuitMessage(0);
+        return 0;
+    default:
+        break;
+    }
+    return ::DefWindowProcW(window, message, wParam, lParam);
+}
+
+void SpillwayWindow::OnCommand(int id, int notification) {
+    // Only moves between this window's own controls count: another program or a message box taking the
+    // focus and giving it back leaves the command box as it is.
+    const auto ownControl = [this](HWND other) {
+        return other != nullptr && ::GetParent(other) == window_.get();
+    };
+    switch (id) {
+    case IdCommand:
+        if (notification == EN_SETFOCUS && ownControl(commandFocusFrom_)) {
+            Forward([this] { form_.txtCommand_GotFocus(); });
+        } else if (notification == EN_KILLFOCUS && ownControl(commandFocusTo_)) {
+            Forward([this] { form_.txtCommand_LostFocus(); });
+        }
+        break;
+    case IdExecute:
+        if (notification == BN_CLICKED) {
+            Forward([this] { form_.cmdExecute_Click(); });
+        }
+        break;
+    case IdExit:
+        if (notification == BN_CLICKED) {
+            Forward([this] { form_.cmdExit_Click(); });
+        }
+        break;
+    default:
+        break; // IDCANCEL among them: Escape closes nothing
+    }
+}
+
+// The output box lets the dialog manager have Tab, Enter and Escape, as a single-line box does; a multi-line
+// EDIT would otherwise keep them (and close the window on Escape).
+LRESULT CALLBACK SpillwayWindow::OutputsProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<SpillwayWindow*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
+    const LRESULT result = ::CallWindowProcW(self->outputsDefaultProc_, control, message, wParam, lParam);
+    if (message == WM_GETDLGCODE) {
+        return result & ~static_cast<LRESULT>(DLGC_WANTALLKEYS);
+    }
+    return result;
+}
+
+// Notes where the command box's focus comes from and goes to, before the box reports the move.
+LRESULT CALLBACK SpillwayWindow::CommandProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<SpillwayWindow*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
+    if (message == WM_SETFOCUS) {
+        self->commandFocusFrom_ = reinterpret_cast<HWND>(wParam);
+    } else if (message == WM_KILLFOCUS) {
+        self->commandFocusTo_ = reinterpret_cast<HWND>(wParam);
+    }
+    return ::CallWindowProcW(self->commandDefaultProc_, control, message, wParam, lParam);
+}
+
+void SpillwayWindow::SetOutputsText(const std::u16string& text) {
+    if (batchOpen_) {
+        ::SendMessageW(txtOutputs_, WM_SETREDRAW, TRUE, 0);
+        batchOpen_ = false;
+    }
+    lineBreaks_.Reset();
+    if (::SetWindowTextW(txtOutputs_, Wide(lineBreaks_.Normalise(text))) == 0) {
+        ThrowLastError("SetWindowTextW");
+    }
+}
+
+void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
+    const std::u16string shown = lineBreaks_.Normalise(text);
+    if (shown.empty()) {
+        return;
+    }
+    // The batch so far (caret included) goes on screen before this chunk opens the next one.
+    if (batchOpen_ && std::chrono::steady_clock::now() - lastShown_ >= PaintInterval) {
+        FlushOutputs();
+    }
+    if (!batchOpen_) {
+        ::SendMessageW(txtOutputs_, WM_SETREDRAW, FALSE, 0);
+        batchOpen_ = true;
+    }
+    // Replacing the empty selection at the end costs in proportion to the chunk, not to the text shown.
+    const auto length = static_cast<WPARAM>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0));
+    ::SendMessageW(txtOutputs_, EM_SETSEL, length, static_cast<LPARAM>(length));
+    ::SendMessageW(txtOutputs_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(shown)));
+}
+
+void SpillwayWindow::MoveOutputsCaretToEnd() {
+    if (batchOpen_) {
+        caretPending_ = true; // applied when the batch is shown
+    } else {
+        MoveCaretToEndNow();
+    }
+}
+
+void SpillwayWindow::ShowOutputsNow() {
+    FlushOutputs();
+}
+
+void SpillwayWindow::FlushOutputs() {
+    const bool changed = batchOpen_ || caretPending_;
+    if (batchOpen_) {
+        ::SendMessageW(txtOutputs_, WM_SETREDRAW, TRUE, 0);
+        batchOpen_ = false;
+    }
+    if (caretPending_) {
+        caretPending_ = false;
+        MoveCaretToEndNow();
+    }
+    // The window takes no messages while a command runs, so the batch is painted here and now: the text,
+    // and the scroll bar with it.
+    if (changed && ::IsWindowVisible(txtOutputs_)) {
+        ::RedrawWindow(txtOutputs_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    }
+    lastShown_ = std::chrono::steady_clock::now();
+}
+
+void SpillwayWindow::MoveCaretToEndNow() {
+    const auto length = static_cast<WPARAM>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0));
+    ::SendMessageW(txtOutputs_, EM_SETSEL, length, static_cast<LPARAM>(length));
+    ::SendMessageW(txtOutputs_, EM_SCROLLCARET, 0, 0);
+}
+
+std::u16string SpillwayWindow::CommandText() const {
+    const int length = ::GetWindowTextLengthW(txtCommand_);
+    std::u16string text(static_cast<std::size_t>(length) + 1, u'\0');
+    const int copied = ::GetWindowTextW(txtCommand_, reinterpret_cast<wchar_t*>(text.data()), length + 1);
+    text.resize(static_cast<std::size_t>(copied));
+    return text;
+}
+
+void SpillwayWindow::SetCommandText(const std::u16string& text) {
+    if (::SetWindowTextW(txtCommand_, Wide(text)) == 0) {
+        ThrowLastError("SetWindowTextW");
+    }
+}
+
+void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {
+    FlushOutputs(); // what has arrived so far stays in view behind the box
+    const std::u16string title = TimeOfDayTitle();
+    const UINT type = MB_OK | (icon == MessageIcon::Stop ? MB_ICONSTOP : MB_ICONEXCLAMATION);
+    ::MessageBoxW(window_.get(), Wide(text), Wide(title), type);
+}
+
+void SpillwayWindow::EndProgram() {
+    ended_ = true; // no further event of the window runs
+    if (endProgram_) {
+        endProgram_();
+        return;
+    }
+    window_.reset(); // destroying the window posts the quit message
+}
