@@ -1,10 +1,11 @@
 // Drives the real window under an X server for bench/window_bench.sh.
-//   ombrel_window_bench first-paint START_NS   starts as the program does; prints the milliseconds from START_NS
-//                                               (CLOCK_REALTIME, nanoseconds) until the first paint is on screen
-//   ombrel_window_bench run BYTES COMMAND...    runs the command line as Enter would; prints the seconds from Enter
-//                                               until the last byte is shown, the peak RSS beyond idle per output
-//                                               byte, the number of paints of the output box and the characters
-//                                               it holds beyond the banner
+//   ombrel_window_bench first-paint START_NS
+//       starts as the program does; prints the milliseconds from START_NS (CLOCK_REALTIME, in nanoseconds)
+//       until the window's first paint is on screen
+//   ombrel_window_bench run BYTES COMMAND...
+//       runs the command line as Enter would; prints the seconds from Enter until the last byte is shown, the
+//       peak RSS beyond idle per output byte, the paints of the output box and the characters it holds beyond
+//       the banner
 #include "SpillwayWindow.h"
 
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <string>
 
@@ -33,7 +35,11 @@ long long StatusBytes(const char* field) {
         return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
         if (line.startsWith(field))
-            return line.mid(static_cast<qsizetype>(std::strlen(field))).trimmed().split(' ').front().toLongLong() *
+            return line.mid(static_cast<qsizetype>(std::strlen(field)))
+                       .trimmed()
+                       .split(' ')
+                       .front()
+                       .toLongLong() *
                    1024;
     }
     return -1;
@@ -97,8 +103,9 @@ int main(int argc, char* argv[]) {
     const int bannerLength = outputs->document()->characterCount();
 
     // Settle, then take the idle size: the window shown with its banner and its runner.
-    QTimer::singleShot(200, &app, &QCoreApplication::quit);
-    QApplication::exec();
+    QEventLoop settle;
+    QTimer::singleShot(200, &settle, &QEventLoop::quit);
+    settle.exec();
     const long long idle = StatusBytes("VmRSS:");
     ResetPeakRss();
     counter.paints = 0;

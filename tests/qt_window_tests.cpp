@@ -17,6 +17,7 @@
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextOption>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -288,6 +289,25 @@ TEST_F(QtWindow, ChunksAppendInOrderWithEveryKindOfLineBreak) {
     EXPECT_EQ(outputs->toPlainText(), expected);
     EXPECT_TRUE(CaretAtEnd());
     EXPECT_EQ(outputs->verticalScrollBar()->value(), outputs->verticalScrollBar()->maximum());
+}
+
+// Words wrap at their boundaries until a run without a blank is so long that laying it out word-wise would
+// take minutes; from then on the box wraps anywhere. The run is counted across chunks.
+TEST_F(QtWindow, AVeryLongRunWithoutBlanksSwitchesToWrappingAnywhere) {
+    Open();
+    const auto wrapMode = [this] { return outputs->document()->defaultTextOption().wrapMode(); };
+    frmSpillway& form = window->Form();
+    EXPECT_EQ(wrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    const std::u16string piece(256, u'x');
+    for (int i = 0; i < 40; ++i) // 10240 characters, broken by a blank
+        form.objDOS_ReceiveOutputs(i == 20 ? u" " + piece : piece);
+    window->ShowOutputsNow();
+    EXPECT_EQ(wrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
+    for (int i = 0; i < 40; ++i)
+        form.objDOS_ReceiveOutputs(piece);
+    window->ShowOutputsNow();
+    EXPECT_EQ(wrapMode(), QTextOption::WrapAnywhere);
+    EXPECT_TRUE(CaretAtEnd());
 }
 
 // What the child writes before a pause is laid out and painted during the pause: the child waits for a file

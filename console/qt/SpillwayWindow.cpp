@@ -10,11 +10,16 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextOption>
 #include <QTime>
+
+#include <algorithm>
 
 namespace {
 
-constexpr qint64 PaintIntervalMs = 16; // about 60 paints a second during a flood
+constexpr qint64 PaintIntervalMs = 16;     // about 60 paints a second during a flood
+constexpr qint64 ShowingCostFactor = 4;    // showing a batch takes at most a fifth of a flood's time
+constexpr std::size_t LongestWord = 10000; // word wrapping scans a run to its end for every screen line
 
 // Positions are kept in twips, as the window was laid out; at 96 dots per inch a pixel is 15 twips.
 QRect FromTwips(int left, int top, int width, int height) {
@@ -213,6 +218,7 @@ void SpillwayWindow::SetOutputsText(const std::u16string& text) {
         editBlockOpen_ = false;
     }
     lineBreaks_.Reset();
+    unbrokenRun_ = 0;
     txtOutputs_->setPlainText(QString::fromStdU16String(lineBreaks_.Normalise(text)));
 }
 
@@ -222,9 +228,10 @@ void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
         return;
     }
     // The batch so far (caret included) goes on screen before this chunk opens the next one.
-    if (editBlockOpen_ && sinceShown_.elapsed() >= PaintIntervalMs) {
+    if (editBlockOpen_ && sinceShown_.elapsed() >= paintIntervalMs_) {
         FlushOutputs();
     }
+    CountUnbrokenRun(shown);
     if (!editBlockOpen_) {
         appendCursor_ = QTextCursor(txtOutputs_->document());
         appendCursor_.movePosition(QTextCursor::End);
@@ -232,6 +239,23 @@ void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
         editBlockOpen_ = true;
     }
     appendCursor_.insertText(QString::fromStdU16String(shown));
+}
+
+// Wrapping at word boundaries costs time in proportion to a word's length for every screen line it fills, so
+// a run of a million characters without a blank would take minutes to lay out. Once a run that long has come,
+// the box wraps anywhere, as a console does.
+void SpillwayWindow::CountUnbrokenRun(const std::u16string& shown) {
+    for (const char16_t c : shown) {
+        if (c == u' ' || c == u'\n' || c == u'\t') {
+            unbrokenRun_ = 0;
+        } else if (++unbrokenRun_ == LongestWord) {
+            QTextOption option = txtOutputs_->document()->defaultTextOption();
+            if (option.wrapMode() != QTextOption::WrapAnywhere) {
+                option.setWrapMode(QTextOption::WrapAnywhere);
+                txtOutputs_->document()->setDefaultTextOption(option);
+            }
+        }
+    }
 }
 
 void SpillwayWindow::MoveOutputsCaretToEnd() {
@@ -247,6 +271,8 @@ void SpillwayWindow::ShowOutputsNow() {
 }
 
 void SpillwayWindow::FlushOutputs() {
+    QElapsedTimer showing;
+    showing.start();
     const bool changed = editBlockOpen_ || caretPending_;
     if (editBlockOpen_) {
         appendCursor_.endEditBlock(); // lays the batch out once
@@ -261,6 +287,7 @@ void SpillwayWindow::FlushOutputs() {
     if (changed && txtOutputs_->isVisible()) {
         txtOutputs_->repaint();
     }
+    paintIntervalMs_ = std::max(PaintIntervalMs, ShowingCostFactor * showing.elapsed());
     sinceShown_.start();
 }
 

@@ -57,12 +57,17 @@ private:
 
     // Output arrives in chunks of at most 256 characters. They are inserted inside one edit block, so the
     // text is laid out once per batch rather than per chunk, and the batch is closed and painted at most
-    // every PaintIntervalMs during a flood, and whenever the runner is about to wait or the run ends.
+    // every paintIntervalMs_ during a flood, and whenever the runner is about to wait or the run ends. The
+    // interval grows with what showing a batch cost (a long line is laid out whole each time), so showing
+    // never takes more than a fraction of a flood's time.
+    void CountUnbrokenRun(const std::u16string& shown);
     LineBreakNormaliser lineBreaks_{u"\n"};
     QTextCursor appendCursor_;
     bool editBlockOpen_ = false;
     bool caretPending_ = false;
     QElapsedTimer sinceShown_;
+    qint64 paintIntervalMs_ = 0;
+    std::size_t unbrokenRun_ = 0; // characters since the last blank or line break
 
     std::function<void()> endProgram_;
     bool ended_ = false;
