@@ -54,18 +54,18 @@ seconds_of() { # command...: wall time in seconds
   start=$(date +%s%N)
   "$@" >/dev/null 2>&1
   end=$(date +%s%N)
-  echo "scale=3; ($end - $start) / 1000000000" | bc
+  python3 -c "print(($end - $start) / 1e9)"
 }
 
-# First paint: the better of five starts each, interleaved.
-best_paint=
-best_xterm_true=
+# First paint: the best of five starts each, interleaved.
+paints=()
+xterm_trues=()
 for _ in 1 2 3 4 5; do
-  paint=$(echo "scale=3; $("$driver" first-paint "$(date +%s%N)" 2>/dev/null) / 1000" | bc)
-  xt=$(seconds_of xterm -e true)
-  best_paint=$(printf '%s\n%s\n' "${best_paint:-$paint}" "$paint" | sort -g | head -n 1)
-  best_xterm_true=$(printf '%s\n%s\n' "${best_xterm_true:-$xt}" "$xt" | sort -g | head -n 1)
+  paints+=("$("$driver" first-paint "$(date +%s%N)" 2>/dev/null)")
+  xterm_trues+=("$(seconds_of xterm -e true)")
 done
+best_paint=$(python3 -c "print(min([$(IFS=,; echo "${paints[*]}")]) / 1000)")
+best_xterm_true=$(python3 -c "print(min([$(IFS=,; echo "${xterm_trues[*]}")]))")
 
 lines_bytes=$(stat -c %s "$lines")
 line_bytes=$(stat -c %s "$line")
