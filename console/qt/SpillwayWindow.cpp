@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QTextCursor>
 #include <QTextOption>
 #include <QTime>
 
@@ -213,10 +214,8 @@ void SpillwayWindow::OnFocusChanged(QWidget* old, QWidget* now) {
 }
 
 void SpillwayWindow::SetOutputsText(const std::u16string& text) {
-    if (editBlockOpen_) {
-        appendCursor_.endEditBlock();
-        editBlockOpen_ = false;
-    }
+    pendingText_.clear(); // replaced with the rest
+    caretPending_ = false;
     lineBreaks_.Reset();
     unbrokenRun_ = 0;
     txtOutputs_->setPlainText(QString::fromStdU16String(lineBreaks_.Normalise(text)));
@@ -227,18 +226,12 @@ void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
     if (shown.empty()) {
         return;
     }
-    // The batch so far (caret included) goes on screen before this chunk opens the next one.
-    if (editBlockOpen_ && sinceShown_.elapsed() >= paintIntervalMs_) {
+    // The batch so far (caret included) goes on screen before this chunk starts the next one.
+    if (!pendingText_.isEmpty() && sinceShown_.elapsed() >= paintIntervalMs_) {
         FlushOutputs();
     }
     CountUnbrokenRun(shown);
-    if (!editBlockOpen_) {
-        appendCursor_ = QTextCursor(txtOutputs_->document());
-        appendCursor_.movePosition(QTextCursor::End);
-        appendCursor_.beginEditBlock();
-        editBlockOpen_ = true;
-    }
-    appendCursor_.insertText(QString::fromStdU16String(shown));
+    pendingText_.append(reinterpret_cast<const QChar*>(shown.data()), static_cast<qsizetype>(shown.size()));
 }
 
 // Wrapping at word boundaries costs time in proportion to a word's length for every screen line it fills, so
@@ -259,10 +252,10 @@ void SpillwayWindow::CountUnbrokenRun(const std::u16string& shown) {
 }
 
 void SpillwayWindow::MoveOutputsCaretToEnd() {
-    if (editBlockOpen_) {
-        caretPending_ = true; // applied when the batch is shown
-    } else {
+    if (pendingText_.isEmpty()) {
         MoveCaretToEndNow();
+    } else {
+        caretPending_ = true; // applied when the batch is shown
     }
 }
 
@@ -271,12 +264,19 @@ void SpillwayWindow::ShowOutputsNow() {
 }
 
 void SpillwayWindow::FlushOutputs() {
+    const bool changed = !pendingText_.isEmpty() || caretPending_;
     QElapsedTimer showing;
-    showing.start();
-    const bool changed = editBlockOpen_ || caretPending_;
-    if (editBlockOpen_) {
-        appendCursor_.endEditBlock(); // lays the batch out once
-        editBlockOpen_ = false;
+    if (!pendingText_.isEmpty()) {
+        // One insert at the end for the whole batch, and one edit block, so the text is laid out once.
+        QTextCursor end(txtOutputs_->document());
+        end.movePosition(QTextCursor::End);
+        end.beginEditBlock();
+        end.insertText(pendingText_);
+        pendingText_.clear();
+        showing.start();
+        end.endEditBlock();
+    } else {
+        showing.start();
     }
     if (caretPending_) {
         caretPending_ = false;

@@ -6,7 +6,7 @@
 #include "frmSpillway.h"
 
 #include <QElapsedTimer>
-#include <QTextCursor>
+#include <QString>
 #include <QWidget>
 
 #include <functional>
@@ -55,15 +55,14 @@ private:
     QPushButton* cmdExecute_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
 
-    // Output arrives in chunks of at most 256 characters. They are inserted inside one edit block, so the
-    // text is laid out once per batch rather than per chunk, and the batch is closed and painted at most
-    // every paintIntervalMs_ during a flood, and whenever the runner is about to wait or the run ends. The
-    // interval grows with what showing a batch cost (a long line is laid out whole each time), so showing
-    // never takes more than a fraction of a flood's time.
+    // Output arrives in chunks of at most 256 characters. A batch of them is gathered and inserted at the end
+    // in one edit block, so the text is laid out once per batch rather than per chunk; the batch is shown
+    // (inserted, laid out, painted) at most every paintIntervalMs_ during a flood, and whenever the runner is
+    // about to wait or the run ends. The interval grows with what showing a batch cost (a long line is laid
+    // out whole each time), so showing never takes more than a fraction of a flood's time.
     void CountUnbrokenRun(const std::u16string& shown);
     LineBreakNormaliser lineBreaks_{u"\n"};
-    QTextCursor appendCursor_;
-    bool editBlockOpen_ = false;
+    QString pendingText_;
     bool caretPending_ = false;
     QElapsedTimer sinceShown_;
     qint64 paintIntervalMs_ = 0;
