@@ -1,0 +1,267 @@
+// The Win32 half of the seam in ChildPipe.h: CreatePipe, CreateProcessA, PeekNamedPipe, ReadFile,
+// CloseHandle, and the system's narrow (ANSI) code page for the text.
+#include "ChildPipe.h"
+#include "NarrowText_win32.h"
+#include "Utf8.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cstring>
+#include <stdexcept>
+#include <string_view>
+#include <system_error>
+#include <utility>
+#include <vector>
+
+namespace spillways_detail {
+
+namespace {
+
+// The records as the 32-bit program fills them in (a 64-bit test build has wider pointers).
+constexpr bool Is32Bit = sizeof(void*) == 4;
+static_assert(sizeof(SECURITY_ATTRIBUTES) == (Is32Bit ? 12 : 24));
+static_assert(sizeof(STARTUPINFOA) == (Is32Bit ? 68 : 104));
+static_assert((STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW) == 0x101);
+static_assert(NORMAL_PRIORITY_CLASS == 0x20);
+
+// Owns one kernel handle and closes it once. A failed CloseHandle is ignored: there is nothing left to do.
+class Handle {
+public:
+    Handle() = default;
+    explicit Handle(HANDLE handle) : handle_(handle) {}
+    ~Handle() { Close(); }
+    Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
+    Handle& operator=(Handle&& other) noexcept {
+        if (this != &other) {
+            Close();
+            handle_ = std::exchange(other.handle_, nullptr);
+        }
+        return *this;
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    HANDLE get() const { return handle_; }
+    void Close() {
+        if (handle_ != nullptr)
+            ::CloseHandle(std::exchange(handle_, nullptr));
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+[[noreturn]] void ThrowLastError(const char* what) {
+    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), what);
+}
+
+int ToInt(std::size_t size) {
+    if (size > static_cast<std::size_t>(INT_MAX))
+        throw std::length_error("text too long for the system's conversion");
+    return static_cast<int>(size);
+}
+
+// A writable, NUL-terminated narrow copy of `text`: CreateProcessA may write into its command line.
+std::vector<char> NarrowCopy(const std::u16string& text) {
+    std::vector<char> narrow(1, '\0');
+    if (text.empty())
+        return narrow;
+    const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
+    const int length = ToInt(text.size());
+    const int needed = ::WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0)
+        ThrowLastError("WideCharToMultiByte");
+    narrow.resize(static_cast<std::size_t>(needed) + 1, '\0');
+    if (::WideCharToMultiByte(CP_ACP, 0, wide, length, narrow.data(), needed, nullptr, nullptr) != needed)
+        ThrowLastError("WideCharToMultiByte");
+    return narrow;
+}
+
+unsigned ActualCodePage(unsigned codePage) {
+    return codePage == CP_ACP ? ::GetACP() : codePage;
+}
+
+bool IsDoubleByte(unsigned codePage) {
+    CPINFO info{};
+    return ::GetCPInfo(codePage, &info) && info.MaxCharSize == 2;
+}
+
+// How many leading bytes of `bytes`, which starts on a character boundary, form whole double-byte-set
+// characters. Trail bytes can look like lead bytes, so the walk has to start from the front.
+std::size_t WholeDoubleByteCharacters(unsigned codePage, const char* bytes, std::size_t count) {
+    std::size_t whole = 0;
+    while (whole < count) {
+        if (::IsDBCSLeadByteEx(codePage, static_cast<BYTE>(bytes[whole]))) {
+            if (whole + 1 == count)
+                break;
+            whole += 2;
+        } else {
+            ++whole;
+        }
+    }
+    return whole;
+}
+
+void AppendMultiByte(unsigned codePage, const char* bytes, std::size_t count, std::u16string& out) {
+    if (count == 0)
+        return;
+    const int length = ToInt(count);
+    const int needed = ::MultiByteToWideChar(codePage, 0, bytes, length, nullptr, 0);
+    if (needed <= 0)
+        ThrowLastError("MultiByteToWideChar");
+    const std::size_t start = out.size();
+    out.resize(start + static_cast<std::size_t>(needed));
+    auto* wide = reinterpret_cast<wchar_t*>(out.data() + start);
+    if (::MultiByteToWideChar(codePage, 0, bytes, length, wide, needed) != needed)
+        ThrowLastError("MultiByteToWideChar");
+}
+
+} // namespace
+
+std::size_t NarrowReadSize(unsigned codePage, std::size_t carriedCount, std::size_t maxCharacters) {
+    // A double-byte pair, or a lead byte with whatever follows it, gives one character, so a carried lead
+    // byte never pushes a full read past the limit. Carried UTF-8 bytes may, as each byte can end up as a
+    // character of its own, so those reads ask for that much less.
+    if (ActualCodePage(codePage) == CP_UTF8 && carriedCount < maxCharacters)
+        return maxCharacters - carriedCount;
+    return maxCharacters;
+}
+
+void DecodeNarrow(unsigned codePage, char (&carried)[4], std::size_t& carriedCount, const char* bytes,
+                  std::size_t count, std::u16string& out) {
+    std::string joined;
+    if (carriedCount > 0) {
+        joined.reserve(carriedCount + count);
+        joined.append(carried, carriedCount);
+        joined.append(bytes, count);
+        bytes = joined.data();
+        count = joined.size();
+        carriedCount = 0;
+    }
+
+    const unsigned actual = ActualCodePage(codePage);
+    if (actual == CP_UTF8) {
+        // The same decoder as the Linux build: a cut-short sequence is carried, ill-formed bytes become
+        // U+FFFD.
+        const std::size_t kept = DecodeUtf8(std::string_view(bytes, count), out, false);
+        std::memcpy(carried, bytes + count - kept, kept);
+        carriedCount = kept;
+        return;
+    }
+
+    std::size_t whole = count;
+    if (IsDoubleByte(actual))
+        whole = WholeDoubleByteCharacters(codePage, bytes, count);
+    AppendMultiByte(codePage, bytes, whole, out);
+    std::memcpy(carried, bytes + whole, count - whole);
+    carriedCount = count - whole;
+}
+
+bool FinishNarrow(unsigned codePage, char (&carried)[4], std::size_t& carriedCount, std::u16string& out) {
+    if (carriedCount == 0)
+        return false;
+    const std::size_t count = std::exchange(carriedCount, 0);
+    if (ActualCodePage(codePage) == CP_UTF8)
+        DecodeUtf8(std::string_view(carried, count), out, true);
+    else
+        AppendMultiByte(codePage, carried, count, out);
+    return true;
+}
+
+std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
+    return NarrowReadSize(CP_ACP, carriedCount_, maxCharacters);
+}
+
+void NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
+    DecodeNarrow(CP_ACP, carried_, carriedCount_, bytes, count, out);
+}
+
+bool NarrowDecoder::Finish(std::u16string& out) {
+    return FinishNarrow(CP_ACP, carried_, carriedCount_, out);
+}
+
+// Closing a child's process and thread handles is all Windows needs to let go of it.
+struct ChildReaper::State {};
+
+ChildReaper::ChildReaper() = default;
+ChildReaper::~ChildReaper() = default;
+void ChildReaper::CollectExited() {}
+
+struct ChildPipe::State {
+    // The one record for the pipe, the process and the thread: every handle the child gets is inheritable.
+    SECURITY_ATTRIBUTES attributes{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    Handle readEnd;
+    Handle writeEnd;
+    Handle process;
+    Handle thread;
+};
+
+ChildPipe::ChildPipe(ChildReaper& reaper) : state_(std::make_unique<State>()), reaper_(reaper) {}
+
+ChildPipe::~ChildPipe() {
+    Close();
+    state_->writeEnd.Close();
+}
+
+std::int32_t ChildPipe::Create() {
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!::CreatePipe(&readEnd, &writeEnd, &state_->attributes, 0)) {
+        const DWORD error = ::GetLastError();
+        return static_cast<std::int32_t>(error);
+    }
+    state_->readEnd = Handle(readEnd);
+    state_->writeEnd = Handle(writeEnd);
+    return 0;
+}
+
+bool ChildPipe::Start(const std::u16string& commandLine) {
+    std::vector<char> narrowCommandLine = NarrowCopy(commandLine);
+
+    STARTUPINFOA startup{};
+    startup.cb = sizeof(STARTUPINFOA);
+    startup.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = state_->writeEnd.get();
+    startup.hStdError = state_->writeEnd.get();
+
+    PROCESS_INFORMATION started{};
+    if (::CreateProcessA(nullptr, narrowCommandLine.data(), &state_->attributes, &state_->attributes, TRUE,
+                         NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &started) != 1)
+        return false;
+    state_->process = Handle(started.hProcess);
+    state_->thread = Handle(started.hThread);
+    return true;
+}
+
+void ChildPipe::ClosePipe() {
+    state_->readEnd.Close();
+    state_->writeEnd.Close();
+}
+
+void ChildPipe::CloseWriteEnd() {
+    state_->writeEnd.Close();
+}
+
+ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait) {
+    if (aboutToWait) {
+        // If the peek fails (the pipe has ended), the read below reports it.
+        DWORD available = 0;
+        if (::PeekNamedPipe(state_->readEnd.get(), nullptr, 0, nullptr, &available, nullptr) &&
+            available == 0)
+            aboutToWait();
+    }
+    DWORD count = 0;
+    const BOOL ok = ::ReadFile(state_->readEnd.get(), buffer, static_cast<DWORD>(size), &count, nullptr);
+    return ReadResult{ok != 0, ok != 0 ? static_cast<std::size_t>(count) : 0};
+}
+
+void ChildPipe::Close() {
+    state_->process.Close();
+    state_->thread.Close();
+    state_->readEnd.Close();
+}
+
+} // namespace spillways_detail
