@@ -5,6 +5,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QFile>
 #include <QFontInfo>
@@ -259,6 +260,19 @@ TEST_F(QtWindow, WarningLeavesTheCommandBoxAsItWas) {
     EXPECT_EQ(command->text(), QStringLiteral("keep me"));
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     EXPECT_EQ(QApplication::focusWidget(), command);
+
+    // The command box's own context menu coming and going.
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                command->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(command, &menuEvent);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_NE(menu, nullptr);
+    QTest::qWait(20);
+    EXPECT_EQ(command->text(), QStringLiteral("keep me"));
+    menu->close();
+    QTest::qWait(20);
+    EXPECT_EQ(window->focusWidget(), command);
+    EXPECT_EQ(command->text(), QStringLiteral("keep me"));
 
     QWidget other;
     other.show();
