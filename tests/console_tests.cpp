@@ -248,18 +248,6 @@ TEST(Execute, OtherFailuresShowAWarningAndKeepTheCommandBox) {
     }
 }
 
-TEST(Focus, TheCommandBoxEmptiesOnEntryAndGetsThePlaceholderBackOnLeaving) {
-    LoadedWindow window;
-    window.form.txtCommand_GotFocus();
-    EXPECT_EQ(window.controls.command, u"");
-    window.controls.command = u"half-typed";
-    window.form.txtCommand_GotFocus();
-    EXPECT_EQ(window.controls.command, u"");
-    window.controls.command = u"lost";
-    window.form.txtCommand_LostFocus();
-    EXPECT_EQ(window.controls.command, frmSpillway::Placeholder);
-}
-
 TEST(Exit, ReleasesTheRunnerAndEndsTheProgram) {
     LoadedWindow window;
     window.form.cmdExit_Click();
