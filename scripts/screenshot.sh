@@ -1,15 +1,15 @@
 #!/bin/sh
 # Takes the README's screenshot: runs the window under Xvfb, runs a command in it and writes docs/screenshot.png.
 #   scripts/screenshot.sh [PATH-TO-OMBREL]
-# Without an argument it builds the program in build/ first. Needs Xvfb, xdotool and ImageMagick.
+# Without an argument it builds the program in build/release first. Needs Xvfb, xdotool and ImageMagick.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 if [ $# -ge 1 ]; then
     program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 else
-    cmake -S "$root" -B "$root/build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-    ninja -C "$root/build" -j2 ombrel >/dev/null
-    program=$root/build/console/qt/ombrel
+    cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF >/dev/null
+    cmake --build "$root/build/release" --target ombrel >/dev/null
+    program=$root/build/release/console/qt/ombrel
 fi
 out=$root/docs/screenshot.png
 mkdir -p "$root/docs"
