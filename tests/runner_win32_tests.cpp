@@ -1,0 +1,181 @@
+// The runner on Windows: the system's own programs, its command-line limit, its pipes and code pages.
+#include "NarrowText_win32.h"
+#include "RunnerTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace {
+
+using spillways_detail::DecodeNarrow;
+using spillways_detail::FinishNarrow;
+using spillways_detail::NarrowReadSize;
+
+constexpr unsigned ShiftJis = 932;
+constexpr unsigned Gbk = 936;
+constexpr unsigned Latin1252 = 1252;
+constexpr unsigned Utf8 = 65001;
+
+std::string Narrow(const std::u16string& text) {
+    return std::string(text.begin(), text.end());
+}
+
+std::u16string Decode(unsigned codePage, const std::string& bytes) {
+    std::u16string text;
+    const int length = static_cast<int>(bytes.size());
+    const int needed = ::MultiByteToWideChar(codePage, 0, bytes.data(), length, nullptr, 0);
+    text.resize(static_cast<std::size_t>(needed));
+    ::MultiByteToWideChar(codePage, 0, bytes.data(), length, reinterpret_cast<wchar_t*>(text.data()), needed);
+    return text;
+}
+
+// No command interpreter stands between the runner and the child: the interpreter's own commands start only
+// when the interpreter itself is the program.
+TEST(RunnerWin32, InterpreterCommandsRunOnlyThroughTheInterpreter) {
+    RecordingRunner rec;
+    EXPECT_EQ(rec.Run(u"cmd /c echo hello"), u"hello\r\n");
+    EXPECT_WELL_FORMED_CHUNKS(rec, u"hello\r\n");
+    EXPECT_TRUE(rec.messages.empty());
+
+    EXPECT_EQ(rec.Run(u"dir"), u"");
+    EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
+    EXPECT_EQ(rec.runner->Outputs(), u"hello\r\n") << "a failed start keeps the previous output";
+
+    const std::u16string listing = rec.Run(u"cmd /c dir");
+    EXPECT_TRUE(rec.messages.empty());
+    EXPECT_NE(listing.find(u"Directory"), std::u16string::npos) << Narrow(listing);
+    EXPECT_WELL_FORMED_CHUNKS(rec, listing);
+}
+
+TEST(RunnerWin32, StandardErrorRedirectedByTheInterpreterIsCaptured) {
+    RecordingRunner rec;
+    // The interpreter echoes what precedes the redirection, the blank before it included.
+    EXPECT_EQ(rec.Run(u"cmd /c echo to-stderr 1>&2"), u"to-stderr \r\n");
+    EXPECT_TRUE(rec.messages.empty());
+}
+
+// CreateProcessA may write into the command line it is given, so the runner hands it a writable copy; the
+// longest line the system accepts (32767 characters with the terminating NUL) works, a longer one fails to
+// start.
+TEST(RunnerWin32, CommandLinesUpToTheSystemLimitStart) {
+    constexpr std::size_t Limit = 32767 - 1;
+    const std::u16string head = ChildCommand("args ");
+    ASSERT_LT(head.size(), Limit);
+    const std::u16string word(Limit - head.size(), u'w');
+
+    RecordingRunner rec;
+    EXPECT_EQ(rec.Run(head + word), u"[" + word + u"]\n");
+    EXPECT_TRUE(rec.messages.empty());
+
+    EXPECT_EQ(rec.Run(head + word + u"w"), u"");
+    EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
+}
+
+// A write of zero bytes makes the reader's ReadFile succeed with nothing: an empty chunk, and the loop goes
+// on.
+TEST(RunnerWin32, ZeroByteReadIsAnEmptyChunkAndReadingGoesOn) {
+    RecordingRunner rec;
+    EXPECT_EQ(rec.Run(ChildCommand("empty-write")), u"before\nafter\n");
+    EXPECT_WELL_FORMED_CHUNKS(rec, u"before\nafter\n");
+    EXPECT_TRUE(rec.messages.empty());
+}
+
+// Output is decoded with the ANSI code page, never the console's OEM one.
+TEST(RunnerWin32, OutputIsDecodedWithTheAnsiCodePage) {
+    std::string bytes;
+    std::string hex;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        if (::IsDBCSLeadByte(static_cast<BYTE>(byte)))
+            continue; // a lone lead byte is no character of its own
+        bytes.push_back(static_cast<char>(byte));
+        char digits[3];
+        std::snprintf(digits, sizeof(digits), "%02x", byte);
+        hex += digits;
+    }
+    RecordingRunner rec;
+    const std::u16string output = rec.Run(ChildCommand("hex " + hex));
+    EXPECT_EQ(output, Decode(CP_ACP, bytes));
+    if (::GetACP() != ::GetOEMCP()) {
+        EXPECT_NE(output, Decode(CP_OEMCP, bytes));
+    }
+}
+
+TEST(RunnerWin32, NoHandleIsLeftBehindByManyRuns) {
+    RecordingRunner rec;
+    rec.Run(ChildCommand("args warm-up")); // first use may set up things that stay
+    rec.Run(u"ombrel-no-such-program-anywhere");
+    DWORD before = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
+    for (int i = 0; i < 200; ++i) {
+        if (i % 4 == 3)
+            ASSERT_EQ(rec.Run(u"ombrel-no-such-program-anywhere"), u""); // the failed-start path too
+        else
+            ASSERT_EQ(rec.Run(ChildCommand("args " + std::to_string(i))), U("[" + std::to_string(i) + "]\n"));
+    }
+    DWORD after = 0;
+    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &after));
+    EXPECT_EQ(after, before);
+}
+
+// The decoder against double-byte code pages, whatever the system's own is: a character cut by the end of
+// one read comes out whole with the next.
+TEST(NarrowTextWin32, DoubleByteCharacterCutByAReadIsCarried) {
+    const struct {
+        unsigned codePage;
+        std::string first;
+        std::string second;
+        std::size_t carriedAfterFirst;
+    } cases[] = {
+        {ShiftJis, "a\x82", "\xA0z", 1}, // "あ" cut after its lead byte
+        {ShiftJis, "\x82\x9F", "z", 0},  // "ぃ": its trail byte looks like a lead byte, but ends a pair
+        {ShiftJis, "\x82\x9F\x82", "\x9Fz", 1},    // two of them, the second cut
+        {ShiftJis, "\x82\xA0\xB1", "\x82\xA0", 0}, // a single-byte katakana between
+        {Gbk, "\xC4\xE3\xBA", "\xC3!", 1},         // "你好" cut in the second
+        {Utf8, "\xE2\x82", "\xAC.", 2},            // "€" cut after two of its three bytes
+        {Utf8, "\xF0\x9F\x98", "\x80", 3},         // U+1F600 cut before its last byte
+        {Latin1252, "\x80", "\x81", 0},            // single-byte: nothing to carry
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "code page " << c.codePage << ", " << c.first.size() << "+"
+                                        << c.second.size() << " bytes");
+        const std::u16string whole = Decode(c.codePage, c.first + c.second);
+        char carried[4] = {};
+        std::size_t carriedCount = 0;
+        std::u16string out;
+        DecodeNarrow(c.codePage, carried, carriedCount, c.first.data(), c.first.size(), out);
+        EXPECT_EQ(carriedCount, c.carriedAfterFirst);
+        EXPECT_EQ(out, Decode(c.codePage, c.first.substr(0, c.first.size() - c.carriedAfterFirst)));
+        DecodeNarrow(c.codePage, carried, carriedCount, c.second.data(), c.second.size(), out);
+        EXPECT_EQ(carriedCount, 0u);
+        EXPECT_EQ(out, whole);
+        EXPECT_FALSE(FinishNarrow(c.codePage, carried, carriedCount, out));
+    }
+}
+
+TEST(NarrowTextWin32, ReadsStayWithinTheChunkAndAnUnfinishedCharacterEndsAsAReplacement) {
+    // A carried lead byte pairs with the next byte into one character: reads stay at 256 bytes.
+    EXPECT_EQ(NarrowReadSize(Latin1252, 0, 256), 256u);
+    EXPECT_EQ(NarrowReadSize(ShiftJis, 1, 256), 256u);
+    // Carried UTF-8 bytes can each end up as a replacement character of their own.
+    EXPECT_EQ(NarrowReadSize(Utf8, 0, 256), 256u);
+    EXPECT_EQ(NarrowReadSize(Utf8, 3, 256), 253u);
+
+    for (const unsigned codePage : {ShiftJis, Utf8}) {
+        SCOPED_TRACE(codePage);
+        char carried[4] = {};
+        std::size_t carriedCount = 0;
+        std::u16string out;
+        const std::string cut = codePage == Utf8 ? "ok\xE2\x82" : "ok\x82";
+        DecodeNarrow(codePage, carried, carriedCount, cut.data(), cut.size(), out);
+        ASSERT_EQ(out, u"ok");
+        EXPECT_TRUE(FinishNarrow(codePage, carried, carriedCount, out));
+        EXPECT_GT(out.size(), 2u) << "the unfinished character still shows";
+        EXPECT_EQ(carriedCount, 0u);
+        EXPECT_FALSE(FinishNarrow(codePage, carried, carriedCount, out));
+    }
+}
+
+} // namespace
