@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstring>
 #include <stdexcept>
@@ -195,6 +196,7 @@ struct ChildPipe::State {
     Handle writeEnd;
     Handle process;
     Handle thread;
+    DWORD seenReady = 0; // bytes the last look into the pipe found and that have not been read since
 };
 
 ChildPipe::ChildPipe(ChildReaper& reaper) : state_(std::make_unique<State>()), reaper_(reaper) {}
@@ -246,15 +248,20 @@ void ChildPipe::CloseWriteEnd() {
 }
 
 ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait) {
-    if (aboutToWait) {
+    // Only this end reads, so bytes a look into the pipe has found stay ready until read: no need to look
+    // again before then.
+    if (aboutToWait && state_->seenReady == 0) {
         // If the peek fails (the pipe has ended), the read below reports it.
         DWORD available = 0;
-        if (::PeekNamedPipe(state_->readEnd.get(), nullptr, 0, nullptr, &available, nullptr) &&
-            available == 0)
-            aboutToWait();
+        if (::PeekNamedPipe(state_->readEnd.get(), nullptr, 0, nullptr, &available, nullptr)) {
+            if (available == 0)
+                aboutToWait();
+            state_->seenReady = available;
+        }
     }
     DWORD count = 0;
     const BOOL ok = ::ReadFile(state_->readEnd.get(), buffer, static_cast<DWORD>(size), &count, nullptr);
+    state_->seenReady -= std::min<DWORD>(state_->seenReady, count);
     return ReadResult{ok != 0, ok != 0 ? static_cast<std::size_t>(count) : 0};
 }
 
