@@ -81,6 +81,7 @@ mkfifo "$keeper"
 "$run" "$winearch" "$prefix" cmd <"$keeper" >/dev/null 2>&1 &
 keeper_pid=$!
 exec 8>"$keeper"
+# shellcheck disable=SC2317 # run by the EXIT trap
 finish() {
     exec 8>&- # end of input: the keeper exits
     wait "$keeper_pid" 2>/dev/null || true
