@@ -1,5 +1,5 @@
-// The Win32 half of the seam in ChildPipe.h: CreatePipe, CreateProcessA, PeekNamedPipe, ReadFile,
-// CloseHandle, and the system's narrow (ANSI) code page for the text.
+// The Win32 half of the seam in ChildPipe.h: CreatePipe, SetHandleInformation, CreateProcessA, PeekNamedPipe,
+// ReadFile, CloseHandle, and the system's narrow (ANSI) code page for the text.
 #include "ChildPipe.h"
 #include "NarrowText_win32.h"
 #include "Utf8.h"
@@ -215,6 +215,10 @@ std::int32_t ChildPipe::Create() {
     }
     state_->readEnd = Handle(readEnd);
     state_->writeEnd = Handle(writeEnd);
+    // The child must not get the read end as well: holding it, a child whose reader has gone away (a listener
+    // failed mid-run) would never see its writes fail and would block, hidden, for ever.
+    if (!::SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0))
+        return static_cast<std::int32_t>(::GetLastError());
     return 0;
 }
 

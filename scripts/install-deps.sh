@@ -12,7 +12,9 @@ packages=(
 windows=false
 [[ "${1:-}" == "--windows" ]] && windows=true
 if $windows; then
-  packages+=(mingw-w64 g++-mingw-w64-i686 wine wine32 wine64)
+  # The 64-bit compiler and Wine stand in for the 32-bit ones where this machine cannot execute 32-bit code;
+  # locales provides the Japanese locale the double-byte code page tests run under.
+  packages+=(mingw-w64 g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32 wine64 procps locales)
 fi
 
 sudo=()
