@@ -1,5 +1,6 @@
 #include "SpillwayWindow.h"
 
+#include <algorithm>
 #include <system_error>
 
 namespace {
@@ -8,6 +9,7 @@ static_assert(sizeof(wchar_t) == sizeof(char16_t), "the UI calls take UTF-16 tex
 
 constexpr wchar_t WindowClassName[] = L"OmbrelSpillway";
 constexpr auto PaintInterval = std::chrono::milliseconds(16); // about 60 paints a second during a flood
+constexpr int ShowingCostFactor = 2; // showing batches takes at most about a third of a flood's time
 
 // The system's default for a multi-line EDIT is about 32 K characters, after which further output would be
 // dropped silently; this is the largest limit the control takes.
@@ -94,6 +96,7 @@ SpillwayWindow::SpillwayWindow(HINSTANCE instance, SpillwaySystem system, std::f
     }
     CreateControls();
     lastShown_ = std::chrono::steady_clock::now();
+    paintInterval_ = PaintInterval;
     form_.Form_Load();
 }
 
@@ -307,10 +310,8 @@ LRESULT CALLBACK SpillwayWindow::CommandProc(HWND control, UINT message, WPARAM 
 }
 
 void SpillwayWindow::SetOutputsText(const std::u16string& text) {
-    if (batchOpen_) {
-        ::SendMessageW(txtOutputs_, WM_SETREDRAW, TRUE, 0);
-        batchOpen_ = false;
-    }
+    pending_.clear();
+    caretPending_ = false;
     lineBreaks_.Reset();
     if (::SetWindowTextW(txtOutputs_, Wide(lineBreaks_.Normalise(text))) == 0) {
         ThrowLastError("SetWindowTextW");
@@ -318,29 +319,17 @@ void SpillwayWindow::SetOutputsText(const std::u16string& text) {
 }
 
 void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
-    const std::u16string shown = lineBreaks_.Normalise(text);
-    if (shown.empty()) {
-        return;
-    }
-    // The batch so far (caret included) goes on screen before this chunk opens the next one.
-    if (batchOpen_ && std::chrono::steady_clock::now() - lastShown_ >= PaintInterval) {
+    pending_ += lineBreaks_.Normalise(text);
+    if (std::chrono::steady_clock::now() - lastShown_ >= paintInterval_) {
         FlushOutputs();
     }
-    if (!batchOpen_) {
-        ::SendMessageW(txtOutputs_, WM_SETREDRAW, FALSE, 0);
-        batchOpen_ = true;
-    }
-    // Replacing the empty selection at the end costs in proportion to the chunk, not to the text shown.
-    const auto length = static_cast<WPARAM>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0));
-    ::SendMessageW(txtOutputs_, EM_SETSEL, length, static_cast<LPARAM>(length));
-    ::SendMessageW(txtOutputs_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(shown)));
 }
 
 void SpillwayWindow::MoveOutputsCaretToEnd() {
-    if (batchOpen_) {
-        caretPending_ = true; // applied when the batch is shown
-    } else {
+    if (pending_.empty()) {
         MoveCaretToEndNow();
+    } else {
+        caretPending_ = true; // applied when the batch is shown
     }
 }
 
@@ -349,21 +338,32 @@ void SpillwayWindow::ShowOutputsNow() {
 }
 
 void SpillwayWindow::FlushOutputs() {
-    const bool changed = batchOpen_ || caretPending_;
-    if (batchOpen_) {
-        ::SendMessageW(txtOutputs_, WM_SETREDRAW, TRUE, 0);
-        batchOpen_ = false;
+    const auto started = std::chrono::steady_clock::now();
+    if (pending_.empty() && !caretPending_) {
+        lastShown_ = started;
+        return;
+    }
+    // One paint for the batch: the text, the caret at the end and the scroll bar with it.
+    ::SendMessageW(txtOutputs_, WM_SETREDRAW, FALSE, 0);
+    if (!pending_.empty()) {
+        // Replacing the empty selection at the end costs in proportion to the batch, not to the text shown.
+        const auto length = static_cast<WPARAM>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0));
+        ::SendMessageW(txtOutputs_, EM_SETSEL, length, static_cast<LPARAM>(length));
+        ::SendMessageW(txtOutputs_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(pending_)));
+        pending_.clear();
     }
     if (caretPending_) {
         caretPending_ = false;
         MoveCaretToEndNow();
     }
-    // The window takes no messages while a command runs, so the batch is painted here and now: the text,
-    // and the scroll bar with it.
-    if (changed && ::IsWindowVisible(txtOutputs_)) {
+    ::SendMessageW(txtOutputs_, WM_SETREDRAW, TRUE, 0);
+    // The window takes no messages while a command runs, so the batch is painted here and now.
+    if (::IsWindowVisible(txtOutputs_)) {
         ::RedrawWindow(txtOutputs_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
     }
     lastShown_ = std::chrono::steady_clock::now();
+    paintInterval_ = std::max<std::chrono::steady_clock::duration>(PaintInterval, ShowingCostFactor *
+                                                                                      (lastShown_ - started));
 }
 
 void SpillwayWindow::MoveCaretToEndNow() {

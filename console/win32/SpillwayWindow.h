@@ -94,13 +94,16 @@ private:
     HWND commandFocusTo_ = nullptr;   // the window that takes it
     HWND focusWhenInactive_ = nullptr;
 
-    // Output arrives in chunks of at most 256 characters. During a flood the output box is not redrawn per
-    // chunk: redrawing is switched off for a batch, which is shown at most every PaintInterval, and whenever
-    // the runner is about to wait or the run ends.
+    // Output arrives in chunks of at most 256 characters. Every EM_REPLACESEL costs a good deal whatever its
+    // size (it re-measures lines and updates the scroll bar), so chunks are gathered and put into the box as
+    // one replacement, shown at most every paintInterval_ during a flood, and whenever the runner is about to
+    // wait or the run ends. The interval grows with what showing a batch costs, so a flood is spent mostly
+    // reading, not showing.
     LineBreakNormaliser lineBreaks_{u"\r\n"};
-    bool batchOpen_ = false;
+    std::u16string pending_;
     bool caretPending_ = false;
     std::chrono::steady_clock::time_point lastShown_;
+    std::chrono::steady_clock::duration paintInterval_{};
 
     std::function<void()> endProgram_;
     bool ended_ = false;
