@@ -416,6 +416,18 @@ TEST_F(Win32Window, FocusLeavingTheWindowKeepsTheTypedText) {
     EXPECT_EQ(::GetFocus(), command);
 }
 
+// Sees the output box's paints.
+struct PaintHook {
+    static inline std::function<void()> onPaint;
+    static inline WNDPROC previous = nullptr;
+    static LRESULT CALLBACK Proc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_PAINT) {
+            onPaint();
+        }
+        return ::CallWindowProcW(previous, control, message, wParam, lParam);
+    }
+};
+
 // Output before a pause in the child's output is painted during the pause: the child waits for a file
 // that only a paint showing its first line creates.
 TEST_F(Win32Window, OutputBeforeAPauseIsPaintedDuringThePause) {
@@ -425,28 +437,20 @@ TEST_F(Win32Window, OutputBeforeAPauseIsPaintedDuringThePause) {
         std::string(folder) + "ombrel-painted-" + std::to_string(::GetCurrentProcessId());
     ::DeleteFileA(flag.c_str());
 
-    static std::function<void()> onPaint;
-    static WNDPROC previous = nullptr;
-    onPaint = [&] {
+    PaintHook::onPaint = [&] {
         if (TextOf(outputs).find(u"before") != std::u16string::npos && ::IsWindowVisible(outputs)) {
             HANDLE file = ::CreateFileA(flag.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
             ::CloseHandle(file);
         }
     };
-    previous = reinterpret_cast<WNDPROC>(::SetWindowLongPtrW(
-        outputs, GWLP_WNDPROC,
-        reinterpret_cast<LONG_PTR>(+[](HWND control, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
-            if (message == WM_PAINT) {
-                onPaint();
-            }
-            return ::CallWindowProcW(previous, control, message, wParam, lParam);
-        })));
+    PaintHook::previous = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(outputs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PaintHook::Proc)));
 
     Enter(ChildCommand("wait-file \"" + flag + "\""));
     EXPECT_EQ(TextOf(outputs), Banner + u"before\r\nafter\r\n");
     EXPECT_EQ(::GetFileAttributesA(flag.c_str()) != INVALID_FILE_ATTRIBUTES, true)
         << "painted while the child waited";
-    ::SetWindowLongPtrW(outputs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    ::SetWindowLongPtrW(outputs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaintHook::previous));
     ::DeleteFileA(flag.c_str());
 }
 
@@ -522,29 +526,32 @@ bool WaitUntil(const std::function<bool()>& done) {
     return done();
 }
 
+// The visible window captioned "Quarn's Command Prompt" that belongs to one process.
+struct WindowSearch {
+    DWORD process;
+    HWND found;
+
+    static BOOL CALLBACK Visit(HWND candidate, LPARAM parameter) {
+        auto* search = reinterpret_cast<WindowSearch*>(parameter);
+        DWORD owner = 0;
+        ::GetWindowThreadProcessId(candidate, &owner);
+        if (owner == search->process && ::IsWindowVisible(candidate) &&
+            TextOf(candidate) == frmSpillway::Caption) {
+            search->found = candidate;
+            return FALSE;
+        }
+        return TRUE;
+    }
+};
+
 TEST(OmbrelExe, OpensRunsATypedCommandWithEnterAndCloses) {
     RunningProgram program(OMBREL_EXE);
     ASSERT_NE(program.Process(), nullptr);
 
     // The program's own window, found by its caption.
-    struct Search {
-        DWORD process;
-        HWND found;
-    } search{::GetProcessId(program.Process()), nullptr};
+    WindowSearch search{::GetProcessId(program.Process()), nullptr};
     ASSERT_TRUE(WaitUntil([&] {
-        ::EnumWindows(
-            [](HWND candidate, LPARAM parameter) -> BOOL {
-                auto* s = reinterpret_cast<Search*>(parameter);
-                DWORD owner = 0;
-                ::GetWindowThreadProcessId(candidate, &owner);
-                if (owner == s->process && ::IsWindowVisible(candidate) &&
-                    TextOf(candidate) == frmSpillway::Caption) {
-                    s->found = candidate;
-                    return FALSE;
-                }
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&search));
+        ::EnumWindows(&WindowSearch::Visit, reinterpret_cast<LPARAM>(&search));
         return search.found != nullptr;
     })) << "no window captioned \"Quarn's Command Prompt\"";
     HWND window = search.found;
