@@ -5,7 +5,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build pkg-config googletest
+  build-essential cmake ninja-build pkg-config googletest clang-format clang-tidy
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-wine
 )

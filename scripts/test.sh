@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs every test: the Linux build, the same tests under
+# Installs what is missing, then builds and runs every test: the Linux build (and its lint), the same tests under
 # AddressSanitizer and UndefinedBehaviorSanitizer, and the 32-bit Windows build under Wine.
 #   test.sh             everything
 #   test.sh --linux     skip the Windows build
@@ -22,6 +22,8 @@ run_suite() { # build-dir, cmake options...
 }
 
 run_suite build/debug -DCMAKE_BUILD_TYPE=Debug
+echo "=== lint"
+scripts/lint.sh build/debug
 
 # Any sanitizer report fails the run.
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
