@@ -471,6 +471,18 @@ TEST_F(Win32Window, TenMegabytesOfOutputArriveWhole) {
     EXPECT_EQ(window.Form().objDOS()->Outputs().size(), Bytes);
 }
 
+// Enter on the focused Exit button activates that button, not the default one.
+TEST_F(Win32Window, EnterOnTheExitButtonEndsTheProgram) {
+    ::SetFocus(exitButton);
+    Pump();
+    MessageBoxWatcher watcher(window.Handle(), command); // dismisses the box, should Execute run instead
+    Press(VK_RETURN);
+    EXPECT_EQ(watcher.Seen().text, u"");
+    EXPECT_EQ(programEnded, 1);
+    EXPECT_EQ(window.Form().objDOS(), nullptr) << "the runner is released";
+    EXPECT_EQ(TextOf(outputs), Banner) << "nothing ran";
+}
+
 // Exit releases the runner and ends the program: the window is destroyed and the loop told to quit.
 TEST(Win32WindowExit, ExitReleasesTheRunnerAndEndsTheProgram) {
     SpillwayWindow window(::GetModuleHandleW(nullptr), TestSystem());
