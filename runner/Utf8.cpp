@@ -1,7 +1,9 @@
 #include "Utf8.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 
 namespace spillways_detail {
 namespace {
@@ -76,10 +78,14 @@ std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd) 
                 j += 8;
             while (j < n && s[j] < 0x80)
                 ++j;
-            const std::size_t start = out.size();
-            out.resize(start + (j - i));
-            Widen(s + i, j - i, out.data() + start);
-            i = j;
+            // Through a small buffer: growing `out` by resize would zero-fill it before it is written.
+            char16_t wide[1024];
+            while (i < j) {
+                const std::size_t count = std::min(j - i, std::size(wide));
+                Widen(s + i, count, wide);
+                out.append(wide, count);
+                i += count;
+            }
             continue;
         }
         const LeadInfo info = InfoFor(lead);
