@@ -62,8 +62,5 @@ SpillwaySystem SpillwaySystem::Default() {
     SpillwaySystem system;
     system.UserName = EffectiveUserName;
     system.ApplicationFolder = ExecutableFolder;
-    system.CreateRunner = [](Spillways::ShowStopMessage showStopMessage) {
-        return std::make_unique<Spillways>(std::move(showStopMessage));
-    };
     return system;
 }

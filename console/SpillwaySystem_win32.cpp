@@ -70,8 +70,5 @@ SpillwaySystem SpillwaySystem::Default() {
     SpillwaySystem system;
     system.UserName = UserNameOfAccount;
     system.ApplicationFolder = ExecutableFolder;
-    system.CreateRunner = [](Spillways::ShowStopMessage showStopMessage) {
-        return std::make_unique<Spillways>(std::move(showStopMessage));
-    };
     return system;
 }

@@ -38,7 +38,10 @@ public:
 struct SpillwaySystem {
     std::function<std::u16string()> UserName;          // throws when the lookup fails
     std::function<std::u16string()> ApplicationFolder; // the running executable's folder
-    std::function<std::unique_ptr<Spillways>(Spillways::ShowStopMessage)> CreateRunner;
+    std::function<std::unique_ptr<Spillways>(Spillways::ShowStopMessage)> CreateRunner =
+        [](Spillways::ShowStopMessage showStopMessage) {
+            return std::make_unique<Spillways>(std::move(showStopMessage));
+        };
 
     static SpillwaySystem Default();
 };
