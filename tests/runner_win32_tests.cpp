@@ -20,10 +20,6 @@ constexpr unsigned Gbk = 936;
 constexpr unsigned Latin1252 = 1252;
 constexpr unsigned Utf8 = 65001;
 
-std::string Narrow(const std::u16string& text) {
-    return std::string(text.begin(), text.end());
-}
-
 std::u16string Decode(unsigned codePage, const std::string& bytes) {
     std::u16string text;
     const int length = static_cast<int>(bytes.size());
@@ -33,71 +29,64 @@ std::u16string Decode(unsigned codePage, const std::string& bytes) {
     return text;
 }
 
+// The test child writes these bytes in one write.
+std::u16string RunBytes(RecordingRunner& rec, const std::string& bytes) {
+    std::string hex;
+    for (const char byte : bytes) {
+        char digits[3];
+        std::snprintf(digits, sizeof(digits), "%02x", static_cast<unsigned char>(byte));
+        hex += digits;
+    }
+    return rec.Run(ChildCommand("hex " + hex));
+}
+
 // No command interpreter stands between the runner and the child: the interpreter's own commands start only
-// when the interpreter itself is the program.
+// when the interpreter itself is the program. Standard error redirected by the interpreter is captured, and
+// a zero-byte write (on Windows a ReadFile that succeeds with nothing; Wine completes none) loses nothing.
 TEST(RunnerWin32, InterpreterCommandsRunOnlyThroughTheInterpreter) {
+    const std::pair<std::u16string, std::u16string> runs[] = {
+        {u"cmd /c echo hello", u"hello\r\n"},
+        {u"cmd /c echo to-stderr 1>&2", u"to-stderr \r\n"}, // the blank before the redirection is echoed
+        {ChildCommand("empty-write"), u"before\nafter\n"},
+    };
     RecordingRunner rec;
-    EXPECT_EQ(rec.Run(u"cmd /c echo hello"), u"hello\r\n");
-    EXPECT_WELL_FORMED_CHUNKS(rec, u"hello\r\n");
-    EXPECT_TRUE(rec.messages.empty());
+    for (const auto& [line, expected] : runs) {
+        EXPECT_EQ(rec.Run(line), expected);
+        EXPECT_WELL_FORMED_CHUNKS(rec, expected);
+        EXPECT_TRUE(rec.messages.empty());
+    }
 
     EXPECT_EQ(rec.Run(u"dir"), u"");
     EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
-    EXPECT_EQ(rec.runner->Outputs(), u"hello\r\n") << "a failed start keeps the previous output";
 
     const std::u16string listing = rec.Run(u"cmd /c dir");
     EXPECT_TRUE(rec.messages.empty());
-    EXPECT_NE(listing.find(u"Directory"), std::u16string::npos) << Narrow(listing);
+    EXPECT_NE(listing.find(u"Directory"), std::u16string::npos);
     EXPECT_WELL_FORMED_CHUNKS(rec, listing);
-}
-
-TEST(RunnerWin32, StandardErrorRedirectedByTheInterpreterIsCaptured) {
-    RecordingRunner rec;
-    // The interpreter echoes what precedes the redirection, the blank before it included.
-    EXPECT_EQ(rec.Run(u"cmd /c echo to-stderr 1>&2"), u"to-stderr \r\n");
-    EXPECT_TRUE(rec.messages.empty());
 }
 
 // CreateProcessA may write into the command line it is given, so the runner hands it a writable copy; the
 // longest line the system accepts (32767 characters with the terminating NUL) works, a longer one fails to
 // start.
 TEST(RunnerWin32, CommandLinesUpToTheSystemLimitStart) {
-    constexpr std::size_t Limit = 32767 - 1;
     const std::u16string head = ChildCommand("args ");
-    ASSERT_LT(head.size(), Limit);
-    const std::u16string word(Limit - head.size(), u'w');
-
+    const std::u16string word(32767 - 1 - head.size(), u'w');
     RecordingRunner rec;
     EXPECT_EQ(rec.Run(head + word), u"[" + word + u"]\n");
     EXPECT_TRUE(rec.messages.empty());
-
     EXPECT_EQ(rec.Run(head + word + u"w"), u"");
     EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
-}
-
-// On Windows a write of zero bytes makes the reader's ReadFile succeed with nothing: an empty chunk, and the
-// loop goes on. (Wine completes no read for it; either way nothing after it is lost.)
-TEST(RunnerWin32, ZeroByteReadIsAnEmptyChunkAndReadingGoesOn) {
-    RecordingRunner rec;
-    EXPECT_EQ(rec.Run(ChildCommand("empty-write")), u"before\nafter\n");
-    EXPECT_WELL_FORMED_CHUNKS(rec, u"before\nafter\n");
-    EXPECT_TRUE(rec.messages.empty());
 }
 
 // Output is decoded with the ANSI code page, never the console's OEM one.
 TEST(RunnerWin32, OutputIsDecodedWithTheAnsiCodePage) {
     std::string bytes;
-    std::string hex;
     for (int byte = 0x80; byte <= 0xFF; ++byte) {
-        if (::IsDBCSLeadByte(static_cast<BYTE>(byte)))
-            continue; // a lone lead byte is no character of its own
-        bytes.push_back(static_cast<char>(byte));
-        char digits[3];
-        std::snprintf(digits, sizeof(digits), "%02x", byte);
-        hex += digits;
+        if (!::IsDBCSLeadByte(static_cast<BYTE>(byte))) // a lone lead byte is no character of its own
+            bytes.push_back(static_cast<char>(byte));
     }
     RecordingRunner rec;
-    const std::u16string output = rec.Run(ChildCommand("hex " + hex));
+    const std::u16string output = RunBytes(rec, bytes);
     EXPECT_EQ(output, Decode(CP_ACP, bytes));
     if (::GetACP() != ::GetOEMCP()) {
         EXPECT_NE(output, Decode(CP_OEMCP, bytes));
@@ -119,23 +108,20 @@ protected:
 };
 
 TEST_F(RunnerWin32ShiftJis, CharacterCutByTheEndOfAReadArrivesWhole) {
-    // "a", then 150 times "\u3042" (0x82 0xA0), written at once: the first 256-byte read ends between the
-    // lead and the trail byte of the 128th.
-    std::string hex = "61";
+    // "a", then 150 times "\u3042" (0x82 0xA0) in one write: the first 256-byte read ends between the lead
+    // and the trail byte of the 128th.
+    std::string bytes = "a";
     for (int i = 0; i < 150; ++i)
-        hex += "82a0";
+        bytes += "\x82\xA0";
     const std::u16string expected = u"a" + std::u16string(150, u'\u3042');
-
     RecordingRunner rec;
-    EXPECT_EQ(rec.Run(ChildCommand("hex " + hex)), expected);
+    EXPECT_EQ(RunBytes(rec, bytes), expected);
     EXPECT_WELL_FORMED_CHUNKS(rec, expected);
     ASSERT_GE(rec.chunks.size(), 3u);
     EXPECT_EQ(rec.chunks[0], u"a" + std::u16string(127, u'\u3042')) << "the cut character is held back";
-}
 
-TEST_F(RunnerWin32ShiftJis, LeadByteAtTheVeryEndStillShows) {
-    RecordingRunner rec;
-    const std::u16string output = rec.Run(ChildCommand("hex 6f6b82"));
+    // A lead byte that ends the output still shows.
+    const std::u16string output = RunBytes(rec, "ok\x82");
     ASSERT_EQ(output.size(), 3u);
     EXPECT_EQ(output.substr(0, 2), u"ok");
     EXPECT_WELL_FORMED_CHUNKS(rec, output);
@@ -159,7 +145,7 @@ TEST(RunnerWin32, NoHandleIsLeftBehindByManyRuns) {
 }
 
 // The decoder against double-byte code pages, whatever the system's own is: a character cut by the end of
-// one read comes out whole with the next.
+// one read comes out whole with the next, or, if no read follows, still shows (as a replacement).
 TEST(NarrowTextWin32, DoubleByteCharacterCutByAReadIsCarried) {
     const struct {
         unsigned codePage;
@@ -179,41 +165,34 @@ TEST(NarrowTextWin32, DoubleByteCharacterCutByAReadIsCarried) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "code page " << c.codePage << ", " << c.first.size() << "+"
                                         << c.second.size() << " bytes");
-        const std::u16string whole = Decode(c.codePage, c.first + c.second);
         char carried[4] = {};
         std::size_t carriedCount = 0;
         std::u16string out;
         DecodeNarrow(c.codePage, carried, carriedCount, c.first.data(), c.first.size(), out);
         EXPECT_EQ(carriedCount, c.carriedAfterFirst);
         EXPECT_EQ(out, Decode(c.codePage, c.first.substr(0, c.first.size() - c.carriedAfterFirst)));
+
+        char endCarried[4] = {carried[0], carried[1], carried[2], carried[3]};
+        std::size_t endCount = carriedCount;
+        std::u16string ended = out;
+        EXPECT_EQ(FinishNarrow(c.codePage, endCarried, endCount, ended), c.carriedAfterFirst > 0);
+        EXPECT_EQ(endCount, 0u);
+        EXPECT_EQ(ended.size() > out.size(), c.carriedAfterFirst > 0) << "the unfinished character shows";
+
         DecodeNarrow(c.codePage, carried, carriedCount, c.second.data(), c.second.size(), out);
         EXPECT_EQ(carriedCount, 0u);
-        EXPECT_EQ(out, whole);
+        EXPECT_EQ(out, Decode(c.codePage, c.first + c.second));
         EXPECT_FALSE(FinishNarrow(c.codePage, carried, carriedCount, out));
     }
 }
 
+// A carried lead byte pairs with the next byte into one character: reads stay at 256 bytes. Carried UTF-8
+// bytes can each end up as a replacement character of their own, so they shorten the read.
 TEST(NarrowTextWin32, ReadsStayWithinTheChunkAndAnUnfinishedCharacterEndsAsAReplacement) {
-    // A carried lead byte pairs with the next byte into one character: reads stay at 256 bytes.
     EXPECT_EQ(NarrowReadSize(Latin1252, 0, 256), 256u);
     EXPECT_EQ(NarrowReadSize(ShiftJis, 1, 256), 256u);
-    // Carried UTF-8 bytes can each end up as a replacement character of their own.
     EXPECT_EQ(NarrowReadSize(Utf8, 0, 256), 256u);
     EXPECT_EQ(NarrowReadSize(Utf8, 3, 256), 253u);
-
-    for (const unsigned codePage : {ShiftJis, Utf8}) {
-        SCOPED_TRACE(codePage);
-        char carried[4] = {};
-        std::size_t carriedCount = 0;
-        std::u16string out;
-        const std::string cut = codePage == Utf8 ? "ok\xE2\x82" : "ok\x82";
-        DecodeNarrow(codePage, carried, carriedCount, cut.data(), cut.size(), out);
-        ASSERT_EQ(out, u"ok");
-        EXPECT_TRUE(FinishNarrow(codePage, carried, carriedCount, out));
-        EXPECT_GT(out.size(), 2u) << "the unfinished character still shows";
-        EXPECT_EQ(carriedCount, 0u);
-        EXPECT_FALSE(FinishNarrow(codePage, carried, carriedCount, out));
-    }
 }
 
 } // namespace
