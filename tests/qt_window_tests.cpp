@@ -3,10 +3,8 @@
 #include "RunnerTestSupport.h"
 #include "SpillwayWindow.h"
 
-#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QContextMenuEvent>
-#include <QDir>
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
@@ -34,22 +32,14 @@ void PrintTo(const QString& text, std::ostream* out) {
 
 namespace {
 
-const QString Banner = QStringLiteral("Quarn's Command Prompt\n"
-                                      "Developer: Halvesk\n"
-                                      "System Path: /opt/ombrel\\Ombrel.exe\n"
-                                      "\n"
-                                      "C:\\Documents and Settings\\quarn\n"
-                                      "Type Help for Command List\n"
-                                      "\n"
-                                      "\n");
+const QString Banner = QStringLiteral("Quarn's Command Prompt\nDeveloper: Halvesk\n"
+                                      "System Path: /opt/ombrel\\Ombrel.exe\n\n"
+                                      "C:\\Documents and Settings\\quarn\nType Help for Command List\n\n\n");
 
 SpillwaySystem FakeSystem() {
     SpillwaySystem system;
     system.UserName = [] { return std::u16string(u"quarn"); };
     system.ApplicationFolder = [] { return std::u16string(u"/opt/ombrel"); };
-    system.CreateRunner = [](Spillways::ShowStopMessage show) {
-        return std::make_unique<Spillways>(std::move(show));
-    };
     return system;
 }
 
@@ -65,27 +55,6 @@ struct SeenMessageBox {
     QString commandBoxMeanwhile;
 };
 
-// Reads and dismisses every message box that comes up while the test waits on one.
-class MessageBoxAnswerer {
-public:
-    explicit MessageBoxAnswerer(QLineEdit* commandBox) {
-        QObject::connect(&timer_, &QTimer::timeout, [this, commandBox] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible())
-                return;
-            seen.push_back(
-                {box->text(), box->windowTitle(), box->icon(), box->standardButtons(), commandBox->text()});
-            box->button(QMessageBox::Ok)->click();
-        });
-        timer_.start(5);
-    }
-
-    std::vector<SeenMessageBox> seen;
-
-private:
-    QTimer timer_;
-};
-
 class QtWindow : public testing::Test {
 protected:
     void Open(SpillwaySystem system = FakeSystem()) {
@@ -98,7 +67,16 @@ protected:
         execute = window->findChild<QPushButton*>(QStringLiteral("cmdExecute"));
         exit = window->findChild<QPushButton*>(QStringLiteral("cmdExit"));
         ASSERT_TRUE(outputs && command && execute && exit);
-        answerer = std::make_unique<MessageBoxAnswerer>(command);
+        // Reads and dismisses every message box that comes up while the test waits on one.
+        QObject::connect(&answerer, &QTimer::timeout, [this] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible())
+                return;
+            seen.push_back(
+                {box->text(), box->windowTitle(), box->icon(), box->standardButtons(), command->text()});
+            box->button(QMessageBox::Ok)->click();
+        });
+        answerer.start(5);
     }
 
     // A key for whatever has the focus, once the window is active again after a message box.
@@ -120,8 +98,9 @@ protected:
     QLineEdit* command = nullptr;
     QPushButton* execute = nullptr;
     QPushButton* exit = nullptr;
-    std::unique_ptr<MessageBoxAnswerer> answerer;
     int programEnded = 0;
+    QTimer answerer;
+    std::vector<SeenMessageBox> seen;
 };
 
 TEST_F(QtWindow, ControlsCarryTheirNamesPlacesAndLook) {
@@ -143,8 +122,8 @@ TEST_F(QtWindow, ControlsCarryTheirNamesPlacesAndLook) {
     EXPECT_EQ(execute->text(), QStringLiteral("Execute"));
     EXPECT_EQ(exit->text(), QStringLiteral("Exit"));
 
-    for (const QWidget* control : {static_cast<QWidget*>(outputs), static_cast<QWidget*>(command),
-                                   static_cast<QWidget*>(execute), static_cast<QWidget*>(exit)}) {
+    for (const QWidget* control :
+         std::initializer_list<const QWidget*>{outputs, command, execute, exit, label}) {
         EXPECT_EQ(control->font().family(), QStringLiteral("Tahoma"));
         EXPECT_DOUBLE_EQ(control->font().pointSizeF(), 9.75);
         if (QFile::exists(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf"))) {
@@ -165,14 +144,19 @@ TEST_F(QtWindow, ControlsCarryTheirNamesPlacesAndLook) {
     EXPECT_TRUE(command->placeholderText().isEmpty()) << "the placeholder is real text";
 }
 
-TEST_F(QtWindow, FocusStartsInTheOutputsAndTabFollowsTheControlOrder) {
+// Tab follows the control order and the command box's text follows its focus; Escape does nothing; Space on
+// the focused Exit button releases the runner and ends the program, after which no event of the window runs.
+TEST_F(QtWindow, FocusTabEscapeAndExit) {
     Open();
     EXPECT_EQ(QApplication::focusWidget(), outputs);
+    Key(Qt::Key_Escape);
 
     Key(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), command);
     EXPECT_EQ(command->text(), QString()) << "the placeholder gives way";
     QTest::keyClicks(command, QStringLiteral("typed"));
+    Key(Qt::Key_Escape);
+    EXPECT_EQ(command->text(), QStringLiteral("typed"));
 
     Key(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), execute);
@@ -183,42 +167,44 @@ TEST_F(QtWindow, FocusStartsInTheOutputsAndTabFollowsTheControlOrder) {
     EXPECT_EQ(QApplication::focusWidget(), outputs);
     Key(Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), exit);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_EQ(outputs->toPlainText(), Banner);
+    EXPECT_TRUE(seen.empty());
+
     EXPECT_EQ(programEnded, 0);
-    EXPECT_TRUE(answerer->seen.empty());
+    Key(Qt::Key_Space);
+    EXPECT_EQ(programEnded, 1);
+    EXPECT_EQ(window->Form().objDOS(), nullptr);
+    Key(Qt::Key_Space);
+    EXPECT_EQ(programEnded, 1) << "no further event of the window runs";
 }
 
-TEST_F(QtWindow, EnterInTheCommandBoxRunsTheTypedLine) {
+// Enter in the command box runs the typed line. Enter in the output box, or Space or Enter on the focused
+// Execute button, runs the box's text as it is: the placeholder, or nothing after a run has emptied the box.
+TEST_F(QtWindow, EnterRunsTheCommandBoxsText) {
     Open();
-    TypeIntoCommandBox(Q(ChildCommand("args hello world")));
+    Key(Qt::Key_Return); // in the output box
+    Key(Qt::Key_Tab);
+    QTest::keyClicks(command, Q(ChildCommand("args hello world")));
     Key(Qt::Key_Return);
     EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n"));
     EXPECT_TRUE(CaretAtEnd());
     EXPECT_EQ(command->text(), QString());
     EXPECT_EQ(QApplication::focusWidget(), command);
-
     QTest::keyClicks(command, Q(ChildCommand("args again")));
     Key(Qt::Key_Enter); // the keypad's Enter too
     EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
-    EXPECT_TRUE(answerer->seen.empty());
-}
 
-// Enter in the output box, or Enter or Space on the focused Execute button, runs the placeholder itself.
-TEST_F(QtWindow, PlaceholderRunsWhenTheCommandBoxHasNoFocus) {
-    Open();
-    Key(Qt::Key_Return);
-    Key(Qt::Key_Tab);
     Key(Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), execute);
     Key(Qt::Key_Space);
     Key(Qt::Key_Return);
-
-    // The first two run the placeholder; each run empties the box, so the last one finds it empty.
     const QString expected[] = {QStringLiteral("Invalid Command pattern!"),
                                 QStringLiteral("Invalid Command pattern!"),
                                 QStringLiteral("Command Line empty")};
-    ASSERT_EQ(answerer->seen.size(), std::size(expected));
+    ASSERT_EQ(seen.size(), std::size(expected));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const SeenMessageBox& box = answerer->seen[i];
+        const SeenMessageBox& box = seen[i];
         EXPECT_EQ(box.text, expected[i]);
         EXPECT_EQ(box.icon, QMessageBox::Critical);
         EXPECT_EQ(box.buttons, QMessageBox::Ok);
@@ -226,20 +212,7 @@ TEST_F(QtWindow, PlaceholderRunsWhenTheCommandBoxHasNoFocus) {
             << box.title.toStdString() << ": the time of day with seconds";
     }
     EXPECT_EQ(command->text(), QString()) << "emptied after the failed start";
-    EXPECT_EQ(outputs->toPlainText(), Banner);
-}
-
-TEST_F(QtWindow, EscapeDoesNothing) {
-    Open();
-    Key(Qt::Key_Escape);
-    Key(Qt::Key_Tab);
-    QTest::keyClicks(command, QStringLiteral("kept"));
-    Key(Qt::Key_Escape);
-    EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(command->text(), QStringLiteral("kept"));
-    EXPECT_EQ(outputs->toPlainText(), Banner);
-    EXPECT_EQ(programEnded, 0);
-    EXPECT_TRUE(answerer->seen.empty());
+    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
 }
 
 // The runner could not be created: Enter shows the warning, and neither the message box nor a switch to
@@ -251,8 +224,8 @@ TEST_F(QtWindow, WarningLeavesTheCommandBoxAsItWas) {
     TypeIntoCommandBox(QStringLiteral("keep me"));
     Key(Qt::Key_Return);
 
-    ASSERT_EQ(answerer->seen.size(), 1u);
-    const SeenMessageBox& box = answerer->seen.front();
+    ASSERT_EQ(seen.size(), 1u);
+    const SeenMessageBox& box = seen.front();
     EXPECT_EQ(box.text, QStringLiteral("Object variable or With block variable not set - Ombrel - 91"));
     EXPECT_EQ(box.icon, QMessageBox::Warning);
     EXPECT_EQ(box.buttons, QMessageBox::Ok);
@@ -338,8 +311,7 @@ TEST_F(QtWindow, OutputBeforeAPauseIsPaintedDuringThePause) {
                      [&] { laidOut = outputs->document()->toPlainText(); });
 
     bool paintedDuringPause = false;
-    class PaintWatcher : public QObject {
-    public:
+    struct PaintWatcher : QObject {
         std::function<void()> onPaint;
         bool eventFilter(QObject*, QEvent* event) override {
             if (event->type() == QEvent::Paint)
@@ -362,17 +334,6 @@ TEST_F(QtWindow, OutputBeforeAPauseIsPaintedDuringThePause) {
 
     EXPECT_TRUE(paintedDuringPause);
     EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("before\nafter\n"));
-}
-
-TEST_F(QtWindow, ExitReleasesTheRunnerAndEndsTheProgram) {
-    Open();
-    Key(Qt::Key_Backtab);
-    ASSERT_EQ(QApplication::focusWidget(), exit);
-    Key(Qt::Key_Space);
-    EXPECT_EQ(programEnded, 1);
-    EXPECT_EQ(window->Form().objDOS(), nullptr);
-    Key(Qt::Key_Space);
-    EXPECT_EQ(programEnded, 1) << "no further event of the window runs";
 }
 
 TEST(TimeTitle, KeepsTheSecondsAndDropsTheTimeZone) {
