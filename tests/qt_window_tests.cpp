@@ -20,7 +20,6 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
-#include <iterator>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -89,6 +88,15 @@ protected:
         command->setFocus(Qt::TabFocusReason);
         ASSERT_EQ(command->text(), QString());
         QTest::keyClicks(command, text);
+    }
+
+    // A message box as the window shows them: one OK button, titled with the time of day with seconds.
+    static void ExpectBox(const SeenMessageBox& box, const QString& text, QMessageBox::Icon icon) {
+        EXPECT_EQ(box.text, text);
+        EXPECT_EQ(box.icon, icon);
+        EXPECT_EQ(box.buttons, QMessageBox::Ok);
+        EXPECT_TRUE(box.title.contains(QRegularExpression(QStringLiteral("\\d+\\D\\d\\d\\D\\d\\d"))))
+            << box.title.toStdString();
     }
 
     bool CaretAtEnd() const { return outputs->textCursor().atEnd(); }
@@ -199,18 +207,10 @@ TEST_F(QtWindow, EnterRunsTheCommandBoxsText) {
     ASSERT_EQ(QApplication::focusWidget(), execute);
     Key(Qt::Key_Space);
     Key(Qt::Key_Return);
-    const QString expected[] = {QStringLiteral("Invalid Command pattern!"),
-                                QStringLiteral("Invalid Command pattern!"),
-                                QStringLiteral("Command Line empty")};
-    ASSERT_EQ(seen.size(), std::size(expected));
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const SeenMessageBox& box = seen[i];
-        EXPECT_EQ(box.text, expected[i]);
-        EXPECT_EQ(box.icon, QMessageBox::Critical);
-        EXPECT_EQ(box.buttons, QMessageBox::Ok);
-        EXPECT_TRUE(box.title.contains(QRegularExpression(QStringLiteral("\\d+\\D\\d\\d\\D\\d\\d"))))
-            << box.title.toStdString() << ": the time of day with seconds";
-    }
+    ASSERT_EQ(seen.size(), 3u);
+    ExpectBox(seen[0], QStringLiteral("Invalid Command pattern!"), QMessageBox::Critical);
+    ExpectBox(seen[1], QStringLiteral("Invalid Command pattern!"), QMessageBox::Critical);
+    ExpectBox(seen[2], QStringLiteral("Command Line empty"), QMessageBox::Critical);
     EXPECT_EQ(command->text(), QString()) << "emptied after the failed start";
     EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
 }
@@ -225,11 +225,9 @@ TEST_F(QtWindow, WarningLeavesTheCommandBoxAsItWas) {
     Key(Qt::Key_Return);
 
     ASSERT_EQ(seen.size(), 1u);
-    const SeenMessageBox& box = seen.front();
-    EXPECT_EQ(box.text, QStringLiteral("Object variable or With block variable not set - Ombrel - 91"));
-    EXPECT_EQ(box.icon, QMessageBox::Warning);
-    EXPECT_EQ(box.buttons, QMessageBox::Ok);
-    EXPECT_EQ(box.commandBoxMeanwhile, QStringLiteral("keep me"));
+    ExpectBox(seen[0], QStringLiteral("Object variable or With block variable not set - Ombrel - 91"),
+              QMessageBox::Warning);
+    EXPECT_EQ(seen[0].commandBoxMeanwhile, QStringLiteral("keep me"));
     EXPECT_EQ(command->text(), QStringLiteral("keep me"));
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     EXPECT_EQ(QApplication::focusWidget(), command);
