@@ -188,7 +188,7 @@ TEST(NarrowTextWin32, DoubleByteCharacterCutByAReadIsCarried) {
 
 // A carried lead byte pairs with the next byte into one character: reads stay at 256 bytes. Carried UTF-8
 // bytes can each end up as a replacement character of their own, so they shorten the read.
-TEST(NarrowTextWin32, ReadsStayWithinTheChunkAndAnUnfinishedCharacterEndsAsAReplacement) {
+TEST(NarrowTextWin32, ReadsStayWithinTheChunk) {
     EXPECT_EQ(NarrowReadSize(Latin1252, 0, 256), 256u);
     EXPECT_EQ(NarrowReadSize(ShiftJis, 1, 256), 256u);
     EXPECT_EQ(NarrowReadSize(Utf8, 0, 256), 256u);
