@@ -47,7 +47,11 @@ bool StartSelf(const std::string& arguments) {
     const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
         return false;
-    std::string commandLine = "\"" + std::string(path, length) + "\" " + arguments;
+    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about the same line written with operator+.
+    std::string commandLine = "\"";
+    commandLine.append(path, length);
+    commandLine += "\" ";
+    commandLine += arguments;
 
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
