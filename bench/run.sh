@@ -14,19 +14,7 @@ cmake --build "$build" --target ombrel_runner_bench >/dev/null
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
 file=$data/lines.txt
-# Text lines of varied length, as a build log or a listing would give.
-python3 - "$file" "$megabytes" <<'PY'
-import sys
-path, size = sys.argv[1], int(sys.argv[2]) * 1000 * 1000
-lines = [("line %d " % i) + "text " * (i % 23) + "\n" for i in range(4096)]
-block = "".join(lines).encode()
-with open(path, "wb") as out:
-    written = 0
-    while written < size:
-        piece = block[: size - written]
-        out.write(piece)
-        written += len(piece)
-PY
+bench/make_lines.py "$file" "$megabytes"
 cat "$file" >/dev/null # into the page cache
 
 cases=(bare256 bare64k required qprocess spillways)

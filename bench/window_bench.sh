@@ -19,34 +19,16 @@ for tool in Xvfb xterm xdpyinfo; do
 done
 
 data=$(mktemp -d)
-display=:$((150 + $$ % 100))
-Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >"$data/xvfb.log" 2>&1 &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true; wait 2>/dev/null || true; rm -rf "$data"' EXIT
-export DISPLAY=$display
-for _ in $(seq 100); do
-  xdpyinfo >/dev/null 2>&1 && break
-  sleep 0.05
-done
+xvfb=
+trap '[ -n "$xvfb" ] && kill $xvfb 2>/dev/null; wait 2>/dev/null || true; rm -rf "$data"' EXIT
+. scripts/start-xvfb.sh
+start_xvfb "$data/xvfb.log" 1280x1024
 export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
 
 lines=$data/lines.txt
 line=$data/line.txt
-python3 - "$lines" "$line" "$megabytes" <<'PY'
-import sys
-lines_path, line_path, mb = sys.argv[1], sys.argv[2], int(sys.argv[3])
-# Text lines of varied length, as a build log or a listing would give.
-block = "".join(("line %d " % i) + "text " * (i % 23) + "\n" for i in range(4096)).encode()
-size = mb * 1000 * 1000
-with open(lines_path, "wb") as out:
-    written = 0
-    while written < size:
-        piece = block[: size - written]
-        out.write(piece)
-        written += len(piece)
-with open(line_path, "wb") as out:
-    out.write(b"x" * 1000 * 1000)
-PY
+bench/make_lines.py "$lines" "$megabytes"
+python3 -c 'import sys; open(sys.argv[1], "wb").write(b"x" * 1000 * 1000)' "$line"
 cat "$lines" "$line" >/dev/null # into the page cache
 
 seconds_of() { # command...: wall time in seconds
