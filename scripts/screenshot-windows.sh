@@ -16,9 +16,8 @@ out=$root/docs/screenshot-windows.png
 mkdir -p "$root/docs"
 
 work=$(mktemp -d)
-display=:$((190 + $$ % 100))
-Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb=$!
+. "$root/scripts/start-xvfb.sh"
+xvfb=
 app=
 cleanup() {
     [ -n "$app" ] && kill "$app" 2>/dev/null || true
@@ -28,11 +27,7 @@ cleanup() {
     rm -rf "$work"
 }
 trap cleanup EXIT INT TERM
-export DISPLAY=$display
-for _ in $(seq 50); do
-    xdpyinfo >/dev/null 2>&1 && break
-    sleep 0.1
-done
+start_xvfb "$work/xvfb.log" 1024x768
 
 # Wine's first start happens here, before the window is timed or drawn.
 "$root/cmake/wine-run.sh" "$arch" "$prefix" cmd /c exit
