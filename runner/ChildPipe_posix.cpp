@@ -127,22 +127,31 @@ struct ChildReaper::State {
     struct Shared {
         std::mutex lock;
         std::vector<pid_t> running;
+        std::size_t reserved = 0; // slots promised to children being started or running, not yet adopted
     };
     static Shared& Children() {
         static Shared shared;
         return shared;
     }
 
-    // Makes room first, so that adopting a child can never fail.
+    // Makes room before a child is started, so that adopting it (from a destructor) can never fail. Every
+    // run alive at once holds a slot of its own: runs can nest inside a listener, or run on other threads.
     static void Reserve() {
         Shared& children = Children();
         const std::lock_guard guard(children.lock);
-        children.running.reserve(children.running.size() + 1);
+        children.running.reserve(children.running.size() + children.reserved + 1);
+        ++children.reserved;
     }
-    static void Adopt(pid_t pid) {
+    static void Adopt(pid_t pid) noexcept {
         Shared& children = Children();
         const std::lock_guard guard(children.lock);
-        children.running.push_back(pid);
+        --children.reserved;
+        children.running.push_back(pid); // within the capacity Reserve() made
+    }
+    static void Release() noexcept {
+        Shared& children = Children();
+        const std::lock_guard guard(children.lock);
+        --children.reserved;
     }
 };
 
@@ -163,6 +172,7 @@ struct ChildPipe::State {
     Fd readEnd;
     Fd writeEnd;
     pid_t pid = -1;
+    bool slotReserved = false; // a reaper slot is held for this run's child
 };
 
 ChildPipe::ChildPipe(ChildReaper& reaper) : state_(std::make_unique<State>()), reaper_(reaper) {}
@@ -202,7 +212,10 @@ bool ChildPipe::Start(const std::u16string& commandLine) {
         argv.push_back(word.data());
     argv.push_back(nullptr);
 
-    ChildReaper::State::Reserve();
+    if (!state_->slotReserved) {
+        ChildReaper::State::Reserve();
+        state_->slotReserved = true;
+    }
 
     SpawnSetup setup;
     if (!setup.Prepare(state_->writeEnd.get()))
@@ -252,6 +265,9 @@ void ChildPipe::Close() {
     // the reaper does without waiting once it has exited.
     if (state_->pid > 0)
         ChildReaper::State::Adopt(std::exchange(state_->pid, -1));
+    else if (state_->slotReserved)
+        ChildReaper::State::Release(); // the start failed: nothing to adopt
+    state_->slotReserved = false;
     state_->readEnd.reset();
     state_->writeEnd.reset();
     reaper_.CollectExited();
