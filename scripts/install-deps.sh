@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config googletest clang-format clang-tidy
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-wine
+  lintian desktop-file-utils appstream xclip
 )
 windows=false
 [[ "${1:-}" == "--windows" ]] && windows=true

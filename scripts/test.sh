@@ -36,3 +36,7 @@ if $windows; then
   echo "=== build/windows"
   scripts/test-windows.sh
 fi
+
+# The .deb and the Windows zip, from clean Release builds, checked as a packager would.
+echo "=== packages"
+if $windows; then scripts/check-packages.sh; else scripts/check-packages.sh --linux; fi

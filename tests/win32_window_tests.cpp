@@ -10,6 +10,7 @@
 #include <atomic>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -149,8 +150,8 @@ private:
 
 class Win32Window : public ::testing::Test {
 protected:
-    Win32Window()
-        : window(::GetModuleHandleW(nullptr), TestSystem()),
+    explicit Win32Window(SpillwaySystem system = TestSystem())
+        : window(::GetModuleHandleW(nullptr), std::move(system)),
           outputs(window.Control(SpillwayWindow::IdOutputs)),
           command(window.Control(SpillwayWindow::IdCommand)),
           execute(window.Control(SpillwayWindow::IdExecute)),
@@ -226,6 +227,24 @@ TEST(Win32Folder, FolderOfTheExecutableHasNoTrailingBackslashExceptADrivesRoot) 
     for (const auto& [path, folder] : cases) {
         EXPECT_EQ(FolderOfWindowsPath(path), folder);
     }
+}
+
+// Refuses to create buttons, so the window's constructor fails halfway.
+LRESULT CALLBACK RefuseButtons(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND && ClassOf(reinterpret_cast<HWND>(wParam)) == u"Button") {
+        return 1;
+    }
+    return ::CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The half-built window is torn down without its procedure reaching the unfinished object, which would
+// post the quit message among other things.
+TEST(Win32WindowCreation, FailingHalfwayThrowsAndLeavesNoQuitMessage) {
+    HHOOK hook = ::SetWindowsHookExW(WH_CBT, &RefuseButtons, nullptr, ::GetCurrentThreadId());
+    EXPECT_THROW(SpillwayWindow(::GetModuleHandleW(nullptr), TestSystem()), std::system_error);
+    ::UnhookWindowsHookEx(hook);
+    MSG quit{};
+    EXPECT_FALSE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
 }
 
 TEST_F(Win32Window, LaysOutItsControlsAtTheirTwipPositions) {
@@ -381,9 +400,20 @@ TEST_F(Win32Window, EnterElsewhereRunsThePlaceholderAndShowsTheStopMessage) {
     EXPECT_EQ(TextOf(outputs), Banner);
 }
 
-// A message box coming and going, or another window taking the focus and giving it back, leaves the command
-// box's text alone: only moves between the window's own controls count.
-TEST_F(Win32Window, FocusLeavingTheWindowKeepsTheTypedText) {
+// Without a runner every Enter shows the warning, which keeps the typed line.
+class Win32WindowWithoutRunner : public Win32Window {
+protected:
+    Win32WindowWithoutRunner() : Win32Window(WithoutRunner()) {}
+    static SpillwaySystem WithoutRunner() {
+        SpillwaySystem system = TestSystem();
+        system.CreateRunner = [](Spillways::ShowStopMessage) { return std::unique_ptr<Spillways>(); };
+        return system;
+    }
+};
+
+// The warning box coming and going, or another window taking the focus and giving it back, leaves the
+// command box's text alone: only moves between the window's own controls count.
+TEST_F(Win32WindowWithoutRunner, FocusLeavingTheWindowKeepsTheTypedText) {
     Press(VK_TAB);
     ASSERT_EQ(::GetFocus(), command);
     ::SetWindowTextW(command, L"typed");
@@ -402,9 +432,11 @@ TEST_F(Win32Window, FocusLeavingTheWindowKeepsTheTypedText) {
     ::DestroyWindow(other);
     Pump();
 
-    // Read while the stop message showed: the box came and went without touching the typed line.
-    EXPECT_EQ(Enter(u"ombrel-no-such-program").commandTextMeanwhile, u"ombrel-no-such-program");
+    const SeenMessage warning = Enter(u"keep me");
+    EXPECT_TRUE(warning.exclamationIcon);
+    EXPECT_EQ(warning.commandTextMeanwhile, u"keep me");
     EXPECT_EQ(::GetFocus(), command);
+    EXPECT_EQ(TextOf(command), u"keep me") << "the focus came back from the box, not from a control";
 }
 
 // Sees the output box's paints.

@@ -94,10 +94,26 @@ SpillwayWindow::SpillwayWindow(HINSTANCE instance, SpillwaySystem system, std::f
                           instance_, this) == nullptr) {
         ThrowLastError("CreateWindowExW");
     }
-    CreateControls();
-    lastShown_ = std::chrono::steady_clock::now();
-    paintInterval_ = PaintInterval;
-    form_.Form_Load();
+    try {
+        CreateControls();
+        lastShown_ = std::chrono::steady_clock::now();
+        paintInterval_ = PaintInterval;
+        form_.Form_Load();
+    } catch (...) {
+        // No destructor runs for a window that was never finished, and the members go one by one: the window
+        // and its controls are destroyed now, while this object is whole, with their procedures no longer
+        // leading here, so none of their last messages reaches it (nor posts the quit message).
+        ended_ = true;
+        if (outputsDefaultProc_ != nullptr) {
+            ::SetWindowLongPtrW(txtOutputs_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(outputsDefaultProc_));
+        }
+        if (commandDefaultProc_ != nullptr) {
+            ::SetWindowLongPtrW(txtCommand_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(commandDefaultProc_));
+        }
+        ::SetWindowLongPtrW(window_.get(), GWLP_USERDATA, 0);
+        window_.reset();
+        throw;
+    }
 }
 
 SpillwayWindow::~SpillwayWindow() {
@@ -260,9 +276,10 @@ LRESULT SpillwayWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, 
 
 void SpillwayWindow::OnCommand(int id, int notification) {
     // Only moves between this window's own controls count: another program or a message box taking the
-    // focus and giving it back leaves the command box as it is.
+    // focus and giving it back leaves the command box as it is. GetParent would not do: for a message box,
+    // an owned pop-up, it returns the owner, this window.
     const auto ownControl = [this](HWND other) {
-        return other != nullptr && ::GetParent(other) == window_.get();
+        return other != nullptr && ::IsChild(window_.get(), other);
     };
     switch (id) {
     case IdCommand:
