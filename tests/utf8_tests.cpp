@@ -60,14 +60,6 @@ TEST(Utf8, DecodesValidTextAndReplacesEachIllFormedPartOnce) {
     }
 }
 
-TEST(Utf8, UnfinishedSequenceIsCarriedNotReplaced) {
-    std::u16string out;
-    EXPECT_EQ(DecodeUtf8("ab\xE2\x82", out, false), 2u);
-    EXPECT_EQ(out, u"ab");
-    EXPECT_EQ(DecodeUtf8("\xF0", out, false), 1u);
-    EXPECT_EQ(DecodeUtf8("\xE2\x41", out, false), 0u) << "a sequence already broken is not carried";
-}
-
 TEST(Utf8, EncodingRoundTripsAndReplacesLoneSurrogates) {
     std::string bytes;
     const std::u16string text = u"é\u07FF\u0800€😀😀 ok";
