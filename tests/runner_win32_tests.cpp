@@ -41,29 +41,22 @@ std::u16string Decode(unsigned codePage, const std::string& bytes) {
 }
 
 // No command interpreter stands between the runner and the child: the interpreter's own commands start only
-// when the interpreter itself is the program. Standard error redirected by the interpreter is captured, and
-// a zero-byte write (on Windows a ReadFile that succeeds with nothing; Wine completes none) loses nothing.
+// when the interpreter itself is the program. Standard error redirected by the interpreter is captured; a
+// zero-byte write (on Windows a ReadFile that succeeds with nothing; Wine completes none) loses nothing; and
+// the longest line the system takes starts (CreateProcessA may write into it: the runner hands it a copy).
 TEST(RunnerWin32, InterpreterCommandsRunOnlyThroughTheInterpreter) {
+    const std::u16string longest(32767 - 1 - ChildCommand("").size(), u'w');
     const std::pair<std::u16string, std::u16string> runs[] = {
         {u"cmd /c echo hello", u"hello\r\n"},
         {u"cmd /c echo to-stderr 1>&2", u"to-stderr \r\n"}, // the blank before the redirection is echoed
         {ChildCommand("before s:100 z s:100 after"), u"[before]\n[after]\n"},
+        {ChildCommand("") + longest, u"[" + longest + u"]\n"},
     };
     RecordingRunner rec;
     for (const auto& [line, expected] : runs) {
         EXPECT_EQ(rec.Run(line), expected);
         rec.ExpectWellFormed(expected);
     }
-}
-
-// CreateProcessA may write into the command line it is given, so the runner hands it a writable copy; the
-// longest line the system accepts works (one character more fails: see LinesThatStartNothing).
-TEST(RunnerWin32, CommandLinesUpToTheSystemLimitStart) {
-    const std::u16string head = ChildCommand("");
-    const std::u16string word(32767 - 1 - head.size(), u'w');
-    RecordingRunner rec;
-    EXPECT_EQ(rec.Run(head + word), u"[" + word + u"]\n");
-    rec.ExpectWellFormed(u"[" + word + u"]\n");
 }
 
 // Output is decoded with the ANSI code page, never the console's OEM one.
