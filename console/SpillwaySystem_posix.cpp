@@ -11,7 +11,8 @@
 
 namespace {
 
-// The original looks the name up into a 1024-byte buffer, so a longer name counts as a failed lookup.
+// The Windows build reads the name into a 1024-byte buffer; a name that would not fit there counts as a
+// failed lookup here too, so both builds greet the same users by name.
 constexpr std::size_t UserNameBufferSize = 1024;
 
 std::u16string FromUtf8(std::string_view bytes) {

@@ -17,7 +17,8 @@ std::u16string FromUtf8(std::string_view bytes) {
     return text;
 }
 
-// Errors are numbered as the original platform numbers them, and all come from the program itself.
+// Each kind of failure keeps one number in the warning, so a number a user reports always means the same
+// thing; the source is always the program itself.
 constexpr char16_t ErrorSource[] = u"Ombrel";
 constexpr std::int32_t OutOfMemoryNumber = 7;
 constexpr std::int32_t OutOfStringSpaceNumber = 14;

@@ -22,6 +22,10 @@ run_suite() { # build-dir, cmake options...
 }
 
 run_suite build/debug -DCMAKE_BUILD_TYPE=Debug
+# The size of the tests against the product code, where the shared tools sit beside the repository.
+if [[ -x ../shared/tools/test-ratio ]]; then
+  ../shared/tools/test-ratio . || true
+fi
 echo "=== lint"
 scripts/lint.sh build/debug
 

@@ -1,7 +1,10 @@
-// Shared by the runner's tests: a runner that records what it reports, and command lines for the test child.
+// Shared by the runner's tests: a runner that records what it reports, command lines for the test child, and
+// what each platform's file supplies.
 #pragma once
 
 #include "Spillways.h"
+
+#include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
@@ -13,18 +16,21 @@ inline std::u16string U(std::string_view ascii) {
 }
 
 // The test child, quoted so that a folder with blanks in its name works on every platform.
-inline std::u16string ChildCommand(std::string_view arguments) {
-    return U("\"") + U(OMBREL_TEST_CHILD) + U("\" ") + U(arguments);
+inline std::u16string ChildCommand(std::string_view steps) {
+    return U("\"" OMBREL_TEST_CHILD "\" ") + U(steps);
 }
+
+// Supplied by runner_posix_tests.cpp or runner_win32_tests.cpp.
+std::vector<std::u16string> LinesThatStartNothing(); // beyond the ones every platform shares
+long OpenHandleCount();
 
 struct RecordingRunner {
     std::vector<std::u16string> messages;
     std::vector<std::u16string> chunks;
-    std::unique_ptr<Spillways> runner;
+    std::unique_ptr<Spillways> runner =
+        std::make_unique<Spillways>([this](const std::u16string& text) { messages.push_back(text); });
 
     RecordingRunner() {
-        runner = std::make_unique<Spillways>(
-            [this](const std::u16string& message) { messages.push_back(message); });
         runner->ReceiveOutputs = [this](const std::u16string& chunk) { chunks.push_back(chunk); };
     }
 
@@ -34,22 +40,17 @@ struct RecordingRunner {
         return runner->ExecuteCommand(commandLine);
     }
 
-    std::u16string Joined() const {
-        std::u16string all;
-        for (const auto& chunk : chunks)
-            all += chunk;
-        return all;
+    // What every started command owes its listener: chunks of at most 256 characters that make up the
+    // output, the last one empty; and no message.
+    void ExpectWellFormed(const std::u16string& output) const {
+        std::u16string joined;
+        for (const auto& chunk : chunks) {
+            EXPECT_LE(chunk.size(), 256u);
+            joined += chunk;
+        }
+        EXPECT_TRUE(!chunks.empty() && chunks.back().empty()) << "the end of the output is reported";
+        EXPECT_EQ(joined, output);
+        EXPECT_EQ(runner->Outputs(), output);
+        EXPECT_TRUE(messages.empty());
     }
 };
-
-// What every started command owes its listener: chunks of at most 256 characters that make up the output, and
-// one last, empty chunk.
-#define EXPECT_WELL_FORMED_CHUNKS(rec, output)                                                               \
-    do {                                                                                                     \
-        ASSERT_FALSE((rec).chunks.empty());                                                                  \
-        EXPECT_TRUE((rec).chunks.back().empty());                                                            \
-        for (const auto& chunk_ : (rec).chunks)                                                              \
-            EXPECT_LE(chunk_.size(), 256u);                                                                  \
-        EXPECT_EQ((rec).Joined(), (output));                                                                 \
-        EXPECT_EQ((rec).runner->Outputs(), (output));                                                        \
-    } while (false)

@@ -1,116 +1,74 @@
-// The runner's behaviour as its caller sees it, on every platform.
+// The runner's behaviour as its caller sees it, on every platform, with the test child.
 #include "RunnerTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace {
 
-std::u16string Lines(std::size_t bytes) {
-    const std::u16string line = u"0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_\n";
+std::u16string Lines(std::size_t size) {
     std::u16string text;
-    while (text.size() < bytes)
-        text += line;
-    text.resize(bytes);
+    while (text.size() < size)
+        text += u"0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_\n";
+    text.resize(size);
     return text;
 }
 
-TEST(Runner, CommandLinePropertyAndArgumentReplaceTheStoredLine) {
+// Whole outputs, however they are written: sizes around a chunk's, both streams mixed in the order written,
+// and a grandchild that inherited the output and writes after its parent has exited.
+TEST(Runner, OutputArrivesInChunksThatMakeUpTheWhole) {
+    const std::pair<const char*, std::u16string> cases[] = {
+        {"w:0", u""},
+        {"w:1", Lines(1)},
+        {"w:256", Lines(256)},
+        {"w:257", Lines(257)},
+        {"w:100000", Lines(100000)},
+        {"o:6f7574310a e:657272310a o:6f7574320a e:657272320a", u"out1\nerr1\nout2\nerr2\n"},
+        {"e:6f6e6c79", u"only"},
+        {"g:300 parent", u"[parent]\nlate\n"},
+    };
     RecordingRunner rec;
-    EXPECT_EQ(rec.runner->CommandLine(), u"");
-    EXPECT_EQ(rec.runner->Outputs(), u"");
-
-    rec.runner->CommandLine(u"  anything at all  ");
-    EXPECT_EQ(rec.runner->CommandLine(), u"  anything at all  ");
-
-    const std::u16string command = ChildCommand("args one");
-    EXPECT_EQ(rec.Run(command), u"[one]\n");
-    EXPECT_EQ(rec.runner->CommandLine(), command);
-
-    // Left out, the argument is empty: the stored line runs again.
-    rec.chunks.clear();
-    EXPECT_EQ(rec.runner->ExecuteCommand(), u"[one]\n");
-    EXPECT_EQ(rec.Joined(), u"[one]\n");
-    EXPECT_TRUE(rec.messages.empty());
+    for (const auto& [steps, output] : cases) {
+        SCOPED_TRACE(steps);
+        EXPECT_EQ(rec.Run(ChildCommand(steps)), output);
+        rec.ExpectWellFormed(output);
+    }
+    EXPECT_EQ(rec.Run(ChildCommand("w:0")), u"");
+    EXPECT_EQ(rec.chunks.size(), 1u) << "a silent command yields just the empty chunk";
 }
 
-TEST(Runner, EmptyCommandLineIsReportedAndChangesNothing) {
+TEST(Runner, StoredCommandLineRunsWhenTheArgumentIsEmpty) {
     RecordingRunner rec;
     EXPECT_EQ(rec.Run(u""), u"");
     EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Command Line empty"});
     EXPECT_TRUE(rec.chunks.empty());
 
-    rec.Run(ChildCommand("args kept"));
-    EXPECT_EQ(rec.Run(u""), u"[kept]\n") << "a stored line runs when the argument is empty";
-
-    Spillways silent(nullptr); // no message sink: still fails quietly instead of crashing
-    EXPECT_EQ(silent.ExecuteCommand(), u"");
+    const std::u16string command = ChildCommand("one");
+    EXPECT_EQ(rec.Run(command), u"[one]\n");
+    EXPECT_EQ(rec.runner->CommandLine(), command);
+    EXPECT_EQ(rec.Run(u""), u"[one]\n");
+    rec.ExpectWellFormed(u"[one]\n");
 }
 
+// A line that starts nothing shows the one message, raises no event, and leaves the last output and every
+// handle as they were.
 TEST(Runner, FailedStartsShowTheMessageAndKeepThePreviousOutput) {
-    const std::u16string badLines[] = {
-        u"   ",                             // blanks are not empty, but name no program
-        u"ombrel-no-such-program-anywhere", // not found on the search path
-        u"ombrel-no-such-program-anywhere arg",
-        U("\"" OMBREL_TEST_CHILD "-missing\""), // a full path that does not exist
-    };
-    for (const auto& line : badLines) {
-        RecordingRunner rec;
-        ASSERT_EQ(rec.Run(ChildCommand("args before")), u"[before]\n");
+    std::vector<std::u16string> lines = LinesThatStartNothing();
+    lines.insert(lines.end(),
+                 {u"   ", u"ombrel-no-such-program arg", U("\"" OMBREL_TEST_CHILD "-missing\"")});
+    RecordingRunner rec;
+    ASSERT_EQ(rec.Run(ChildCommand("before")), u"[before]\n");
+    const long handles = OpenHandleCount();
+    for (const auto& line : lines) {
+        SCOPED_TRACE(std::string(line.begin(), line.begin() + std::min<std::size_t>(line.size(), 80)));
         EXPECT_EQ(rec.Run(line), u"");
         EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
-        EXPECT_TRUE(rec.chunks.empty()) << "no event when nothing was started";
+        EXPECT_TRUE(rec.chunks.empty());
         EXPECT_EQ(rec.runner->Outputs(), u"[before]\n");
-        EXPECT_EQ(rec.runner->CommandLine(), line);
+        EXPECT_EQ(OpenHandleCount(), handles);
     }
-}
-
-TEST(Runner, OutputArrivesInChunksThatMakeUpTheWhole) {
-    for (std::size_t bytes : {0u, 1u, 255u, 256u, 257u, 1000u, 100000u}) {
-        SCOPED_TRACE(bytes);
-        RecordingRunner rec;
-        const std::u16string expected = Lines(bytes);
-        EXPECT_EQ(rec.Run(ChildCommand("write " + std::to_string(bytes))), expected);
-        EXPECT_WELL_FORMED_CHUNKS(rec, expected);
-        if (bytes == 0) {
-            EXPECT_EQ(rec.chunks.size(), 1u) << "a silent command yields just the empty chunk";
-        }
-        EXPECT_TRUE(rec.messages.empty());
-    }
-}
-
-TEST(Runner, StandardErrorIsMixedWithOutputInTheOrderWritten) {
-    RecordingRunner rec;
-    std::u16string expected;
-    for (int i = 0; i < 300; ++i)
-        expected += U("out " + std::to_string(i) + "\nerr " + std::to_string(i) + "\n");
-    EXPECT_EQ(rec.Run(ChildCommand("alternate 300")), expected);
-    EXPECT_WELL_FORMED_CHUNKS(rec, expected);
-
-    EXPECT_EQ(rec.Run(ChildCommand("hexerr 6f6e6c79")), u"only"); // stderr alone
-}
-
-TEST(Runner, OutputsIsReplacedByEachStartedCommand) {
-    RecordingRunner rec;
-    rec.Run(ChildCommand("args first"));
-    rec.Run(ChildCommand("write 0"));
-    EXPECT_EQ(rec.runner->Outputs(), u"");
-    rec.Run(ChildCommand("args second"));
-    EXPECT_EQ(rec.runner->Outputs(), u"[second]\n");
-}
-
-TEST(Runner, ChildGetsNoInputAndDoesNotWaitForAny) {
-    RecordingRunner rec;
-    const std::u16string result = rec.Run(ChildCommand("stdin"));
-    EXPECT_TRUE(result == u"eof" || result == u"error") << std::string(result.begin(), result.end());
-}
-
-TEST(Runner, WaitsForWhateverInheritedTheOutput) {
-    RecordingRunner rec;
-    // The child exits at once; the grandchild it leaves holds the output and writes later.
-    EXPECT_EQ(rec.Run(ChildCommand("grandchild 300")), u"parent\nlate\n");
-    EXPECT_TRUE(rec.chunks.back().empty());
 }
 
 TEST(Runner, ListenerFailureReachesTheCallerAndTheRunnerStaysUsable) {
@@ -119,22 +77,41 @@ TEST(Runner, ListenerFailureReachesTheCallerAndTheRunnerStaysUsable) {
         if (!chunk.empty())
             throw std::runtime_error("listener failed");
     };
-    EXPECT_THROW(rec.runner->ExecuteCommand(ChildCommand("write 100000")), std::runtime_error);
+    EXPECT_THROW(rec.runner->ExecuteCommand(ChildCommand("w:100000")), std::runtime_error);
     EXPECT_TRUE(rec.messages.empty());
 
     rec.runner->ReceiveOutputs = nullptr; // no listener at all is fine too
-    EXPECT_EQ(rec.runner->ExecuteCommand(ChildCommand("args again")), u"[again]\n");
+    EXPECT_EQ(rec.runner->ExecuteCommand(ChildCommand("again")), u"[again]\n");
 }
 
-TEST(Runner, AboutToWaitComesOnlyBeforeAPause) {
+// Before each pause the runner has delivered what came before it, and says it is about to wait.
+TEST(Runner, AboutToWaitComesBeforeEachPauseWithTheOutputSoFar) {
     RecordingRunner rec;
-    std::vector<std::size_t> chunksSeenAtWait;
-    rec.runner->AboutToWait = [&] { chunksSeenAtWait.push_back(rec.chunks.size()); };
-    EXPECT_EQ(rec.Run(ChildCommand("slow 3 100")), u"line 0\nline 1\nline 2\n");
-    // The child pauses after each line: each line is announced before the runner waits for the next.
-    ASSERT_GE(chunksSeenAtWait.size(), 3u);
-    EXPECT_GE(chunksSeenAtWait.back(), 3u);
-    EXPECT_EQ(rec.chunks.size(), 4u);
+    std::vector<std::u16string> seenAtWait;
+    rec.runner->AboutToWait = [&] {
+        std::u16string joined;
+        for (const auto& chunk : rec.chunks)
+            joined += chunk;
+        seenAtWait.push_back(joined);
+    };
+    EXPECT_EQ(rec.Run(ChildCommand("a s:300 b s:300 c")), u"[a]\n[b]\n[c]\n");
+    EXPECT_NE(std::find(seenAtWait.begin(), seenAtWait.end(), u"[a]\n"), seenAtWait.end());
+    EXPECT_NE(std::find(seenAtWait.begin(), seenAtWait.end(), u"[a]\n[b]\n"), seenAtWait.end());
+}
+
+TEST(Runner, ManyRunsLeaveNoHandleBehind) {
+    RecordingRunner rec;
+    rec.Run(ChildCommand("warm-up")); // first use may set up things that stay
+    rec.Run(u"ombrel-no-such-program");
+    const long handles = OpenHandleCount();
+    for (int i = 0; i < 200; ++i) {
+        const std::string word = std::to_string(i);
+        ASSERT_EQ(rec.Run(ChildCommand(word)), U("[" + word + "]\n"));
+        if (i % 4 == 3) {
+            ASSERT_EQ(rec.Run(u"ombrel-no-such-program"), u""); // the failed-start path too
+        }
+    }
+    EXPECT_EQ(OpenHandleCount(), handles);
 }
 
 } // namespace

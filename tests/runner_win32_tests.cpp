@@ -5,9 +5,20 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <string>
+
+std::vector<std::u16string> LinesThatStartNothing() {
+    // The interpreter's own commands are no programs; the longest line the system takes is 32767 characters
+    // with the terminating NUL.
+    const std::u16string head = ChildCommand("");
+    return {u"dir", head + std::u16string(32767 - head.size(), u'w')};
+}
+
+long OpenHandleCount() {
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return static_cast<long>(count);
+}
 
 namespace {
 
@@ -29,119 +40,42 @@ std::u16string Decode(unsigned codePage, const std::string& bytes) {
     return text;
 }
 
-// The test child writes these bytes in one write.
-std::u16string RunBytes(RecordingRunner& rec, const std::string& bytes) {
-    std::string hex;
-    for (const char byte : bytes) {
-        char digits[3];
-        std::snprintf(digits, sizeof(digits), "%02x", static_cast<unsigned char>(byte));
-        hex += digits;
-    }
-    return rec.Run(ChildCommand("hex " + hex));
-}
-
 // No command interpreter stands between the runner and the child: the interpreter's own commands start only
-// when the interpreter itself is the program. Standard error redirected by the interpreter is captured, and
-// a zero-byte write (on Windows a ReadFile that succeeds with nothing; Wine completes none) loses nothing.
+// when the interpreter itself is the program. Standard error redirected by the interpreter is captured; a
+// zero-byte write (on Windows a ReadFile that succeeds with nothing; Wine completes none) loses nothing; and
+// the longest line the system takes starts (CreateProcessA may write into it: the runner hands it a copy).
 TEST(RunnerWin32, InterpreterCommandsRunOnlyThroughTheInterpreter) {
+    const std::u16string longest(32767 - 1 - ChildCommand("").size(), u'w');
     const std::pair<std::u16string, std::u16string> runs[] = {
         {u"cmd /c echo hello", u"hello\r\n"},
         {u"cmd /c echo to-stderr 1>&2", u"to-stderr \r\n"}, // the blank before the redirection is echoed
-        {ChildCommand("empty-write"), u"before\nafter\n"},
+        {ChildCommand("before s:100 z s:100 after"), u"[before]\n[after]\n"},
+        {ChildCommand("") + longest, u"[" + longest + u"]\n"},
     };
     RecordingRunner rec;
     for (const auto& [line, expected] : runs) {
         EXPECT_EQ(rec.Run(line), expected);
-        EXPECT_WELL_FORMED_CHUNKS(rec, expected);
-        EXPECT_TRUE(rec.messages.empty());
+        rec.ExpectWellFormed(expected);
     }
-
-    EXPECT_EQ(rec.Run(u"dir"), u"");
-    EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
-
-    const std::u16string listing = rec.Run(u"cmd /c dir");
-    EXPECT_TRUE(rec.messages.empty());
-    EXPECT_NE(listing.find(u"Directory"), std::u16string::npos);
-    EXPECT_WELL_FORMED_CHUNKS(rec, listing);
-}
-
-// CreateProcessA may write into the command line it is given, so the runner hands it a writable copy; the
-// longest line the system accepts (32767 characters with the terminating NUL) works, a longer one fails to
-// start.
-TEST(RunnerWin32, CommandLinesUpToTheSystemLimitStart) {
-    const std::u16string head = ChildCommand("args ");
-    const std::u16string word(32767 - 1 - head.size(), u'w');
-    RecordingRunner rec;
-    EXPECT_EQ(rec.Run(head + word), u"[" + word + u"]\n");
-    EXPECT_TRUE(rec.messages.empty());
-    EXPECT_EQ(rec.Run(head + word + u"w"), u"");
-    EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
 }
 
 // Output is decoded with the ANSI code page, never the console's OEM one.
 TEST(RunnerWin32, OutputIsDecodedWithTheAnsiCodePage) {
     std::string bytes;
+    std::string hex;
     for (int byte = 0x80; byte <= 0xFF; ++byte) {
-        if (!::IsDBCSLeadByte(static_cast<BYTE>(byte))) // a lone lead byte is no character of its own
+        if (!::IsDBCSLeadByte(static_cast<BYTE>(byte))) { // a lone lead byte is no character of its own
             bytes.push_back(static_cast<char>(byte));
+            hex += "0123456789abcdef"[byte / 16];
+            hex += "0123456789abcdef"[byte % 16];
+        }
     }
     RecordingRunner rec;
-    const std::u16string output = RunBytes(rec, bytes);
+    const std::u16string output = rec.Run(ChildCommand("o:" + hex));
     EXPECT_EQ(output, Decode(CP_ACP, bytes));
     if (::GetACP() != ::GetOEMCP()) {
         EXPECT_NE(output, Decode(CP_OEMCP, bytes));
     }
-}
-
-// With the ANSI code page set to Shift-JIS (the test entry RunnerWin32ShiftJis runs them under a Japanese
-// locale), a double-byte character cut by the end of a 256-byte read arrives whole with the next chunk.
-class RunnerWin32ShiftJis : public testing::Test {
-protected:
-    void SetUp() override {
-        if (::GetACP() == ShiftJis)
-            return;
-        if (const char* expected = std::getenv("OMBREL_EXPECT_ACP");
-            expected && std::atoi(expected) == ShiftJis)
-            FAIL() << "the ANSI code page is " << ::GetACP() << ", not " << ShiftJis;
-        GTEST_SKIP() << "needs the ANSI code page " << ShiftJis;
-    }
-};
-
-TEST_F(RunnerWin32ShiftJis, CharacterCutByTheEndOfAReadArrivesWhole) {
-    // "a", then 150 times "\u3042" (0x82 0xA0) in one write: the first 256-byte read ends between the lead
-    // and the trail byte of the 128th.
-    std::string bytes = "a";
-    for (int i = 0; i < 150; ++i)
-        bytes += "\x82\xA0";
-    const std::u16string expected = u"a" + std::u16string(150, u'\u3042');
-    RecordingRunner rec;
-    EXPECT_EQ(RunBytes(rec, bytes), expected);
-    EXPECT_WELL_FORMED_CHUNKS(rec, expected);
-    ASSERT_GE(rec.chunks.size(), 3u);
-    EXPECT_EQ(rec.chunks[0], u"a" + std::u16string(127, u'\u3042')) << "the cut character is held back";
-
-    // A lead byte that ends the output still shows.
-    const std::u16string output = RunBytes(rec, "ok\x82");
-    ASSERT_EQ(output.size(), 3u);
-    EXPECT_EQ(output.substr(0, 2), u"ok");
-    EXPECT_WELL_FORMED_CHUNKS(rec, output);
-}
-
-TEST(RunnerWin32, NoHandleIsLeftBehindByManyRuns) {
-    RecordingRunner rec;
-    rec.Run(ChildCommand("args warm-up")); // first use may set up things that stay
-    rec.Run(u"ombrel-no-such-program-anywhere");
-    DWORD before = 0;
-    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &before));
-    for (int i = 0; i < 200; ++i) {
-        if (i % 4 == 3)
-            ASSERT_EQ(rec.Run(u"ombrel-no-such-program-anywhere"), u""); // the failed-start path too
-        else
-            ASSERT_EQ(rec.Run(ChildCommand("args run")), u"[run]\n");
-    }
-    DWORD after = 0;
-    ASSERT_TRUE(::GetProcessHandleCount(::GetCurrentProcess(), &after));
-    EXPECT_EQ(after, before);
 }
 
 // The decoder against double-byte code pages, whatever the system's own is: a character cut by the end of

@@ -1,23 +1,46 @@
-// A child program for the runner's tests, so every case is exact and none needs a shell.
-//   write N            N bytes of 64-byte text lines on stdout
-//   hex HEX...         each argument's bytes (given in hex) on stdout, one write each
-//   hexerr HEX         the bytes on stderr
-//   alternate N        "out i" on stdout and "err i" on stderr, N times, one write each
-//   args WORD...       each argument as "[word]" on a line of its own
-//   stdin              "eof", "data" or "error": what reading standard input gives
-//   wait-file PATH     "before", then waits (up to a minute) until PATH exists, then "after"
-//   slow N MS          N numbered lines, MS milliseconds apart
-//   (and the platform's own modes: see test_child_posix.cpp / test_child_win32.cpp)
+// A child for the tests where no standard program will do (chiefly on Windows): each argument is one step,
+// run in order.
+// clang-format off
+//   o:HEX    the bytes (given in hex) on stdout, in one write
+//   e:HEX    the bytes on stderr, in one write
+//   w:N      N bytes of 64-byte text lines on stdout
+//   l:TEXT   TEXT and a line break on stdout
+//   s:MS     a pause of MS milliseconds
+//   f:PATH   waits (up to a minute) until PATH exists
+//   g:MS     leaves a grandchild holding stdout that writes "late\n" after MS milliseconds
+//   z        a write of zero bytes
+//   other    the argument itself as "[argument]\n"
+// The window tests' spelling comes first: "args WORD...", "hex HEX...", "write N", "wait-file PATH" (before,
+// the wait, after) and "slow N MS" (N numbered lines, MS milliseconds apart).
+// clang-format on
 #include "test_child.h"
 
-#include <cstdio>
-#include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 using namespace test_child;
 
 namespace {
+
+std::vector<std::string> Steps(const std::vector<std::string>& words) {
+    const std::string mode = words.empty() ? "" : words[0];
+    std::vector<std::string> steps;
+    const auto each = [&](const std::string& prefix) {
+        for (std::size_t i = 1; i < words.size(); ++i)
+            steps.push_back(prefix + words[i]);
+    };
+    if (mode == "args" || mode == "hex" || mode == "write")
+        each(mode == "args" ? "" : mode == "hex" ? "o:" : "w:");
+    else if (mode == "wait-file")
+        steps = {"l:before", "f:" + words.at(1), "l:after"};
+    else if (mode == "slow")
+        for (int i = 0; i < std::stoi(words.at(1)); ++i)
+            steps.insert(steps.end(), {"l:line " + std::to_string(i), "s:" + words.at(2)});
+    else
+        return words;
+    return steps;
+}
 
 void Print(int stream, const std::string& text) {
     Write(stream, text.data(), text.size());
@@ -30,73 +53,38 @@ std::string FromHex(const std::string& hex) {
     return bytes;
 }
 
-int WriteLines(long long total) {
-    std::string block;
-    const std::string line = "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_\n";
-    while (block.size() < 65536)
-        block += line;
-    while (total > 0) {
-        const auto size =
-            static_cast<std::size_t>(std::min<long long>(total, static_cast<long long>(block.size())));
-        Write(1, block.data(), size);
-        total -= static_cast<long long>(size);
-    }
-    return 0;
+std::string Lines(std::size_t size) {
+    std::string text;
+    while (text.size() < size)
+        text += "0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_\n";
+    text.resize(size);
+    return text;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
     PrepareStreams();
-    if (argc < 2) {
-        Print(2, "usage: ombrel_test_child MODE [ARGS...]\n");
-        return 2;
+    for (const std::string& step : Steps({argv + 1, argv + argc})) {
+        const char kind = step.size() > 2 && step[1] == ':' ? step[0] : '?';
+        const std::string value = kind == '?' ? std::string() : step.substr(2);
+        if (kind == 's')
+            SleepMilliseconds(std::stoi(value));
+        else if (kind == 'f')
+            for (int i = 0; i < 12000 && !std::filesystem::exists(value); ++i)
+                SleepMilliseconds(5);
+        else if (kind == 'g' && !StartGrandchild(std::stoi(value)))
+            return 4;
+        else if (kind == 'o' || kind == 'e')
+            Print(kind == 'e' ? 2 : 1, FromHex(value));
+        else if (kind == 'w')
+            Print(1, Lines(std::stoul(value)));
+        else if (kind == 'l')
+            Print(1, value + "\n");
+        else if (step == "z")
+            Write(1, "", 0);
+        else if (kind != 'g')
+            Print(1, "[" + step + "]\n");
     }
-    const std::string mode = argv[1];
-    const std::vector<std::string> args(argv + 2, argv + argc);
-
-    if (mode == "write" && args.size() == 1)
-        return WriteLines(std::stoll(args[0]));
-    if (mode == "hex" || mode == "hexerr") {
-        for (const std::string& arg : args)
-            Print(mode == "hex" ? 1 : 2, FromHex(arg));
-        return 0;
-    }
-    if (mode == "alternate" && args.size() == 1) {
-        for (int i = 0; i < std::stoi(args[0]); ++i) {
-            Print(1, "out " + std::to_string(i) + "\n");
-            Print(2, "err " + std::to_string(i) + "\n");
-        }
-        return 0;
-    }
-    if (mode == "args") {
-        for (const std::string& arg : args)
-            Print(1, "[" + arg + "]\n");
-        return 0;
-    }
-    if (mode == "stdin") {
-        char byte = 0;
-        const std::size_t got = std::fread(&byte, 1, 1, stdin);
-        Print(1, got == 1 ? "data" : std::ferror(stdin) ? "error" : "eof");
-        return 0;
-    }
-    if (mode == "wait-file" && args.size() == 1) {
-        Print(1, "before\n");
-        for (int i = 0; i < 12000 && !FileExists(args[0]); ++i)
-            SleepMilliseconds(5);
-        Print(1, "after\n");
-        return 0;
-    }
-    if (mode == "slow" && args.size() == 2) {
-        for (int i = 0; i < std::stoi(args[0]); ++i) {
-            Print(1, "line " + std::to_string(i) + "\n");
-            SleepMilliseconds(std::stoi(args[1]));
-        }
-        return 0;
-    }
-    const int result = RunPlatformMode(mode, args);
-    if (result >= 0)
-        return result;
-    Print(2, "ombrel_test_child: unknown mode " + mode + "\n");
-    return 2;
+    return 0;
 }

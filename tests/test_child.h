@@ -1,14 +1,11 @@
-// The test child's platform half: setting up its standard streams, and the modes only one platform has.
+// The test child's platform half.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <cstddef>
 
 namespace test_child {
 void PrepareStreams();                                      // binary, unbuffered
-void Write(int stream, const char* data, std::size_t size); // 1: stdout, 2: stderr; exits on failure
+void Write(int stream, const char* data, std::size_t size); // 1: stdout, 2: stderr; one write at least
 void SleepMilliseconds(int milliseconds);
-bool FileExists(const std::string& path);
-// Returns the exit code, or -1 when `mode` is not one of this platform's.
-int RunPlatformMode(const std::string& mode, const std::vector<std::string>& args);
+bool StartGrandchild(int milliseconds); // it holds stdout and writes "late\n" after the pause
 } // namespace test_child

@@ -1,15 +1,7 @@
-// The test child on POSIX systems.
-//   grandchild MS      leaves a grandchild holding stdout that writes "late" after MS milliseconds; "parent"
-//   now fds                the open descriptors, e.g. "0 1 2" signals            "SIGPIPE
-//   default|ignored|handled SIGTERM blocked|unblocked"
 #include "test_child.h"
 
 #include <cerrno>
-#include <csignal>
 #include <cstdlib>
-#include <dirent.h>
-#include <string>
-#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -35,53 +27,14 @@ void SleepMilliseconds(int milliseconds) {
     }
 }
 
-bool FileExists(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0;
-}
-
-int RunPlatformMode(const std::string& mode, const std::vector<std::string>& args) {
-    if (mode == "grandchild" && args.size() == 1) {
-        const pid_t pid = ::fork();
-        if (pid < 0)
-            return 4;
-        if (pid == 0) {
-            SleepMilliseconds(std::stoi(args[0]));
-            Write(1, "late\n", 5);
-            std::_Exit(0);
-        }
-        Write(1, "parent\n", 7);
-        return 0;
+bool StartGrandchild(int milliseconds) {
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        SleepMilliseconds(milliseconds);
+        Write(1, "late\n", 5);
+        std::_Exit(0);
     }
-    if (mode == "fds") {
-        DIR* dir = ::opendir("/proc/self/fd");
-        if (dir == nullptr)
-            return 4;
-        std::string list;
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name == "." || name == ".." || std::stoi(name) == ::dirfd(dir))
-                continue;
-            list += (list.empty() ? "" : " ") + name;
-        }
-        ::closedir(dir);
-        Write(1, list.data(), list.size());
-        return 0;
-    }
-    if (mode == "signals") {
-        struct sigaction pipeAction {};
-        ::sigaction(SIGPIPE, nullptr, &pipeAction);
-        sigset_t blocked;
-        ::sigprocmask(SIG_BLOCK, nullptr, &blocked);
-        std::string report = "SIGPIPE ";
-        report += pipeAction.sa_handler == SIG_DFL   ? "default"
-                  : pipeAction.sa_handler == SIG_IGN ? "ignored"
-                                                     : "handled";
-        report += sigismember(&blocked, SIGTERM) ? " SIGTERM blocked" : " SIGTERM unblocked";
-        Write(1, report.data(), report.size());
-        return 0;
-    }
-    return -1;
+    return pid > 0;
 }
 
 } // namespace test_child

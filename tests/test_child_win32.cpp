@@ -1,7 +1,3 @@
-// The test child on Windows.
-//   grandchild MS      leaves a grandchild holding stdout that writes "late" after MS milliseconds; "parent"
-//   now late MS            (the grandchild) writes "late" after MS milliseconds empty-write        "before",
-//   then a write of zero bytes, then "after"
 #include "test_child.h"
 
 #include <windows.h>
@@ -22,27 +18,22 @@ void PrepareStreams() {
 
 void Write(int stream, const char* data, std::size_t size) {
     const HANDLE handle = ::GetStdHandle(stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    while (size > 0) {
+    do {
         DWORD written = 0;
-        if (!::WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) || written == 0)
+        if (!::WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) ||
+            (written == 0 && size > 0))
             std::_Exit(3);
         data += written;
         size -= written;
-    }
+    } while (size > 0);
 }
 
 void SleepMilliseconds(int milliseconds) {
     ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
-bool FileExists(const std::string& path) {
-    return ::GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-namespace {
-
-// Starts this program again with `arguments`, handing it this process's standard output.
-bool StartSelf(const std::string& arguments) {
+// This program again, handed this process's standard output: it pauses, then writes "late".
+bool StartGrandchild(int milliseconds) {
     char path[MAX_PATH + 1] = {};
     const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH)
@@ -50,8 +41,9 @@ bool StartSelf(const std::string& arguments) {
     // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about the same line written with operator+.
     std::string commandLine = "\"";
     commandLine.append(path, length);
-    commandLine += "\" ";
-    commandLine += arguments;
+    commandLine += "\" s:";
+    commandLine += std::to_string(milliseconds);
+    commandLine += " o:6c6174650a";
 
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
@@ -65,33 +57,6 @@ bool StartSelf(const std::string& arguments) {
     ::CloseHandle(started.hThread);
     ::CloseHandle(started.hProcess);
     return true;
-}
-
-} // namespace
-
-int RunPlatformMode(const std::string& mode, const std::vector<std::string>& args) {
-    if (mode == "grandchild" && args.size() == 1) {
-        if (!StartSelf("late " + args[0]))
-            return 4;
-        Write(1, "parent\n", 7);
-        return 0;
-    }
-    if (mode == "late" && args.size() == 1) {
-        SleepMilliseconds(std::stoi(args[0]));
-        Write(1, "late\n", 5);
-        return 0;
-    }
-    if (mode == "empty-write") {
-        Write(1, "before\n", 7);
-        SleepMilliseconds(100);
-        DWORD written = 0;
-        if (!::WriteFile(::GetStdHandle(STD_OUTPUT_HANDLE), "", 0, &written, nullptr))
-            return 4;
-        SleepMilliseconds(100);
-        Write(1, "after\n", 6);
-        return 0;
-    }
-    return -1;
 }
 
 } // namespace test_child
