@@ -1,0 +1,31 @@
+#include "OutputBatcher.h"
+
+#include <algorithm>
+
+void OutputBatcher::TextAdded() {
+    textPending_ = true;
+    ShowIfDue();
+}
+
+void OutputBatcher::CaretToEnd() {
+    caretPending_ = true;
+    ShowIfDue();
+}
+
+void OutputBatcher::ShowIfDue() {
+    if (now_() - lastShown_ >= interval_) {
+        ShowNow();
+    }
+}
+
+void OutputBatcher::ShowNow() {
+    if (!textPending_ && !caretPending_) {
+        return;
+    }
+    const bool caret = caretPending_;
+    textPending_ = caretPending_ = false;
+    const Clock::time_point start = now_();
+    show_(caret);
+    lastShown_ = now_();
+    interval_ = std::max(Interval, CostFactor * (lastShown_ - start));
+}
