@@ -9,7 +9,11 @@ void OutputBatcher::TextAdded() {
 
 void OutputBatcher::CaretToEnd() {
     caretPending_ = true;
-    ShowIfDue();
+    if (textPending_) {
+        ShowIfDue();
+    } else {
+        ShowNow(); // the text is on screen already: only the caret moves
+    }
 }
 
 void OutputBatcher::ShowIfDue() {

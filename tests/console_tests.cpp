@@ -334,26 +334,26 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     auto cost = 0ms;
     OutputBatcher batcher([&](bool caret) { shown.push_back(caret); now += cost; }, [&] { return now; });
     batcher.TextAdded(); // the first is shown at once
-    batcher.CaretToEnd();
     now += 10ms;
     batcher.TextAdded();
+    batcher.CaretToEnd();
     EXPECT_EQ(shown, std::vector<int>({0}));
     now += 6ms;
     cost = 10ms; // from now on the interval is 40 ms
     batcher.TextAdded();
     EXPECT_EQ(shown, std::vector<int>({0, 1}));
     now += 30ms;
+    batcher.TextAdded();
     batcher.CaretToEnd();
     EXPECT_EQ(shown.size(), 2u);
     now += 10ms;
     batcher.TextAdded();
     EXPECT_EQ(shown, std::vector<int>({0, 1, 1}));
-    batcher.ShowNow();
     batcher.ShowNow(); // nothing waits
-    EXPECT_EQ(shown, std::vector<int>({0, 1, 1}));
-    batcher.CaretToEnd();
+    batcher.CaretToEnd(); // the text is shown: the caret moves at once
+    batcher.TextAdded();
     batcher.ShowNow();
-    EXPECT_EQ(shown, std::vector<int>({0, 1, 1, 1}));
+    EXPECT_EQ(shown, std::vector<int>({0, 1, 1, 1, 0}));
 }
 
 } // namespace

@@ -181,9 +181,14 @@ void OutputView::AppendText(std::u16string_view chunk) {
     // The last line may change; every line before it stays as it was laid out.
     rowsOfLine_.erase(rowsOfLine_.lower_bound(text_.LineCount() - 1), rowsOfLine_.end());
     carriageReturns_.Feed(chunk, text_);
+    changed_ = true;
 }
 
 void OutputView::Show(bool caretToEnd) {
+    if (!changed_ && (!caretToEnd || (caret_ == text_.Size() && anchor_ == caret_ && following_))) {
+        return; // as it is on screen
+    }
+    changed_ = false;
     if (caretToEnd) {
         caret_ = anchor_ = text_.Size();
         following_ = true;
@@ -194,7 +199,8 @@ void OutputView::Show(bool caretToEnd) {
     UpdateScrollBar();
     // The window takes no events while a command runs, so what arrived is painted here and now.
     if (isVisible()) {
-        repaint();
+        viewport()->repaint();
+        verticalScrollBar()->repaint();
     }
 }
 
@@ -371,7 +377,7 @@ void OutputView::UpdateScrollBar() {
     settingScrollBar_ = true;
     verticalScrollBar()->setRange(0, maximum);
     verticalScrollBar()->setPageStep(static_cast<int>(visible));
-    verticalScrollBar()->setValue(following_ ? maximum : static_cast<int>(std::min<std::uint64_t>(estimated, maximum)));
+    verticalScrollBar()->setValue(following_ && top_ != Row{} ? maximum : static_cast<int>(std::min<std::uint64_t>(estimated, maximum)));
     settingScrollBar_ = false;
 }
 
@@ -665,12 +671,13 @@ void OutputView::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void OutputView::contextMenuEvent(QContextMenuEvent* event) {
-    QMenu menu(this);
-    QAction* copy = menu.addAction(tr("&Copy"), QKeySequence::Copy, this, &OutputView::Copy);
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* copy = menu->addAction(tr("&Copy"), QKeySequence::Copy, this, &OutputView::Copy);
     copy->setEnabled(Selection().first != Selection().second);
-    menu.addSeparator();
-    menu.addAction(tr("Select All"), QKeySequence::SelectAll, this, &OutputView::SelectAll);
-    menu.exec(event->globalPos());
+    menu->addSeparator();
+    menu->addAction(tr("Select All"), QKeySequence::SelectAll, this, &OutputView::SelectAll);
+    menu->popup(event->globalPos());
 }
 
 void OutputView::focusInEvent(QFocusEvent* event) {

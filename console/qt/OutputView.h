@@ -87,6 +87,7 @@ private:
     Row top_;
     bool following_ = true; // the view stays at the end as output arrives
     bool settingScrollBar_ = false;
+    bool changed_ = false; // text added since the last Show
 
     // Layout: each character's advance in a font without kerning, so a row's width is the sum of its
     // characters'; rows of recently shown lines are kept.
