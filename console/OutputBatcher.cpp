@@ -31,5 +31,5 @@ void OutputBatcher::ShowNow() {
     const Clock::time_point start = now_();
     show_(caret);
     lastShown_ = now_();
-    interval_ = std::max(Interval, CostFactor * (lastShown_ - start));
+    interval_ = std::max(Interval, costFactor_ * (lastShown_ - start));
 }

@@ -12,12 +12,12 @@ class OutputBatcher {
 public:
     using Clock = std::chrono::steady_clock;
     static constexpr Clock::duration Interval = std::chrono::milliseconds(16); // about 60 a second
-    static constexpr int CostFactor = 4; // showing takes at most a fifth of a flood's time
 
-    // `show` puts the text added so far on screen, with the caret at the end when asked.
-    explicit OutputBatcher(std::function<void(bool caretToEnd)> show,
+    // `show` puts the text added so far on screen, with the caret at the end when asked. The interval is
+    // stretched to `costFactor` times what the last showing took.
+    explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
                            std::function<Clock::time_point()> now = &Clock::now)
-        : show_(std::move(show)), now_(std::move(now)) {}
+        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor) {}
 
     void TextAdded();  // shown with the batch, at once when the interval has passed
     void CaretToEnd(); // with the batch; at once when no text waits
@@ -32,5 +32,6 @@ private:
     bool textPending_ = false;
     bool caretPending_ = false;
     Clock::time_point lastShown_{};
+    int costFactor_;
     Clock::duration interval_ = Interval;
 };

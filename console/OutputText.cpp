@@ -60,8 +60,8 @@ struct OutputText::Block {
 };
 
 struct OutputText::LineGroup {
-    std::uint64_t base;           // where its first line starts
-    std::uint64_t rows = 0;       // estimated rows of its lines that have ended
+    std::uint64_t base;                       // where its first line starts
+    std::uint64_t rows = 0;                   // estimated rows of its lines that have ended
     std::unique_ptr<std::uint32_t[]> offsets; // line starts from base
 };
 
@@ -262,7 +262,8 @@ void OutputText::Put(std::size_t position, char16_t c) {
         return;
     }
     // The block's first character beyond Latin-1: from here on it keeps 16 bits a character.
-    const std::size_t used = std::min(BlockSize, std::max(size_, position + 1) - (position & ~(BlockSize - 1)));
+    const std::size_t used =
+        std::min(BlockSize, std::max(size_, position + 1) - (position & ~(BlockSize - 1)));
     block.wide = std::make_unique_for_overwrite<char16_t[]>(BlockSize);
     std::copy_n(block.narrow.get(), used, block.wide.get());
     block.narrow.reset();

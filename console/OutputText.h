@@ -29,7 +29,7 @@ public:
     void Reset() { *this = {}; } // a new text starts
 
 private:
-    bool crPending_ = false;  // a CR came last: what follows decides between a line end and a return
+    bool crPending_ = false;   // a CR came last: what follows decides between a line end and a return
     bool overwriting_ = false; // the column lies within the last line
     std::size_t column_ = 0;
 };
@@ -66,7 +66,9 @@ public:
     void SetCharactersPerRow(std::size_t characters);
     std::uint64_t EstimatedRows(std::size_t line) const;
     std::uint64_t EstimatedRowsBefore(std::size_t line) const;
-    std::uint64_t EstimatedTotalRows() const { return EstimatedRowsBefore(lineCount_ - 1) + EstimatedRows(lineCount_ - 1); }
+    std::uint64_t EstimatedTotalRows() const {
+        return EstimatedRowsBefore(lineCount_ - 1) + EstimatedRows(lineCount_ - 1);
+    }
     std::size_t LineAtEstimatedRow(std::uint64_t row) const; // the line that estimated row falls in
 
     // OutputLines

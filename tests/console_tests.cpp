@@ -317,7 +317,7 @@ TEST(OutputText, WrapsAtWordsAndSelectsWordsAndLines) {
         Span word;
         Span line;
     } spans[] = {
-        {5, {4, 9}, {0, 16}}, {9, {9, 10}, {0, 16}}, {10, {10, 11}, {0, 16}}, {16, {11, 16}, {0, 16}},
+        {5, {4, 9}, {0, 16}},     {9, {9, 10}, {0, 16}},    {10, {10, 11}, {0, 16}}, {16, {11, 16}, {0, 16}},
         {17, {17, 17}, {17, 17}}, {21, {18, 21}, {18, 21}}, {0, {0, 3}, {0, 16}},
     };
     for (const auto& s : spans) {
@@ -332,7 +332,12 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     auto now = OutputBatcher::Clock::time_point{} + 1h;
     std::vector<int> shown; // caret flag per showing
     auto cost = 0ms;
-    OutputBatcher batcher([&](bool caret) { shown.push_back(caret); now += cost; }, [&] { return now; });
+    OutputBatcher batcher(
+        [&](bool caret) {
+            shown.push_back(caret);
+            now += cost;
+        },
+        4, [&] { return now; });
     batcher.TextAdded(); // the first is shown at once
     now += 10ms;
     batcher.TextAdded();
@@ -349,7 +354,7 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     now += 10ms;
     batcher.TextAdded();
     EXPECT_EQ(shown, std::vector<int>({0, 1, 1}));
-    batcher.ShowNow(); // nothing waits
+    batcher.ShowNow();    // nothing waits
     batcher.CaretToEnd(); // the text is shown: the caret moves at once
     batcher.TextAdded();
     batcher.ShowNow();

@@ -1,7 +1,7 @@
 // The real Qt window, under the offscreen platform: its controls, keys, focus rules, message boxes and
 // output.
-#include "RunnerTestSupport.h"
 #include "OutputView.h"
+#include "RunnerTestSupport.h"
 #include "SpillwayWindow.h"
 
 #include <QAccessible>
@@ -307,7 +307,8 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
     QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {},
                        outputs->CharacterRect(word7).center() - outputs->viewport()->pos());
     click(word7);
-    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(5, 5), outputs->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                outputs->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(outputs->viewport(), &menuEvent);
     QWidget* menu = QApplication::activePopupWidget();
     ASSERT_TRUE(menu && menu->actions().size() == 3);
@@ -322,7 +323,8 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
     QTest::keyClick(outputs, Qt::Key_End, Qt::ShiftModifier);
     QTest::keyClick(outputs, Qt::Key_Down, Qt::ShiftModifier);
     QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("Quarn's Command Prompt\nDeveloper: Halvesk"));
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("Quarn's Command Prompt\nDeveloper: Halvesk"));
     EXPECT_EQ(outputs->verticalScrollBar()->value(), 0);
     QTest::keyClick(outputs, Qt::Key_PageDown, Qt::ShiftModifier);
     EXPECT_GT(outputs->verticalScrollBar()->value(), 0);
@@ -339,7 +341,8 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
     int to = 0;
     text->selection(0, &from, &to);
     EXPECT_EQ(std::pair(from, to), std::pair(0, static_cast<int>(Shown().size())));
-    EXPECT_EQ(text->textAtOffset(30, QAccessible::LineBoundary, &from, &to), QStringLiteral("Developer: Halvesk\n"));
+    EXPECT_EQ(text->textAtOffset(30, QAccessible::LineBoundary, &from, &to),
+              QStringLiteral("Developer: Halvesk\n"));
 
     // A long run: everything arrives in order; the caret and the view are at the end.
     TypeIntoCommandBox(Q(ChildCommand("write 300000")));

@@ -19,15 +19,18 @@
 
 namespace {
 
-constexpr int Margin = 4;           // between the frame and the text, left and right
+constexpr int Margin = 4;               // between the frame and the text, left and right
 constexpr std::size_t CacheLines = 512; // rows kept for this many lines at most
 
 // The primary selection, built only when another program asks for it: selecting a gigabyte costs nothing.
 class SelectedText final : public QMimeData {
 public:
-    SelectedText(const OutputView* view, std::size_t from, std::size_t to) : view_(view), from_(from), to_(to) {}
+    SelectedText(const OutputView* view, std::size_t from, std::size_t to)
+        : view_(view), from_(from), to_(to) {}
     QStringList formats() const override { return {QStringLiteral("text/plain")}; }
-    bool hasFormat(const QString& mimeType) const override { return mimeType == QStringLiteral("text/plain"); }
+    bool hasFormat(const QString& mimeType) const override {
+        return mimeType == QStringLiteral("text/plain");
+    }
 
 protected:
     QVariant retrieveData(const QString& mimeType, QMetaType) const override {
@@ -136,7 +139,9 @@ public:
 private:
     OutputView* View() const { return static_cast<OutputView*>(widget()); }
     // The interface counts in int: beyond 2 G characters a screen reader sees the start of the text.
-    static int Offset(std::size_t position) { return static_cast<int>(std::min<std::size_t>(position, INT_MAX)); }
+    static int Offset(std::size_t position) {
+        return static_cast<int>(std::min<std::size_t>(position, INT_MAX));
+    }
     std::size_t Position(int offset) const {
         return std::min(static_cast<std::size_t>(std::max(offset, 0)), View()->CharacterCount());
     }
@@ -263,7 +268,8 @@ void OutputView::UpdateMetrics() {
     ascent_ = static_cast<int>(std::ceil(metrics.ascent()));
     rowsOfLine_.clear();
     const double average = std::max(1.0, metrics.averageCharWidth());
-    text_.SetCharactersPerRow(static_cast<std::size_t>(std::max(1.0, (viewport()->width() - 2 * Margin) / average)));
+    text_.SetCharactersPerRow(
+        static_cast<std::size_t>(std::max(1.0, (viewport()->width() - 2 * Margin) / average)));
 }
 
 double OutputView::Advance(char16_t c) const {
@@ -305,14 +311,16 @@ const std::vector<std::size_t>& OutputView::Rows(std::size_t line) const {
 std::pair<std::size_t, std::size_t> OutputView::RowSpan(Row row) const {
     const std::vector<std::size_t>& rows = Rows(row.line);
     const std::size_t start = text_.LineStart(row.line);
-    return {start + rows[row.row], row.row + 1 < rows.size() ? start + rows[row.row + 1] : text_.LineEnd(row.line)};
+    return {start + rows[row.row],
+            row.row + 1 < rows.size() ? start + rows[row.row + 1] : text_.LineEnd(row.line)};
 }
 
 OutputView::Row OutputView::RowOf(std::size_t position) const {
     const std::size_t line = text_.LineOf(position);
     const std::vector<std::size_t>& rows = Rows(line);
     const std::size_t offset = position - text_.LineStart(line);
-    return {line, static_cast<std::size_t>(std::upper_bound(rows.begin(), rows.end(), offset) - rows.begin()) - 1};
+    return {line,
+            static_cast<std::size_t>(std::upper_bound(rows.begin(), rows.end(), offset) - rows.begin()) - 1};
 }
 
 OutputView::Row OutputView::MoveRows(Row from, long long rows) const {
@@ -371,13 +379,16 @@ void OutputView::ScrollTo(Row top) {
 void OutputView::UpdateScrollBar() {
     const std::uint64_t total = text_.EstimatedTotalRows();
     const auto visible = static_cast<std::uint64_t>(VisibleRows());
-    const auto maximum = static_cast<int>(std::min<std::uint64_t>(total > visible ? total - visible : 0, INT_MAX));
-    const std::uint64_t estimated =
-        text_.EstimatedRowsBefore(top_.line) + std::min<std::uint64_t>(top_.row, text_.EstimatedRows(top_.line) - 1);
+    const auto maximum =
+        static_cast<int>(std::min<std::uint64_t>(total > visible ? total - visible : 0, INT_MAX));
+    const std::uint64_t estimated = text_.EstimatedRowsBefore(top_.line) +
+                                    std::min<std::uint64_t>(top_.row, text_.EstimatedRows(top_.line) - 1);
     settingScrollBar_ = true;
     verticalScrollBar()->setRange(0, maximum);
     verticalScrollBar()->setPageStep(static_cast<int>(visible));
-    verticalScrollBar()->setValue(following_ && top_ != Row{} ? maximum : static_cast<int>(std::min<std::uint64_t>(estimated, maximum)));
+    verticalScrollBar()->setValue(following_ && top_ != Row{}
+                                      ? maximum
+                                      : static_cast<int>(std::min<std::uint64_t>(estimated, maximum)));
     settingScrollBar_ = false;
 }
 
@@ -457,7 +468,8 @@ void OutputView::paintEvent(QPaintEvent*) {
         for (std::size_t start = from; start < to;) {
             std::size_t end = start;
             const bool selected = start >= selectedFrom && start < selectedTo;
-            while (end < to && text_.At(end) != u'\t' && (end == start || (end != selectedFrom && end != selectedTo))) {
+            while (end < to && text_.At(end) != u'\t' &&
+                   (end == start || (end != selectedFrom && end != selectedTo))) {
                 ++end;
             }
             if (end == start) { // a tab
@@ -503,7 +515,8 @@ QRect OutputView::CharacterRect(std::size_t position) const {
 
 std::size_t OutputView::PositionAt(QPoint point) const {
     point -= viewport()->pos();
-    const Row row = MoveRows(top_, static_cast<long long>(std::floor(static_cast<double>(point.y()) / lineHeight_)));
+    const Row row =
+        MoveRows(top_, static_cast<long long>(std::floor(static_cast<double>(point.y()) / lineHeight_)));
     const auto [from, to] = RowSpan(row);
     double x = Margin;
     for (std::size_t i = from; i < to; ++i) {
@@ -569,7 +582,8 @@ void OutputView::keyPressEvent(QKeyEvent* event) {
     };
     switch (event->key()) {
     case Qt::Key_Left:
-        MoveCaret(control ? text_.WordAt(caret_ > 0 ? caret_ - 1 : 0).first : (caret_ > 0 ? caret_ - 1 : 0), extend);
+        MoveCaret(control ? text_.WordAt(caret_ > 0 ? caret_ - 1 : 0).first : (caret_ > 0 ? caret_ - 1 : 0),
+                  extend);
         break;
     case Qt::Key_Right:
         MoveCaret(control ? text_.WordAt(caret_).second : caret_ + 1, extend);
@@ -611,7 +625,8 @@ void OutputView::mousePressEvent(QMouseEvent* event) {
     const bool tripleClick =
         lastDoubleClickMs_ >= 0 &&
         QDateTime::currentMSecsSinceEpoch() - lastDoubleClickMs_ < QApplication::doubleClickInterval() &&
-        (event->position().toPoint() - lastDoubleClickAt_).manhattanLength() < QApplication::startDragDistance();
+        (event->position().toPoint() - lastDoubleClickAt_).manhattanLength() <
+            QApplication::startDragDistance();
     lastDoubleClickMs_ = -1;
     if (tripleClick) {
         unit_ = Unit::Line;

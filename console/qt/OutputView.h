@@ -1,6 +1,6 @@
 // The output box on Qt: a read-only text view over OutputText that lays out and paints only the rows on
-// screen, so showing output costs the same at a kilobyte and at a gigabyte. It selects, copies and scrolls as a
-// read-only text box does, and tells screen readers what it holds through the accessible text interface.
+// screen, so showing output costs the same at a kilobyte and at a gigabyte. It selects, copies and scrolls as
+// a read-only text box does, and tells screen readers what it holds through the accessible text interface.
 #pragma once
 
 #include "OutputText.h"
@@ -23,7 +23,7 @@ class OutputView final : public QAbstractScrollArea {
 public:
     explicit OutputView(QWidget* parent = nullptr);
 
-    void SetText(std::u16string_view text);    // replaces the text; shown at the next Show
+    void SetText(std::u16string_view text);     // replaces the text; shown at the next Show
     void AppendText(std::u16string_view chunk); // carriage returns as a console treats them
     void Show(bool caretToEnd);                 // puts what was added on screen now
 

@@ -203,6 +203,7 @@ void SpillwayWindow::SetOutputsText(const std::u16string& text) {
     outputsBatcher_.Discard();
     txtOutputs_->SetText(text);
     outputsBatcher_.TextAdded();
+    outputsBatcher_.ShowNow();
 }
 
 void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
