@@ -231,7 +231,7 @@ void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
 void OutputText::AppendRun(std::u16string_view text) {
     while (!text.empty()) {
         if (size_ == blocks_.size() * BlockSize) {
-            blocks_.push_back({std::make_unique_for_overwrite<unsigned char[]>(BlockSize), nullptr});
+            blocks_.emplace_back().narrow = std::make_unique_for_overwrite<unsigned char[]>(BlockSize);
         }
         Block& block = blocks_.back();
         const std::size_t i = size_ & (BlockSize - 1);

@@ -500,7 +500,7 @@ QRect OutputView::CharacterRect(std::size_t position) const {
     const Row row = RowOf(std::min(position, text_.Size()));
     long long index = 0;
     for (Row r = top_; r != row; ++index) {
-        if (index > VisibleRows() || r > row) {
+        if (index > VisibleRows() || row < r) {
             return {};
         }
         r = MoveRows(r, 1);
@@ -561,7 +561,9 @@ void OutputView::keyPressEvent(QKeyEvent* event) {
     const bool extend = (event->modifiers() & Qt::ShiftModifier) != 0;
     const bool control = (event->modifiers() & Qt::ControlModifier) != 0;
     const Row row = RowOf(caret_);
-    const auto [rowFrom, rowTo] = RowSpan(row);
+    const std::pair<std::size_t, std::size_t> span = RowSpan(row);
+    const std::size_t rowFrom = span.first;
+    const std::size_t rowTo = span.second;
     // Up, Down and the page keys keep the caret's x.
     const auto atRowsAway = [&](long long rows) {
         const Row target = MoveRows(row, rows);

@@ -59,7 +59,10 @@ private:
     struct Row {
         std::size_t line = 0;
         std::size_t row = 0;
-        auto operator<=>(const Row&) const = default;
+        bool operator==(const Row&) const = default;
+        bool operator<(const Row& other) const {
+            return line != other.line ? line < other.line : row < other.row;
+        }
     };
     enum class Unit { Character, Word, Line }; // what a drag extends the selection by
 
