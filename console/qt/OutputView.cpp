@@ -197,6 +197,7 @@ void OutputView::Show(bool caretToEnd) {
     if (caretToEnd) {
         caret_ = anchor_ = text_.Size();
         following_ = true;
+        TellScreenReader();
     }
     if (following_) {
         top_ = EndTop();
@@ -228,6 +229,7 @@ void OutputView::Select(std::size_t anchor, std::size_t caret) {
     anchor_ = std::min(anchor, text_.Size());
     caret_ = std::min(caret, text_.Size());
     EnsureCaretVisible();
+    TellScreenReader();
     viewport()->update();
 }
 
@@ -235,6 +237,7 @@ void OutputView::SelectAll() {
     anchor_ = 0;
     caret_ = text_.Size();
     OfferPrimarySelection();
+    TellScreenReader();
     viewport()->update();
 }
 
@@ -251,6 +254,21 @@ void OutputView::OfferPrimarySelection() const {
     if (from != to && clipboard->supportsSelection()) {
         clipboard->setMimeData(new SelectedText(this, from, to), QClipboard::Selection);
     }
+}
+
+// A screen reader follows the caret and the selection.
+void OutputView::TellScreenReader() {
+    if (!QAccessible::isActive()) {
+        return;
+    }
+    const auto offset = [](std::size_t position) {
+        return static_cast<int>(std::min<std::size_t>(position, INT_MAX));
+    };
+    QAccessibleTextCursorEvent caret(this, offset(caret_));
+    QAccessible::updateAccessibility(&caret);
+    const auto [from, to] = Selection();
+    QAccessibleTextSelectionEvent selection(this, offset(from), offset(to));
+    QAccessible::updateAccessibility(&selection);
 }
 
 // --- layout ---
@@ -537,6 +555,7 @@ void OutputView::MoveCaret(std::size_t position, bool extend) {
         anchor_ = caret_;
     }
     EnsureCaretVisible();
+    TellScreenReader();
     viewport()->update();
 }
 

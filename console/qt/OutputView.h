@@ -82,6 +82,7 @@ private:
     void EnsureCaretVisible();
     void ExtendSelection(std::size_t position);
     void OfferPrimarySelection() const;
+    void TellScreenReader();
 
     OutputText text_;
     CarriageReturns carriageReturns_;
