@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Ombrel's benchmark: builds in Release, then prints a table measured in this one run.
-#   bench/run.sh [MB]     MB of text lines to read (default 200)
+#   bench/run.sh [MB] [--gigabyte]     MB of text lines to read (default 200); --gigabyte adds the window's
+#                                      1 GB case (slow)
 # Each case runs in a process of its own (so its peak RSS is its own), three rounds interleaved; the table shows
 # the median time. Ratios compare cases within this run only: absolute numbers vary with the machine's load.
 set -euo pipefail
@@ -55,5 +56,5 @@ PY
 
 if [[ -x bench/window_bench.sh ]]; then
   echo
-  bench/window_bench.sh
+  bench/window_bench.sh 50 "${2:-}"
 fi

@@ -1,9 +1,12 @@
 // Reads the output of `cat FILE` one way and prints "<bytes> <seconds> <peak RSS bytes>".
+// clang-format off
 //   bare256     plain 256-byte reads, nothing kept: the limit for reads of that size
 //   bare64k     plain 64 KiB reads, nothing kept
-//   required    256-byte reads widened to 16-bit text and kept, and a copy returned: the work the runner must
-//   do qprocess    QProcess with merged channels, readAll and QString::fromUtf8 spillways
-//   Spillways::ExecuteCommand with a listener that counts characters
+//   required    256-byte reads widened to 16-bit text and kept, and a copy returned: the work the runner
+//               must do
+//   qprocess    QProcess with merged channels, readAll and QString::fromUtf8
+//   spillways   Spillways::ExecuteCommand with a listener that counts characters
+// clang-format on
 #include "Spillways.h"
 
 #include <QByteArray>

@@ -1,18 +1,22 @@
 // Drives the real window under an X server for bench/window_bench.sh.
+// clang-format off
 //   ombrel_window_bench first-paint START_NS
 //       starts as the program does; prints the milliseconds from START_NS (CLOCK_REALTIME, in nanoseconds)
 //       until the window's first paint is on screen
 //   ombrel_window_bench run BYTES COMMAND...
-//       runs the command line as Enter would; prints the seconds from Enter until the last byte is shown, the
-//       peak RSS beyond idle per output byte, the paints of the output box and the characters it holds beyond
-//       the banner
+//       runs the command line as Enter would; prints the seconds from Enter until the last line is painted,
+//       the peak RSS beyond idle per output byte, the peak RSS in bytes, the paints of the output box, the
+//       characters it holds beyond the banner, and then the seconds each of these takes, painted: scrolling
+//       to the top, Select All, copying the first 1 MB, and Select All with Copy (-1 beyond 200 MB)
+// clang-format on
+#include "OutputView.h"
 #include "SpillwayWindow.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
-#include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <cstdio>
@@ -86,7 +90,7 @@ int main(int argc, char* argv[]) {
 
     QApplication app(argc, argv);
     SpillwayWindow window;
-    auto* outputs = window.findChild<QPlainTextEdit*>(QStringLiteral("txtOutputs"));
+    auto* outputs = window.findChild<OutputView*>(QStringLiteral("txtOutputs"));
     PaintCounter counter;
     window.show();
     WaitForFirstPaint(outputs->viewport(), counter);
@@ -100,7 +104,7 @@ int main(int argc, char* argv[]) {
     QString command;
     for (int i = 3; i < argc; ++i)
         command += (i > 3 ? QStringLiteral(" ") : QString()) + QString::fromLocal8Bit(argv[i]);
-    const int bannerLength = outputs->document()->characterCount();
+    const std::size_t bannerLength = outputs->CharacterCount();
 
     // Settle, then take the idle size: the window shown with its banner and its runner.
     QEventLoop settle;
@@ -117,7 +121,26 @@ int main(int argc, char* argv[]) {
     const double seconds = static_cast<double>(enterToLastByte.nsecsElapsed()) / 1e9;
     const long long peak = StatusBytes("VmHWM:");
 
-    std::printf("%.3f %.2f %d %d\n", seconds, static_cast<double>(peak - idle) / bytes, counter.paints,
-                outputs->document()->characterCount() - bannerLength);
+    const auto timed = [outputs](auto action) {
+        QElapsedTimer timer;
+        timer.start();
+        action();
+        outputs->viewport()->repaint();
+        return static_cast<double>(timer.nsecsElapsed()) / 1e9;
+    };
+    const std::size_t characters = outputs->CharacterCount() - bannerLength;
+    const double top = timed([outputs] { outputs->verticalScrollBar()->setValue(0); });
+    const double selectAll = timed([outputs] { outputs->SelectAll(); });
+    const double copyMegabyte = timed([outputs] {
+        outputs->Select(0, 1000000);
+        outputs->Copy();
+    });
+    const double selectAllCopy = characters > 200000000 ? -1 : timed([outputs] {
+        outputs->SelectAll();
+        outputs->Copy();
+    });
+    std::printf("%.3f %.2f %lld %d %zu %.3f %.3f %.3f %.3f\n", seconds,
+                static_cast<double>(peak - idle) / bytes, peak, counter.paints, characters, top, selectAll,
+                copyMegabyte, selectAllCopy);
     return 0;
 }

@@ -1,20 +1,25 @@
 #!/usr/bin/env bash
-# The window's part of the benchmark, measured in one run under Xvfb, side by side with xterm:
-#   - Enter to the last byte shown, for 50 MB of text lines, against `xterm -e cat` of the same file;
+# The window's part of the benchmark, measured in one run under Xvfb, side by side with xterm and urxvt:
+#   - `seq 1 3000000`, Enter to the last line painted, against `xterm -e` and `urxvt -e` the same command;
+#   - MB of ~60-byte text lines (default 50) against `urxvt -e cat` of the same file;
+#   - peak RSS beyond the idle window per output byte, for both (the runner's own copies included);
 #   - a 1 MB line with no line break;
+#   - Select All and Copy of twice MB (100 MB by default);
 #   - start to the window's first paint, against `xterm -e true`;
-#   - peak RSS beyond the idle window per output byte.
-#   bench/window_bench.sh [MB]     (default 50; the build goes to $OMBREL_BENCH_BUILD, default build/bench)
-# Needs Xvfb and xterm. Ratios compare cases within this run only.
+#   - with --gigabyte, 1 GB of text lines: shown whole, the process's peak RSS, then scrolling to the top,
+#     Select All and copying 1 MB, each timed (slow: a minute or more, and 1 GB of space in $TMPDIR).
+#   bench/window_bench.sh [MB] [--gigabyte]   (the build goes to $OMBREL_BENCH_BUILD, default build/bench)
+# Needs Xvfb, xterm and urxvt (rxvt-unicode). Ratios compare cases within this run only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 megabytes=${1:-50}
+gigabyte=${2:-}
 build=${OMBREL_BENCH_BUILD:-build/bench}
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF -DOMBREL_BUILD_BENCH=ON >/dev/null
 cmake --build "$build" --target ombrel_window_bench >/dev/null
 driver=$build/bench/ombrel_window_bench
-for tool in Xvfb xterm xdpyinfo; do
+for tool in Xvfb xterm urxvt xdpyinfo; do
   command -v "$tool" >/dev/null || { echo "window_bench.sh: $tool is needed" >&2; exit 1; }
 done
 
@@ -38,6 +43,9 @@ seconds_of() { # command...: wall time in seconds
   end=$(date +%s%N)
   python3 -c "print(($end - $start) / 1e9)"
 }
+ombrel() { # BYTES COMMAND...: the driver's numbers as a Python tuple
+  echo "($("$driver" run "$@" 2>/dev/null | tr ' ' ','))"
+}
 
 # First paint: the best of five starts each, interleaved.
 paints=()
@@ -49,28 +57,52 @@ done
 best_paint=$(python3 -c "print(min([$(IFS=,; echo "${paints[*]}")]) / 1000)")
 best_xterm_true=$(python3 -c "print(min([$(IFS=,; echo "${xterm_trues[*]}")]))")
 
+seq_bytes=$(seq 1 3000000 | wc -c)
 lines_bytes=$(stat -c %s "$lines")
 line_bytes=$(stat -c %s "$line")
-read -r lines_seconds lines_rss lines_paints lines_chars < <("$driver" run "$lines_bytes" cat "$lines" 2>/dev/null)
-xterm_cat=$(seconds_of xterm -e cat "$lines")
-read -r line_seconds line_rss line_paints line_chars < <("$driver" run "$line_bytes" cat "$line" 2>/dev/null)
-
-[[ "$lines_chars" == "$lines_bytes" && "$line_chars" == "$line_bytes" ]] ||
-  echo "warning: the window holds $lines_chars and $line_chars characters for $lines_bytes and $line_bytes bytes" >&2
+seq_ombrel=$(ombrel "$seq_bytes" seq 1 3000000)
+seq_xterm=$(seconds_of xterm -e seq 1 3000000)
+seq_urxvt=$(seconds_of urxvt -e seq 1 3000000)
+lines_ombrel=$(ombrel "$lines_bytes" cat "$lines")
+lines_urxvt=$(seconds_of urxvt -e cat "$lines")
+line_ombrel=$(ombrel "$line_bytes" cat "$line")
+double_ombrel=$(ombrel $((2 * lines_bytes)) cat "$lines" "$lines")
+giga_ombrel=None
+if [[ "$gigabyte" == --gigabyte ]]; then
+  giga=$data/giga.txt
+  bench/make_lines.py "$giga" 1000
+  giga_ombrel=$(ombrel "$(stat -c %s "$giga")" cat "$giga")
+  rm -f "$giga"
+fi
 
 python3 - <<PY
+# Each run: seconds, RSS beyond idle per byte, peak RSS, paints, characters, top, select all, copy 1 MB,
+# select all + copy.
+seq, lines, line, double, giga = $seq_ombrel, $lines_ombrel, $line_ombrel, $double_ombrel, $giga_ombrel
+for name, run, size in (("seq", seq, $seq_bytes), ("lines", lines, $lines_bytes), ("line", line, $line_bytes),
+                        ("double", double, 2 * $lines_bytes)):
+    if run[4] != size:
+        print(f"warning: the window holds {run[4]} characters of {size} bytes ({name})")
 rows = [
-    ("$megabytes MB of text lines, Enter to last byte shown", $lines_seconds, $xterm_cat, "<= 0.5 (stretch 0.3)",
-     "$lines_paints paints"),
-    ("1 MB line with no break, Enter to last byte shown", $line_seconds, None, "< 2 s", "$line_paints paints"),
-    ("start to first paint (best of 5)", $best_paint, $best_xterm_true, "<= 1.25 (stretch 1.0)", ""),
+    ("seq 1 3000000: Enter to last line painted", seq[0], "xterm -e", $seq_xterm, "<= 0.15"),
+    ("seq 1 3000000: Enter to last line painted", seq[0], "urxvt -e", $seq_urxvt, "<= 1.0"),
+    ("$megabytes MB of text lines: Enter to last line painted", lines[0], "urxvt -e cat", $lines_urxvt, "<= 1.0"),
+    ("start to first paint (best of 5)", $best_paint, "xterm -e true", $best_xterm_true, "<= 1.0"),
 ]
 print("Window, under Xvfb (one run)")
-print(f"{'case':52} {'Ombrel':>9} {'xterm':>9} {'ratio':>7}  {'target':22} note")
-for name, ours, theirs, target, note in rows:
-    xterm = f"{theirs:8.3f}s" if theirs is not None else f"{'-':>9}"
-    ratio = f"{ours / theirs:7.2f}" if theirs else f"{'-':>7}"
-    print(f"{name:52} {ours:8.3f}s {xterm} {ratio}  {target:22} {note}")
-print(f"{'peak RSS beyond idle per output byte, $megabytes MB':52} {$lines_rss:8.2f}B {'-':>9} {'-':>7}  {'<= 8':22}")
-print(f"{'peak RSS beyond idle per output byte, 1 MB line':52} {$line_rss:8.2f}B {'-':>9} {'-':>7}  {'<= 8':22}")
+print(f"{'case':52} {'Ombrel':>9}  {'against':14} {'theirs':>9} {'ratio':>7}  target")
+for name, ours, who, theirs, target in rows:
+    print(f"{name:52} {ours:8.3f}s  {who:14} {theirs:8.3f}s {ours / theirs:7.2f}  {target}")
+print()
+print(f"{'case':52} {'value':>9}  target")
+print(f"{'peak RSS beyond idle per output byte, seq 1 3000000':52} {seq[1]:8.2f}B  <= 5 (stretch 4)")
+print(f"{'peak RSS beyond idle per output byte, $megabytes MB lines':52} {lines[1]:8.2f}B  <= 5 (stretch 4)")
+print(f"{'1 MB line with no break: Enter to last line painted':52} {line[0]:8.3f}s  <= 0.3 s")
+print(f"{'1 MB line: peak RSS beyond idle per output byte':52} {line[1]:8.2f}B  <= 5")
+print(f"{'Select All + Copy of %d MB' % (2 * $megabytes):52} {double[8]:8.3f}s  <= 1 s")
+if giga:
+    print(f"{'1 GB of text lines: Enter to last line painted':52} {giga[0]:8.1f}s  shown whole: {giga[4]} characters")
+    print(f"{'1 GB: process peak RSS':52} {giga[2] / 1e9:8.2f}G  < 6 GB ({giga[1]:.2f} B/B beyond idle)")
+    for i, what in ((5, "scroll to the top"), (6, "Select All"), (7, "copy a 1 MB selection")):
+        print(f"{'1 GB: ' + what:52} {giga[i]:8.3f}s  <= 0.1 s")
 PY

@@ -1,12 +1,14 @@
 // The window's handlers and banner, driven through fake controls with the real runner and the test child.
 #include "ExecutableFolder.h"
-#include "LineBreaks.h"
+#include "OutputBatcher.h"
+#include "OutputText.h"
 #include "RunnerTestSupport.h"
 #include "frmSpillway.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
 #include <new>
 #include <stdexcept>
@@ -219,42 +221,147 @@ TEST(Execute, OtherFailuresShowAWarningAndKeepTheCommandBox) {
     }
 }
 
-// Every kind of line break becomes one break of the display's kind, wherever the chunks are cut.
-TEST(LineBreaks, EachBreakBecomesOneDisplayBreak) {
+// The output as a console shows it, wherever the chunks are cut, and the line index over it: lines, their
+// starts and ends, the line of every position, and the estimated rows the scroll bar counts.
+TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
+    std::u16string lines;
+    for (int i = 0; i < 4095; ++i)
+        lines += u"abc\n";
     const struct {
         std::vector<std::u16string> chunks;
-        std::u16string forQt;
-        std::u16string forEdit;
+        std::u16string shown;
     } cases[] = {
-        {{u"a\r\nb"}, u"a\nb", u"a\r\nb"},
-        {{u"a\nb\rc"}, u"a\nb\nc", u"a\r\nb\r\nc"},
-        {{u"a\r", u"\nb"}, u"a\nb", u"a\r\nb"},
-        {{u"a\r", u"", u"\nb"}, u"a\nb", u"a\r\nb"},
-        {{u"a\r", u"b"}, u"a\nb", u"a\r\nb"},
-        {{u"\n\n"}, u"\n\n", u"\r\n\r\n"},
-        {{u"\r\r\n"}, u"\n\n", u"\r\n\r\n"},
-        {{u"\n\r"}, u"\n\n", u"\r\n\r\n"},
-        {{u"\r\n\r\n"}, u"\n\n", u"\r\n\r\n"},
-        {{u"tab\there", u"\u00e9"}, u"tab\there\u00e9", u"tab\there\u00e9"},
+        {{u"a\r\nb\n"}, u"a\nb\n"},
+        {{u"a\r", u"\nb"}, u"a\nb"},
+        {{u"a\r", u"", u"\nb"}, u"a\nb"},
+        {{u"\r\r\n\n\r"}, u"\n\n"},
+        {{u"10%\r20%\r", u"100%\n"}, u"100%\n"},
+        {{u"abcdef\rXY", u"Z\ndone"}, u"XYZdef\ndone"}, // the rest of the line stays, and so does the break
+        {{u"one\rtwo\nthree"}, u"two\nthree"},
+        {{u"ab\r", u"wxyz"}, u"wxyz"},
+        {{u"x\n\rab\rc"}, u"x\ncb"},
+        {{u"tab\there", u"\u00e9\u20ac\r\u00e8"}, u"\u00e8ab\there\u00e9\u20ac"},
+        {{lines}, lines},                            // a group of lines filled exactly
+        {{lines, u"abc\nend"}, lines + u"abc\nend"}, // two groups
+    };
+    OutputText text;
+    CarriageReturns returns;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        text.Clear();
+        returns.Reset();
+        text.SetCharactersPerRow(3); // counted as lines end, then counted again at another width
+        for (const auto& chunk : c.chunks)
+            returns.Feed(chunk, text);
+        ASSERT_EQ(text.Text(text.Size(), 0), c.shown);
+        ASSERT_EQ(text.LineCount(), std::count(c.shown.begin(), c.shown.end(), u'\n') + 1);
+        for (std::size_t line = 0, start = 0; line < text.LineCount(); ++line) {
+            const std::size_t end = std::min(c.shown.find(u'\n', start), c.shown.size());
+            ASSERT_EQ(text.LineStart(line), start);
+            ASSERT_EQ(text.LineEnd(line), end);
+            for (std::size_t p = start; p <= end; ++p)
+                ASSERT_EQ(text.LineOf(p), line);
+            start = end + 1;
+        }
+        // Every line's estimated rows map back to it, at either width; a row holds 3 characters, then 1.
+        for (const std::size_t perRow : {3u, 1u}) {
+            text.SetCharactersPerRow(perRow);
+            std::uint64_t row = 0;
+            for (std::size_t line = 0; line < text.LineCount(); ++line) {
+                const std::size_t length = text.LineEnd(line) - text.LineStart(line);
+                ASSERT_EQ(text.EstimatedRows(line), std::max<std::size_t>(1, (length + perRow - 1) / perRow));
+                if (line % 64 == 0 || line + 2 >= text.LineCount()) { // each line's would take long
+                    ASSERT_EQ(text.EstimatedRowsBefore(line), row);
+                    ASSERT_EQ(text.LineAtEstimatedRow(row + text.EstimatedRows(line) - 1), line);
+                }
+                row += text.EstimatedRows(line);
+            }
+            ASSERT_EQ(text.EstimatedTotalRows(), row);
+        }
+    }
+
+    // A block widened to 16 bits once it is nearly full, and a chunk across two blocks, the second widened.
+    text.Clear();
+    const std::u16string filler(std::size_t{1} << 20, u'a');
+    text.Append(std::u16string_view(filler).substr(3));
+    text.Overwrite(0, u"\u0101");
+    text.Append(u"bcd\u20ac\nd");
+    EXPECT_EQ(text.Text(0, 2), u"\u0101a");
+    EXPECT_EQ(text.Text(filler.size() - 5, text.Size()), u"aabcd\u20ac\nd");
+    EXPECT_EQ(text.LineOf(text.Size()), 1u);
+}
+
+// Rows break after blanks (which may hang past the edge); a word wider than a row breaks at the edge, and the
+// word after it starts its own row again.
+TEST(OutputText, WrapsAtWordsAndSelectsWordsAndLines) {
+    const struct {
+        std::u16string text;
+        double width;
+        std::vector<std::size_t> rows;
+    } cases[] = {
+        {u"", 5, {0}},
+        {u"aaa bbb ccc", 7, {0, 8}},
+        {u"aaa bbb   ccc", 7, {0, 10}},
+        {u"aaaaaaaaaa", 4, {0, 4, 8}},
+        {u"ab cdefghijkl mn", 5, {0, 3, 8, 14}},
+        {u"abc", 0.5, {0, 1, 2}},
+        {u"aWa aa", 4, {0, 4}}, // W is two wide
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
-        LineBreakNormaliser qt(u"\n");
-        LineBreakNormaliser edit(u"\r\n");
-        std::u16string forQt;
-        std::u16string forEdit;
-        for (const auto& chunk : c.chunks) {
-            forQt += qt.Normalise(chunk);
-            forEdit += edit.Normalise(chunk);
-        }
-        EXPECT_EQ(forQt, c.forQt);
-        EXPECT_EQ(forEdit, c.forEdit);
+        EXPECT_EQ(WrapRows(c.text, c.width, [](char16_t ch) { return ch == u'W' ? 2.0 : 1.0; }), c.rows);
     }
 
-    LineBreakNormaliser restarted(u"\n");
-    EXPECT_EQ(restarted.Normalise(u"a\r"), u"a\n");
-    restarted.Reset();
-    EXPECT_EQ(restarted.Normalise(u"\nb"), u"\nb") << "a new text starts with no CR pending";
+    OutputText text;
+    text.Append(u"say hello, world\n\nend");
+    using Span = std::pair<std::size_t, std::size_t>;
+    const struct {
+        std::size_t at;
+        Span word;
+        Span line;
+    } spans[] = {
+        {5, {4, 9}, {0, 16}},     {9, {9, 10}, {0, 16}},    {10, {10, 11}, {0, 16}}, {16, {11, 16}, {0, 16}},
+        {17, {17, 17}, {17, 17}}, {21, {18, 21}, {18, 21}}, {0, {0, 3}, {0, 16}},
+    };
+    for (const auto& s : spans) {
+        EXPECT_EQ(text.WordAt(s.at), s.word) << s.at;
+        EXPECT_EQ(text.LineAt(s.at), s.line) << s.at;
+    }
+}
+
+// A flood is shown once an interval, stretched by what showing cost; an explicit showing always shows.
+TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
+    using namespace std::chrono_literals;
+    auto now = OutputBatcher::Clock::time_point{} + 1h;
+    std::vector<int> shown; // caret flag per showing
+    auto cost = 0ms;
+    OutputBatcher batcher(
+        [&](bool caret) {
+            shown.push_back(caret);
+            now += cost;
+        },
+        4, [&] { return now; });
+    batcher.TextAdded(); // the first is shown at once
+    now += 10ms;
+    batcher.TextAdded();
+    batcher.CaretToEnd();
+    EXPECT_EQ(shown, std::vector<int>({0}));
+    now += 6ms;
+    cost = 10ms; // from now on the interval is 40 ms
+    batcher.TextAdded();
+    EXPECT_EQ(shown, std::vector<int>({0, 1}));
+    now += 30ms;
+    batcher.TextAdded();
+    batcher.CaretToEnd();
+    EXPECT_EQ(shown.size(), 2u);
+    now += 10ms;
+    batcher.TextAdded();
+    EXPECT_EQ(shown, std::vector<int>({0, 1, 1}));
+    batcher.ShowNow();    // nothing waits
+    batcher.CaretToEnd(); // the text is shown: the caret moves at once
+    batcher.TextAdded();
+    batcher.ShowNow();
+    EXPECT_EQ(shown, std::vector<int>({0, 1, 1, 1, 0}));
 }
 
 } // namespace

@@ -1,22 +1,23 @@
 // The real Qt window, under the offscreen platform: its controls, keys, focus rules, message boxes and
 // output.
+#include "OutputView.h"
 #include "RunnerTestSupport.h"
 #include "SpillwayWindow.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFile>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTextOption>
 #include <QTimer>
 #include <gtest/gtest.h>
 
@@ -61,7 +62,7 @@ protected:
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        outputs = window->findChild<QPlainTextEdit*>(QStringLiteral("txtOutputs"));
+        outputs = window->findChild<OutputView*>(QStringLiteral("txtOutputs"));
         command = window->findChild<QLineEdit*>(QStringLiteral("txtCommand"));
         execute = window->findChild<QPushButton*>(QStringLiteral("cmdExecute"));
         exit = window->findChild<QPushButton*>(QStringLiteral("cmdExit"));
@@ -99,10 +100,11 @@ protected:
             << box.title.toStdString();
     }
 
-    bool CaretAtEnd() const { return outputs->textCursor().atEnd(); }
+    bool CaretAtEnd() const { return outputs->Caret() == outputs->CharacterCount(); }
+    QString Shown() const { return outputs->property("plainText").toString(); }
 
     std::unique_ptr<SpillwayWindow> window;
-    QPlainTextEdit* outputs = nullptr;
+    OutputView* outputs = nullptr;
     QLineEdit* command = nullptr;
     QPushButton* execute = nullptr;
     QPushButton* exit = nullptr;
@@ -139,14 +141,12 @@ TEST_F(QtWindow, ControlsCarryTheirNamesPlacesAndLook) {
         }
     }
 
-    EXPECT_TRUE(outputs->isReadOnly());
-    EXPECT_TRUE(outputs->textInteractionFlags() & Qt::TextSelectableByMouse);
     EXPECT_EQ(outputs->palette().color(QPalette::Base), QColor(Qt::black));
     EXPECT_EQ(outputs->palette().color(QPalette::Text), QColor(Qt::white));
     EXPECT_EQ(outputs->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
-    EXPECT_EQ(outputs->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(outputs->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
 
-    EXPECT_EQ(outputs->toPlainText(), Banner);
+    EXPECT_EQ(Shown(), Banner);
     EXPECT_TRUE(CaretAtEnd());
     EXPECT_EQ(command->text(), QStringLiteral("(Enter Keyword Here)"));
     EXPECT_TRUE(command->placeholderText().isEmpty()) << "the placeholder is real text";
@@ -176,7 +176,7 @@ TEST_F(QtWindow, FocusTabEscapeAndExit) {
     Key(Qt::Key_Backtab);
     EXPECT_EQ(QApplication::focusWidget(), exit);
     EXPECT_TRUE(window->isVisible());
-    EXPECT_EQ(outputs->toPlainText(), Banner);
+    EXPECT_EQ(Shown(), Banner);
     EXPECT_TRUE(seen.empty());
 
     EXPECT_EQ(programEnded, 0);
@@ -195,13 +195,13 @@ TEST_F(QtWindow, EnterRunsTheCommandBoxsText) {
     Key(Qt::Key_Tab);
     QTest::keyClicks(command, Q(ChildCommand("args hello world")));
     Key(Qt::Key_Return);
-    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n"));
+    EXPECT_EQ(Shown(), Banner + QStringLiteral("[hello]\n[world]\n"));
     EXPECT_TRUE(CaretAtEnd());
     EXPECT_EQ(command->text(), QString());
     EXPECT_EQ(QApplication::focusWidget(), command);
     QTest::keyClicks(command, Q(ChildCommand("args again")));
     Key(Qt::Key_Enter); // the keypad's Enter too
-    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
+    EXPECT_EQ(Shown(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
 
     Key(Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), execute);
@@ -212,7 +212,7 @@ TEST_F(QtWindow, EnterRunsTheCommandBoxsText) {
     ExpectBox(seen[1], QStringLiteral("Invalid Command pattern!"), QMessageBox::Critical);
     ExpectBox(seen[2], QStringLiteral("Command Line empty"), QMessageBox::Critical);
     EXPECT_EQ(command->text(), QString()) << "emptied after the failed start";
-    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
+    EXPECT_EQ(Shown(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
 }
 
 // The runner could not be created: Enter shows the warning, and neither the message box nor a switch to
@@ -241,7 +241,7 @@ TEST_F(QtWindow, WarningLeavesTheCommandBoxAsItWas) {
     QTest::qWait(20);
     EXPECT_EQ(command->text(), QStringLiteral("keep me"));
     menu->close();
-    QTest::qWait(20);
+    window->activateWindow();
     EXPECT_EQ(window->focusWidget(), command);
     EXPECT_EQ(command->text(), QStringLiteral("keep me"));
 
@@ -255,44 +255,107 @@ TEST_F(QtWindow, WarningLeavesTheCommandBoxAsItWas) {
     EXPECT_EQ(command->text(), QStringLiteral("keep me"));
 }
 
-TEST_F(QtWindow, ChunksAppendInOrderWithEveryKindOfLineBreak) {
+// One walk of the output box: a console's carriage returns, wrapping at words (a word wider than the box
+// breaks at its edge, for itself alone), selecting and copying by mouse, keys and menu, what a screen reader
+// reads, and the caret and view at the end after each batch.
+TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
     Open();
     frmSpillway& form = window->Form();
-    for (const char16_t* chunk : {u"one\r", u"\ntwo\n", u"three\rfour", u"", u" and more\r", u"\n"})
+    for (const char16_t* chunk : {u"one\r", u"\ntwo\n", u"50%\r", u"100%\r", u"\n", u"abcdef\rXY\nw"})
         form.objDOS_ReceiveOutputs(chunk);
     window->ShowOutputsNow();
-    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("one\ntwo\nthree\nfour and more\n"));
+    EXPECT_EQ(Shown(), Banner + QStringLiteral("one\ntwo\n100%\nXYcdef\nw"));
     EXPECT_TRUE(CaretAtEnd());
 
-    // A long run: everything arrives in order, and the end is in view.
+    QString words;
+    for (int i = 0; i < 100; ++i)
+        words += QStringLiteral("word%1 ").arg(i);
+    const QString longWord(300, u'x');
+    const QString wrapped = words + longWord + u' ' + words + u'\n';
+    form.objDOS_ReceiveOutputs(wrapped.toStdU16String());
+    window->ShowOutputsNow();
+    const std::size_t start = outputs->CharacterCount() - wrapped.size();
+    int rows = 1;
+    for (std::size_t i = start + 1; i + 1 < outputs->CharacterCount(); ++i) {
+        const QRect here = outputs->CharacterRect(i);
+        ASSERT_FALSE(here.isEmpty()) << "in view at the end";
+        EXPECT_LE(here.right(), outputs->viewport()->geometry().right());
+        if (here.y() == outputs->CharacterRect(i - 1).y())
+            continue;
+        ++rows;
+        const std::size_t at = i - start;
+        const bool inLongWord = at > words.size() && at < words.size() + longWord.size();
+        EXPECT_TRUE(inLongWord || wrapped[at - 1] == u' ') << "row starting at " << at;
+    }
+    EXPECT_GE(rows, 6);
+
+    // A double click takes a word, Shift+click extends to a character, Shift+Right one more; a triple click
+    // the line. Ctrl+C copies, and so does the menu's Copy.
+    const auto click = [this](std::size_t at, Qt::KeyboardModifiers modifiers = {}) {
+        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, modifiers,
+                          outputs->CharacterRect(at).topLeft() + QPoint(1, 2) - outputs->viewport()->pos());
+    };
+    const std::size_t word7 = start + words.indexOf(QStringLiteral("word7"));
+    QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {},
+                       outputs->CharacterRect(word7 + 2).center() - outputs->viewport()->pos());
+    QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("word7"));
+    click(word7 + 11, Qt::ShiftModifier);
+    QTest::keyClick(outputs, Qt::Key_Right, Qt::ShiftModifier);
+    QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("word7 word8 "));
+    QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {},
+                       outputs->CharacterRect(word7).center() - outputs->viewport()->pos());
+    click(word7);
+    QContextMenuEvent menuEvent(QContextMenuEvent::Keyboard, QPoint(5, 5),
+                                outputs->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(outputs->viewport(), &menuEvent);
+    QWidget* menu = QApplication::activePopupWidget();
+    ASSERT_TRUE(menu && menu->actions().size() == 3);
+    EXPECT_EQ(menu->actions()[2]->text(), QStringLiteral("Select All"));
+    menu->actions()[0]->trigger();
+    menu->close();
+    window->activateWindow();
+    EXPECT_EQ(QApplication::clipboard()->text(), u'w' + wrapped.chopped(1));
+
+    // Keys: Ctrl+Home, then Shift with End, Down and Page Down; Ctrl+A.
+    QTest::keyClick(outputs, Qt::Key_Home, Qt::ControlModifier);
+    QTest::keyClick(outputs, Qt::Key_End, Qt::ShiftModifier);
+    QTest::keyClick(outputs, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(),
+              QStringLiteral("Quarn's Command Prompt\nDeveloper: Halvesk"));
+    EXPECT_EQ(outputs->verticalScrollBar()->value(), 0);
+    QTest::keyClick(outputs, Qt::Key_PageDown, Qt::ShiftModifier);
+    EXPECT_GT(outputs->verticalScrollBar()->value(), 0);
+    QTest::keyClick(outputs, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), Shown());
+
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(outputs);
+    ASSERT_TRUE(accessible && accessible->textInterface());
+    QAccessibleTextInterface* text = accessible->textInterface();
+    EXPECT_EQ(text->characterCount(), Shown().size());
+    EXPECT_EQ(text->text(8, 15), QStringLiteral("Command"));
+    int from = 0;
+    int to = 0;
+    text->selection(0, &from, &to);
+    EXPECT_EQ(std::pair(from, to), std::pair(0, static_cast<int>(Shown().size())));
+    EXPECT_EQ(text->textAtOffset(30, QAccessible::LineBoundary, &from, &to),
+              QStringLiteral("Developer: Halvesk\n"));
+
+    // A long run: everything arrives in order; the caret and the view are at the end.
     TypeIntoCommandBox(Q(ChildCommand("write 300000")));
     Key(Qt::Key_Return);
     const QString line = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_\n");
-    QString expected = Banner + QStringLiteral("one\ntwo\nthree\nfour and more\n");
+    QString expected = Banner + QStringLiteral("one\ntwo\n100%\nXYcdef\nw") + wrapped;
     for (int written = 0; written < 300000; written += 64)
         expected += line.left(300000 - written);
-    EXPECT_EQ(outputs->toPlainText(), expected);
+    EXPECT_EQ(Shown(), expected);
     EXPECT_TRUE(CaretAtEnd());
+    EXPECT_EQ(text->cursorPosition(), expected.size());
     EXPECT_EQ(outputs->verticalScrollBar()->value(), outputs->verticalScrollBar()->maximum());
-}
-
-// Words wrap at their boundaries until a run without a blank is so long that laying it out word-wise would
-// take minutes; from then on the box wraps anywhere. The run is counted across chunks.
-TEST_F(QtWindow, AVeryLongRunWithoutBlanksSwitchesToWrappingAnywhere) {
-    Open();
-    const auto wrapMode = [this] { return outputs->document()->defaultTextOption().wrapMode(); };
-    frmSpillway& form = window->Form();
-    EXPECT_EQ(wrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
-    const std::u16string piece(256, u'x');
-    for (int i = 0; i < 40; ++i) // 10240 characters, broken by a blank
-        form.objDOS_ReceiveOutputs(i == 20 ? u" " + piece : piece);
-    window->ShowOutputsNow();
-    EXPECT_EQ(wrapMode(), QTextOption::WrapAtWordBoundaryOrAnywhere);
-    for (int i = 0; i < 40; ++i)
-        form.objDOS_ReceiveOutputs(piece);
-    window->ShowOutputsNow();
-    EXPECT_EQ(wrapMode(), QTextOption::WrapAnywhere);
-    EXPECT_TRUE(CaretAtEnd());
+    EXPECT_FALSE(outputs->CharacterRect(expected.size() - 1).isEmpty());
 }
 
 // What the child writes before a pause is laid out and painted during the pause: the child waits for a file
@@ -302,11 +365,6 @@ TEST_F(QtWindow, OutputBeforeAPauseIsPaintedDuringThePause) {
     QTemporaryDir folder;
     ASSERT_TRUE(folder.isValid());
     const QString signal = folder.filePath(QStringLiteral("painted"));
-
-    // What the layout was last told about: the document's contents as of its last completed change.
-    QString laidOut;
-    QObject::connect(outputs->document(), &QTextDocument::contentsChanged,
-                     [&] { laidOut = outputs->document()->toPlainText(); });
 
     bool paintedDuringPause = false;
     struct PaintWatcher : QObject {
@@ -318,7 +376,7 @@ TEST_F(QtWindow, OutputBeforeAPauseIsPaintedDuringThePause) {
         }
     } watcher;
     watcher.onPaint = [&] {
-        if (laidOut.endsWith(QStringLiteral("before\n")) && CaretAtEnd() && !paintedDuringPause) {
+        if (Shown().endsWith(QStringLiteral("before\n")) && CaretAtEnd() && !paintedDuringPause) {
             paintedDuringPause = true;
             QFile file(signal);
             ASSERT_TRUE(file.open(QIODevice::WriteOnly));
@@ -331,7 +389,7 @@ TEST_F(QtWindow, OutputBeforeAPauseIsPaintedDuringThePause) {
     outputs->viewport()->removeEventFilter(&watcher);
 
     EXPECT_TRUE(paintedDuringPause);
-    EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("before\nafter\n"));
+    EXPECT_EQ(Shown(), Banner + QStringLiteral("before\nafter\n"));
 }
 
 TEST(TimeTitle, KeepsTheSecondsAndDropsTheTimeZone) {

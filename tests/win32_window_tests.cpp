@@ -372,10 +372,10 @@ TEST_F(Win32Window, EnterRunsTheTypedLineAndAppendsItsOutputWithCrLf) {
     EXPECT_EQ(TextOf(command), u"");
     EXPECT_EQ(::GetFocus(), command) << "the command box keeps the focus";
 
-    // A bare LF, a lone CR and a CR LF cut between two writes each show as one CR LF; output runs straight
-    // into the next command's.
-    Enter(ChildCommand("hex 610a 620d 630d 0a64"));
-    const std::u16string expected = Banner + u"[hello]\r\n[there]\r\na\r\nb\r\nc\r\nd";
+    // A bare LF and a CR LF cut between two writes each show as one CR LF; a lone CR goes back to the start
+    // of the line, and what follows overwrites it. Output runs straight into the next command's.
+    Enter(ChildCommand("hex 610a 626364650d58 590d 0a31300d 3130300a64"));
+    const std::u16string expected = Banner + u"[hello]\r\n[there]\r\na\r\nXYde\r\n100\r\nd";
     EXPECT_EQ(TextOf(outputs), expected);
     EXPECT_EQ(Selection(), std::make_pair(expected.size(), expected.size())) << "the caret at the end";
 }

@@ -1,5 +1,7 @@
 #include "SpillwayWindow.h"
 
+#include "OutputView.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QKeyEvent>
@@ -7,20 +9,11 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
-#include <QTextCursor>
-#include <QTextOption>
 #include <QTime>
 
-#include <algorithm>
-
 namespace {
-
-constexpr qint64 PaintIntervalMs = 16;     // about 60 paints a second during a flood
-constexpr qint64 ShowingCostFactor = 4;    // showing a batch takes at most a fifth of a flood's time
-constexpr std::size_t LongestWord = 10000; // word wrapping scans a run to its end for every screen line
 
 // Positions are kept in twips, as the window was laid out; at 96 dots per inch a pixel is 15 twips.
 QRect FromTwips(int left, int top, int width, int height) {
@@ -89,10 +82,10 @@ QString TimeFormatWithSeconds(const QLocale& locale) {
 SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endProgram)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
+      outputsBatcher_([this](bool caretToEnd) { txtOutputs_->Show(caretToEnd); }),
       endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
     CreateControls();
     connect(qApp, &QApplication::focusChanged, this, &SpillwayWindow::OnFocusChanged);
-    sinceShown_.start();
     form_.Form_Load();
     CentreOnScreen();
 }
@@ -118,16 +111,9 @@ void SpillwayWindow::CreateControls() {
     lblCommand_->setObjectName(QStringLiteral("lblCommand"));
     lblCommand_->setGeometry(FromTwips(120, 120, 945, 240));
 
-    txtOutputs_ = new QPlainTextEdit(this);
+    txtOutputs_ = new OutputView(this);
     txtOutputs_->setObjectName(QStringLiteral("txtOutputs"));
     txtOutputs_->setGeometry(FromTwips(0, 0, 9075, 5655));
-    txtOutputs_->setReadOnly(true);
-    txtOutputs_->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    txtOutputs_->setUndoRedoEnabled(false); // an undo record per chunk would cost memory and time for nothing
-    txtOutputs_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    txtOutputs_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    txtOutputs_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    txtOutputs_->setTabChangesFocus(true);
     QPalette outputsPalette = txtOutputs_->palette();
     for (const auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
         outputsPalette.setColor(group, QPalette::Base, Qt::black);
@@ -214,86 +200,23 @@ void SpillwayWindow::OnFocusChanged(QWidget* old, QWidget* now) {
 }
 
 void SpillwayWindow::SetOutputsText(const std::u16string& text) {
-    pendingText_.clear(); // replaced with the rest
-    caretPending_ = false;
-    lineBreaks_.Reset();
-    unbrokenRun_ = 0;
-    txtOutputs_->setPlainText(QString::fromStdU16String(lineBreaks_.Normalise(text)));
+    outputsBatcher_.Discard();
+    txtOutputs_->SetText(text);
+    outputsBatcher_.TextAdded();
+    outputsBatcher_.ShowNow();
 }
 
 void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
-    const std::u16string shown = lineBreaks_.Normalise(text);
-    if (shown.empty()) {
-        return;
-    }
-    // The batch so far (caret included) goes on screen before this chunk starts the next one.
-    if (!pendingText_.isEmpty() && sinceShown_.elapsed() >= paintIntervalMs_) {
-        FlushOutputs();
-    }
-    CountUnbrokenRun(shown);
-    pendingText_.append(reinterpret_cast<const QChar*>(shown.data()), static_cast<qsizetype>(shown.size()));
-}
-
-// Wrapping at word boundaries costs time in proportion to a word's length for every screen line it fills, so
-// a run of a million characters without a blank would take minutes to lay out. Once a run that long has come,
-// the box wraps anywhere, as a console does.
-void SpillwayWindow::CountUnbrokenRun(const std::u16string& shown) {
-    for (const char16_t c : shown) {
-        if (c == u' ' || c == u'\n' || c == u'\t') {
-            unbrokenRun_ = 0;
-        } else if (++unbrokenRun_ == LongestWord) {
-            QTextOption option = txtOutputs_->document()->defaultTextOption();
-            if (option.wrapMode() != QTextOption::WrapAnywhere) {
-                option.setWrapMode(QTextOption::WrapAnywhere);
-                txtOutputs_->document()->setDefaultTextOption(option);
-            }
-        }
-    }
+    txtOutputs_->AppendText(text);
+    outputsBatcher_.TextAdded();
 }
 
 void SpillwayWindow::MoveOutputsCaretToEnd() {
-    if (pendingText_.isEmpty()) {
-        MoveCaretToEndNow();
-    } else {
-        caretPending_ = true; // applied when the batch is shown
-    }
+    outputsBatcher_.CaretToEnd();
 }
 
 void SpillwayWindow::ShowOutputsNow() {
-    FlushOutputs();
-}
-
-void SpillwayWindow::FlushOutputs() {
-    const bool changed = !pendingText_.isEmpty() || caretPending_;
-    QElapsedTimer showing;
-    if (!pendingText_.isEmpty()) {
-        // One insert at the end for the whole batch, and one edit block, so the text is laid out once.
-        QTextCursor end(txtOutputs_->document());
-        end.movePosition(QTextCursor::End);
-        end.beginEditBlock();
-        end.insertText(pendingText_);
-        pendingText_.clear();
-        showing.start();
-        end.endEditBlock();
-    } else {
-        showing.start();
-    }
-    if (caretPending_) {
-        caretPending_ = false;
-        MoveCaretToEndNow();
-    }
-    // The window takes no events while a command runs, so the batch is painted here and now: the text, and
-    // the scroll bar with it.
-    if (changed && txtOutputs_->isVisible()) {
-        txtOutputs_->repaint();
-    }
-    paintIntervalMs_ = std::max(PaintIntervalMs, ShowingCostFactor * showing.elapsed());
-    sinceShown_.start();
-}
-
-void SpillwayWindow::MoveCaretToEndNow() {
-    txtOutputs_->moveCursor(QTextCursor::End);
-    txtOutputs_->ensureCursorVisible();
+    outputsBatcher_.ShowNow();
 }
 
 std::u16string SpillwayWindow::CommandText() const {
@@ -305,7 +228,7 @@ void SpillwayWindow::SetCommandText(const std::u16string& text) {
 }
 
 void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {
-    FlushOutputs(); // what has arrived so far stays in view behind the box
+    outputsBatcher_.ShowNow(); // what has arrived so far stays in view behind the box
     const QString title = QTime::currentTime().toString(TimeFormatWithSeconds(QLocale::system()));
     QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning, title,
                     QString::fromStdU16String(text), QMessageBox::Ok, this);

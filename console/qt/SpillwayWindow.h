@@ -2,10 +2,9 @@
 // forwards the controls' events to frmSpillway.
 #pragma once
 
-#include "LineBreaks.h"
+#include "OutputBatcher.h"
 #include "frmSpillway.h"
 
-#include <QElapsedTimer>
 #include <QString>
 #include <QWidget>
 
@@ -14,7 +13,7 @@
 class QLabel;
 class QLineEdit;
 class QLocale;
-class QPlainTextEdit;
+class OutputView;
 class QPushButton;
 
 class SpillwayWindow final : public QWidget, public SpillwayControls {
@@ -44,29 +43,17 @@ private:
     void CreateControls();
     void CentreOnScreen();
     void OnFocusChanged(QWidget* old, QWidget* now);
-    void FlushOutputs();
-    void MoveCaretToEndNow();
     template <typename Handler>
     void Forward(Handler handler);
 
     QLabel* lblCommand_ = nullptr;
-    QPlainTextEdit* txtOutputs_ = nullptr;
+    OutputView* txtOutputs_ = nullptr;
     QLineEdit* txtCommand_ = nullptr;
     QPushButton* cmdExecute_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
 
-    // Output arrives in chunks of at most 256 characters. A batch of them is gathered and inserted at the end
-    // in one edit block, so the text is laid out once per batch rather than per chunk; the batch is shown
-    // (inserted, laid out, painted) at most every paintIntervalMs_ during a flood, and whenever the runner is
-    // about to wait or the run ends. The interval grows with what showing a batch cost (a long line is laid
-    // out whole each time), so showing never takes more than a fraction of a flood's time.
-    void CountUnbrokenRun(const std::u16string& shown);
-    LineBreakNormaliser lineBreaks_{u"\n"};
-    QString pendingText_;
-    bool caretPending_ = false;
-    QElapsedTimer sinceShown_;
-    qint64 paintIntervalMs_ = 0;
-    std::size_t unbrokenRun_ = 0; // characters since the last blank or line break
+    // Chunks go into the output box at once, and on screen in batches.
+    OutputBatcher outputsBatcher_;
 
     std::function<void()> endProgram_;
     bool ended_ = false;

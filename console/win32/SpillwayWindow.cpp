@@ -8,8 +8,6 @@ namespace {
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the UI calls take UTF-16 text");
 
 constexpr wchar_t WindowClassName[] = L"OmbrelSpillway";
-constexpr auto PaintInterval = std::chrono::milliseconds(16); // about 60 paints a second during a flood
-constexpr int ShowingCostFactor = 2; // showing batches takes at most about a third of a flood's time
 
 // The system's default for a multi-line EDIT is about 32 K characters, after which further output would be
 // dropped silently; this is the largest limit the control takes.
@@ -96,8 +94,6 @@ SpillwayWindow::SpillwayWindow(HINSTANCE instance, SpillwaySystem system, std::f
     }
     try {
         CreateControls();
-        lastShown_ = std::chrono::steady_clock::now();
-        paintInterval_ = PaintInterval;
         form_.Form_Load();
     } catch (...) {
         // No destructor runs for a window that was never finished, and the members go one by one: the window
@@ -326,51 +322,73 @@ LRESULT CALLBACK SpillwayWindow::CommandProc(HWND control, UINT message, WPARAM 
     return ::CallWindowProcW(self->commandDefaultProc_, control, message, wParam, lParam);
 }
 
+void SpillwayWindow::PendingOutputs::Append(std::u16string_view text) {
+    tail += text;
+    const std::size_t lineBreak = text.rfind(u'\n');
+    if (lineBreak != std::u16string_view::npos) {
+        lineStart = tail.size() - text.size() + lineBreak + 1;
+    }
+    changed = true;
+}
+
+void SpillwayWindow::PendingOutputs::Overwrite(std::size_t column, std::u16string_view text) {
+    tail.replace(lineStart + column, std::min(text.size(), LastLineLength() - column), text);
+    changed = true;
+}
+
 void SpillwayWindow::SetOutputsText(const std::u16string& text) {
-    pending_.clear();
-    caretPending_ = false;
-    lineBreaks_.Reset();
-    if (::SetWindowTextW(txtOutputs_, Wide(lineBreaks_.Normalise(text))) == 0) {
+    outputsBatcher_.Discard();
+    carriageReturns_.Reset();
+    pendingOutputs_ = {};
+    boxLineStart_ = 0;
+    if (::SetWindowTextW(txtOutputs_, L"") == 0) {
         ThrowLastError("SetWindowTextW");
     }
+    AppendOutputsText(text);
+    outputsBatcher_.ShowNow();
 }
 
 void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
-    pending_ += lineBreaks_.Normalise(text);
-    if (std::chrono::steady_clock::now() - lastShown_ >= paintInterval_) {
-        FlushOutputs();
-    }
+    carriageReturns_.Feed(text, pendingOutputs_);
+    outputsBatcher_.TextAdded();
 }
 
 void SpillwayWindow::MoveOutputsCaretToEnd() {
-    if (pending_.empty()) {
-        MoveCaretToEndNow();
-    } else {
-        caretPending_ = true; // applied when the batch is shown
-    }
+    outputsBatcher_.CaretToEnd();
 }
 
 void SpillwayWindow::ShowOutputsNow() {
-    FlushOutputs();
+    outputsBatcher_.ShowNow();
 }
 
-void SpillwayWindow::FlushOutputs() {
-    const auto started = std::chrono::steady_clock::now();
-    if (pending_.empty() && !caretPending_) {
-        lastShown_ = started;
-        return;
-    }
+void SpillwayWindow::FlushOutputs(bool caretToEnd) {
     // One paint for the batch: the text, the caret at the end and the scroll bar with it.
     ::SendMessageW(txtOutputs_, WM_SETREDRAW, FALSE, 0);
-    if (!pending_.empty()) {
-        // Replacing the empty selection at the end costs in proportion to the batch, not to the text shown.
+    if (pendingOutputs_.changed) {
+        // The box's last line and what follows it, with the box's own line breaks. Replacing from the start
+        // of the last line costs in proportion to the batch and that line, not to the text shown.
+        std::u16string shown;
+        shown.reserve(pendingOutputs_.tail.size() + pendingOutputs_.tail.size() / 16);
+        std::size_t lastLineInBox = boxLineStart_;
+        for (std::size_t i = 0; i < pendingOutputs_.tail.size(); ++i) {
+            const char16_t c = pendingOutputs_.tail[i];
+            if (c == u'\n') {
+                shown += u'\r';
+            }
+            shown += c;
+            if (i + 1 == pendingOutputs_.lineStart) {
+                lastLineInBox = boxLineStart_ + shown.size();
+            }
+        }
         const auto length = static_cast<WPARAM>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0));
-        ::SendMessageW(txtOutputs_, EM_SETSEL, length, static_cast<LPARAM>(length));
-        ::SendMessageW(txtOutputs_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(pending_)));
-        pending_.clear();
+        ::SendMessageW(txtOutputs_, EM_SETSEL, boxLineStart_, static_cast<LPARAM>(length));
+        ::SendMessageW(txtOutputs_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(shown)));
+        boxLineStart_ = lastLineInBox;
+        pendingOutputs_.tail.erase(0, pendingOutputs_.lineStart);
+        pendingOutputs_.lineStart = 0;
+        pendingOutputs_.changed = false;
     }
-    if (caretPending_) {
-        caretPending_ = false;
+    if (caretToEnd) {
         MoveCaretToEndNow();
     }
     ::SendMessageW(txtOutputs_, WM_SETREDRAW, TRUE, 0);
@@ -378,9 +396,6 @@ void SpillwayWindow::FlushOutputs() {
     if (::IsWindowVisible(txtOutputs_)) {
         ::RedrawWindow(txtOutputs_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
     }
-    lastShown_ = std::chrono::steady_clock::now();
-    paintInterval_ = std::max<std::chrono::steady_clock::duration>(PaintInterval, ShowingCostFactor *
-                                                                                      (lastShown_ - started));
 }
 
 void SpillwayWindow::MoveCaretToEndNow() {
@@ -404,7 +419,7 @@ void SpillwayWindow::SetCommandText(const std::u16string& text) {
 }
 
 void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {
-    FlushOutputs(); // what has arrived so far stays in view behind the box
+    outputsBatcher_.ShowNow(); // what has arrived so far stays in view behind the box
     const std::u16string title = TimeOfDayTitle();
     const UINT type = MB_OK | (icon == MessageIcon::Stop ? MB_ICONSTOP : MB_ICONEXCLAMATION);
     ::MessageBoxW(window_.get(), Wide(text), Wide(title), type);

@@ -2,7 +2,8 @@
 // carries out what the handlers ask of them and forwards the controls' events to frmSpillway.
 #pragma once
 
-#include "LineBreaks.h"
+#include "OutputBatcher.h"
+#include "OutputText.h"
 #include "frmSpillway.h"
 
 #include <windows.h>
@@ -62,7 +63,7 @@ private:
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
     void CreateControls();
-    void FlushOutputs();
+    void FlushOutputs(bool caretToEnd);
     void MoveCaretToEndNow();
     template <typename Handler>
     void Forward(Handler handler);
@@ -94,16 +95,24 @@ private:
     HWND commandFocusTo_ = nullptr;   // the window that takes it
     HWND focusWhenInactive_ = nullptr;
 
-    // Output arrives in chunks of at most 256 characters. Every EM_REPLACESEL costs a good deal whatever its
-    // size (it re-measures lines and updates the scroll bar), so chunks are gathered and put into the box as
-    // one replacement, shown at most every paintInterval_ during a flood, and whenever the runner is about to
-    // wait or the run ends. The interval grows with what showing a batch costs, so a flood is spent mostly
-    // reading, not showing.
-    LineBreakNormaliser lineBreaks_{u"\r\n"};
-    std::u16string pending_;
-    bool caretPending_ = false;
-    std::chrono::steady_clock::time_point lastShown_;
-    std::chrono::steady_clock::duration paintInterval_{};
+    // Every EM_REPLACESEL costs a good deal whatever its size (it re-measures lines and updates the scroll
+    // bar), so what arrives is kept here and put into the box as one replacement a batch. A carriage return
+    // may overwrite the box's last line, so a batch replaces that line as well.
+    class PendingOutputs final : public OutputLines {
+    public:
+        std::size_t LastLineLength() const override { return tail.size() - lineStart; }
+        void Append(std::u16string_view text) override;
+        void Overwrite(std::size_t column, std::u16string_view text) override;
+
+        std::u16string tail;       // the box's last line as it now reads, and what followed it
+        std::size_t lineStart = 0; // of the last line in tail
+        bool changed = false;
+    };
+    CarriageReturns carriageReturns_;
+    PendingOutputs pendingOutputs_;
+    std::size_t boxLineStart_ = 0; // where the box's last line starts in its own text (CR LF breaks)
+    OutputBatcher outputsBatcher_{[this](bool caretToEnd) { FlushOutputs(caretToEnd); },
+                                  2}; // showing takes at most about a third of a flood's time
 
     std::function<void()> endProgram_;
     bool ended_ = false;
