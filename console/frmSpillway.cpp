@@ -24,6 +24,10 @@ constexpr std::int32_t OutOfStringSpaceNumber = 14;
 constexpr std::int32_t InternalErrorNumber = 51;
 constexpr std::int32_t ObjectNotSetNumber = 91;
 
+// How often a run lets the window handle its events: often enough to move and repaint smoothly, seldom
+// enough to cost a flood of output next to nothing.
+constexpr auto WindowEventsInterval = std::chrono::milliseconds(20);
+
 // Enter pressed although the load step could not create the runner.
 class RunnerNotCreated : public std::logic_error {
 public:
@@ -76,7 +80,10 @@ void frmSpillway::Form_Load() {
             objDOS_->ReceiveOutputs = [this](const std::u16string& CommandOutputs) {
                 objDOS_ReceiveOutputs(CommandOutputs);
             };
-            objDOS_->AboutToWait = [this] { controls_.ShowOutputsNow(); };
+            objDOS_->AboutToWait = [this] {
+                controls_.ShowOutputsNow();
+                HandleWindowEventsIfDue();
+            };
         }
     } catch (...) {
         objDOS_.reset();
@@ -93,27 +100,41 @@ void frmSpillway::Form_Load() {
 
 void frmSpillway::cmdExecute_Click() {
     try {
+        const std::u16string line = controls_.CommandText();
+        if (line != Placeholder)
+            history_.Add(line);
         if (!objDOS_) {
             throw RunnerNotCreated();
         }
-        objDOS_->CommandLine(controls_.CommandText());
+        objDOS_->CommandLine(line);
         {
-            // What the last reads brought goes on screen when the run ends, however it ends.
-            struct ShowAtEnd {
-                SpillwayControls& controls;
-                ~ShowAtEnd() {
+            // What the last reads brought goes on screen when the run ends, however it ends, and keys and
+            // clicks that came during the run are dropped rather than left for after it.
+            struct EndOfRun {
+                frmSpillway& form;
+                ~EndOfRun() {
                     try {
-                        controls.ShowOutputsNow();
+                        form.controls_.ShowOutputsNow();
+                        if (form.handleWindowEvents_)
+                            form.controls_.HandleWindowEvents();
                     } catch (...) {
                     }
+                    form.running_ = false;
                 }
-            } showAtEnd{controls_};
+            } endOfRun{*this};
+            running_ = true;
+            windowEventsHandled_ = std::chrono::steady_clock::now();
             objDOS_->ExecuteCommand();
         }
         controls_.SetCommandText(u"");
     } catch (...) {
         const SpillwayError error = SpillwayError::FromCurrentException();
-        controls_.ShowMessage(error.MessageText(), SpillwayControls::MessageIcon::Exclamation);
+        if (!closeRequested_)
+            controls_.ShowMessage(error.MessageText(), SpillwayControls::MessageIcon::Exclamation);
+    }
+    if (closeRequested_) {
+        closeRequested_ = false;
+        cmdExit_Click();
     }
 }
 
@@ -123,6 +144,15 @@ void frmSpillway::objDOS_ReceiveOutputs(const std::u16string& CommandOutputs) {
     }
     controls_.AppendOutputsText(CommandOutputs);
     txtOutputs_Change();
+    HandleWindowEventsIfDue(); // a flood leaves the runner no pause to do it in
+}
+
+void frmSpillway::HandleWindowEventsIfDue() {
+    const auto now = std::chrono::steady_clock::now();
+    if (!handleWindowEvents_ || now - windowEventsHandled_ < WindowEventsInterval)
+        return;
+    windowEventsHandled_ = now;
+    controls_.HandleWindowEvents();
 }
 
 void frmSpillway::txtOutputs_Change() {
@@ -131,6 +161,7 @@ void frmSpillway::txtOutputs_Change() {
 
 void frmSpillway::txtCommand_GotFocus() {
     controls_.SetCommandText(u"");
+    history_.Restart();
 }
 
 void frmSpillway::txtCommand_LostFocus() {
@@ -140,4 +171,25 @@ void frmSpillway::txtCommand_LostFocus() {
 void frmSpillway::cmdExit_Click() {
     objDOS_.reset();
     controls_.EndProgram();
+}
+
+bool frmSpillway::txtCommand_KeyDown(CommandKey key) {
+    const std::optional<std::u16string> recalled =
+        key == CommandKey::Up ? history_.Older(controls_.CommandText()) : history_.Newer();
+    if (recalled)
+        controls_.SetCommandText(*recalled);
+    return recalled.has_value();
+}
+
+void frmSpillway::StopCommand() {
+    if (objDOS_)
+        objDOS_->Stop(Spillways::StopKind::Interrupt);
+}
+
+bool frmSpillway::Form_QueryUnload() {
+    if (!running_)
+        return true;
+    closeRequested_ = true;
+    objDOS_->Stop(Spillways::StopKind::HangUp);
+    return false;
 }

@@ -42,6 +42,7 @@ public:
     void SetCommandText(const std::u16string& text) override { command = text; }
     void ShowMessage(const std::u16string& text, Icon icon) override { messages.emplace_back(text, icon); }
     void EndProgram() override {}
+    void HandleWindowEvents() override {}
 };
 
 SpillwaySystem FakeSystem(std::u16string folder = u"/opt/ombrel", std::u16string user = u"quarn") {
