@@ -278,9 +278,9 @@ TEST(History, UpAndDownRecallTheSessionsLines) {
         bool recalled;
         std::u16string box;
     } steps[] = {
-        {Key::Down, false, u"draft"}, {Key::Up, true, u"three"},    {Key::Up, true, u"two"},
-        {Key::Up, true, u"one"},      {Key::Up, false, u"one"},     {Key::Down, true, u"two"},
-        {Key::Down, true, u"three"},  {Key::Down, true, u"draft"},  {Key::Down, false, u"draft"},
+        {Key::Down, false, u"draft"}, {Key::Up, true, u"three"},   {Key::Up, true, u"two"},
+        {Key::Up, true, u"one"},      {Key::Up, false, u"one"},    {Key::Down, true, u"two"},
+        {Key::Down, true, u"three"},  {Key::Down, true, u"draft"}, {Key::Down, false, u"draft"},
         {Key::Up, true, u"three"},
     };
     for (const auto& step : steps) {

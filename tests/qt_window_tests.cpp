@@ -339,7 +339,9 @@ TEST_F(QtWindow, DuringARunPaintsDropsKeysAndStopsOnCtrlCOrClosing) {
     } watcher;
     watcher.onPaint = [&] { paintedDuringRun = paintedDuringRun || (asked && window->Form().Running()); };
     outputs->viewport()->installEventFilter(&watcher);
-    const auto pid = [this] { return outputs->toPlainText().mid(Banner.size()).section(u'\n', 0, 0).toInt(); };
+    const auto pid = [this] {
+        return outputs->toPlainText().mid(Banner.size()).section(u'\n', 0, 0).toInt();
+    };
 
     QTimer during;
     QObject::connect(&during, &QTimer::timeout, [&] {
@@ -352,7 +354,8 @@ TEST_F(QtWindow, DuringARunPaintsDropsKeysAndStopsOnCtrlCOrClosing) {
         QTest::keyClick(command, Qt::Key_C, Qt::ControlModifier);
     });
     during.start(5);
-    TypeIntoCommandBox(QStringLiteral("sh -c 'echo $$; trap \"echo interrupted\" INT; sleep 6 & wait; wait'"));
+    TypeIntoCommandBox(
+        QStringLiteral("sh -c 'echo $$; trap \"echo interrupted\" INT; sleep 6 & wait; wait'"));
     Key(Qt::Key_Return);
     EXPECT_TRUE(paintedDuringRun);
     EXPECT_EQ(outputs->toPlainText(), Banner + QString::number(pid()) + QStringLiteral("\ninterrupted\n"));
