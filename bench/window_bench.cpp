@@ -6,6 +6,8 @@
 //       runs the command line as Enter would; prints the seconds from Enter until the last byte is shown, the
 //       peak RSS beyond idle per output byte, the paints of the output box and the characters it holds beyond
 //       the banner
+//   ombrel_window_bench run-without-events BYTES COMMAND...
+//       the same, with the window's event handling during the run switched off, to measure what it costs
 #include "SpillwayWindow.h"
 
 #include <QApplication>
@@ -78,7 +80,9 @@ void WaitForFirstPaint(QWidget* outputsViewport, PaintCounter& counter) {
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: ombrel_window_bench first-paint START_NS | run BYTES COMMAND...\n");
+        std::fprintf(
+            stderr,
+            "usage: ombrel_window_bench first-paint START_NS | run[-without-events] BYTES COMMAND...\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -110,6 +114,7 @@ int main(int argc, char* argv[]) {
     ResetPeakRss();
     counter.paints = 0;
 
+    window.Form().HandleWindowEventsDuringRuns(mode != "run-without-events");
     window.SetCommandText(command.toStdU16String());
     QElapsedTimer enterToLastByte;
     enterToLastByte.start();

@@ -3,7 +3,9 @@
 #   - Enter to the last byte shown, for 50 MB of text lines, against `xterm -e cat` of the same file;
 #   - a 1 MB line with no line break;
 #   - start to the window's first paint, against `xterm -e true`;
-#   - peak RSS beyond the idle window per output byte.
+#   - peak RSS beyond the idle window per output byte;
+#   - the same text lines with and without the window handling its events during the run, three rounds
+#     interleaved (median), for what keeping the window alive costs a flood.
 #   bench/window_bench.sh [MB]     (default 50; the build goes to $OMBREL_BENCH_BUILD, default build/bench)
 # Needs Xvfb and xterm. Ratios compare cases within this run only.
 set -euo pipefail
@@ -55,6 +57,17 @@ read -r lines_seconds lines_rss lines_paints lines_chars < <("$driver" run "$lin
 xterm_cat=$(seconds_of xterm -e cat "$lines")
 read -r line_seconds line_rss line_paints line_chars < <("$driver" run "$line_bytes" cat "$line" 2>/dev/null)
 
+# Keeping the window alive during a flood, with against without.
+with_events=()
+without_events=()
+for _ in 1 2 3; do
+  with_events+=("$("$driver" run "$lines_bytes" cat "$lines" 2>/dev/null | cut -d' ' -f1)")
+  without_events+=("$("$driver" run-without-events "$lines_bytes" cat "$lines" 2>/dev/null | cut -d' ' -f1)")
+done
+median() { python3 -c "import statistics, sys; print(statistics.median(map(float, sys.argv[1:])))" "$@"; }
+events_on=$(median "${with_events[@]}")
+events_off=$(median "${without_events[@]}")
+
 [[ "$lines_chars" == "$lines_bytes" && "$line_chars" == "$line_bytes" ]] ||
   echo "warning: the window holds $lines_chars and $line_chars characters for $lines_bytes and $line_bytes bytes" >&2
 
@@ -71,6 +84,7 @@ for name, ours, theirs, target, note in rows:
     xterm = f"{theirs:8.3f}s" if theirs is not None else f"{'-':>9}"
     ratio = f"{ours / theirs:7.2f}" if theirs else f"{'-':>7}"
     print(f"{name:52} {ours:8.3f}s {xterm} {ratio}  {target:22} {note}")
+print(f"{'$megabytes MB flood, window events handled (vs not), median of 3':52} {$events_on:8.3f}s {$events_off:8.3f}s {$events_on / $events_off:7.3f}  {'<= 1.05':22} second column: not handled")
 print(f"{'peak RSS beyond idle per output byte, $megabytes MB':52} {$lines_rss:8.2f}B {'-':>9} {'-':>7}  {'<= 8':22}")
 print(f"{'peak RSS beyond idle per output byte, 1 MB line':52} {$line_rss:8.2f}B {'-':>9} {'-':>7}  {'<= 8':22}")
 PY
