@@ -56,7 +56,8 @@ public:
     void CloseWriteEnd();
 
     // Reads at most `size` bytes, waiting until the child writes or the pipe ends, but no longer than
-    // WakeInterval: a wait that long with nothing arriving returns ok with no bytes. `aboutToWait`, if set,
+    // WakeIntervalMs: a wait that long with nothing arriving returns ok with no bytes, so the caller can look
+    // after its window and a stop in between. `aboutToWait`, if set,
     // is called first whenever nothing is ready. An interrupted read is retried, never taken for the end.
     ReadResult Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait);
     static constexpr int WakeIntervalMs = 30;
