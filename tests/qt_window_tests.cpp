@@ -204,6 +204,10 @@ TEST_F(QtWindow, EnterRunsTheCommandBoxsText) {
     QTest::keyClicks(command, Q(ChildCommand("args again")));
     Key(Qt::Key_Enter); // the keypad's Enter too
     EXPECT_EQ(outputs->toPlainText(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
+    Key(Qt::Key_Up);
+    EXPECT_EQ(command->text(), Q(ChildCommand("args again"))) << "Up recalls the line";
+    Key(Qt::Key_Down);
+    EXPECT_EQ(command->text(), QString());
 
     Key(Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), execute);

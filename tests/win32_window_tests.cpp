@@ -354,6 +354,10 @@ TEST_F(Win32Window, EnterRunsTheTypedLineAndAppendsItsOutputWithCrLf) {
     EXPECT_EQ(none.text, u"");
     EXPECT_EQ(TextOf(command), u"");
     EXPECT_EQ(::GetFocus(), command) << "the command box keeps the focus";
+    Press(VK_UP);
+    EXPECT_EQ(TextOf(command), ChildCommand("args hello there")) << "Up recalls the line";
+    Press(VK_DOWN);
+    EXPECT_EQ(TextOf(command), u"");
 
     // A bare LF, a lone CR and a CR LF cut between two writes each show as one CR LF; output runs straight
     // into the next command's.
