@@ -123,7 +123,6 @@ SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endP
       endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
     CreateControls();
     connect(qApp, &QApplication::focusChanged, this, &SpillwayWindow::OnFocusChanged);
-    qApp->installEventFilter(this); // drops input while a run handles the window's events
     sinceShown_.start();
     form_.Form_Load();
     CentreOnScreen();
@@ -132,7 +131,6 @@ SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endP
 SpillwayWindow::~SpillwayWindow() {
     // The controls lose the focus while QWidget tears them down, after this part of the window is gone.
     disconnect(qApp, &QApplication::focusChanged, this, nullptr);
-    qApp->removeEventFilter(this);
 }
 
 void SpillwayWindow::CreateControls() {
@@ -259,7 +257,9 @@ void SpillwayWindow::closeEvent(QCloseEvent* event) {
 // clicks go nowhere (eventFilter), so none of them is replayed once the run is over.
 void SpillwayWindow::HandleWindowEvents() {
     droppingInput_ = true;
+    qApp->installEventFilter(this);
     QCoreApplication::processEvents(QEventLoop::AllEvents);
+    qApp->removeEventFilter(this);
     droppingInput_ = false;
 }
 
