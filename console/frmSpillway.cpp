@@ -2,6 +2,7 @@
 
 #include "Utf8.h"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 #include <system_error>
@@ -24,9 +25,12 @@ constexpr std::int32_t OutOfStringSpaceNumber = 14;
 constexpr std::int32_t InternalErrorNumber = 51;
 constexpr std::int32_t ObjectNotSetNumber = 91;
 
-// How often a run lets the window handle its events: often enough to move and repaint smoothly, seldom
-// enough to cost a flood of output next to nothing.
+// How often a run lets the window handle its events: at most every 20 ms, often enough to move and repaint
+// smoothly. During a flood the interval grows with what handling them costs, so that it never takes more than
+// a twentieth of the flood's time; a quarter of a second is still quick enough for the window manager.
 constexpr auto WindowEventsInterval = std::chrono::milliseconds(20);
+constexpr auto LongestWindowEventsInterval = std::chrono::milliseconds(250);
+constexpr int WindowEventsCostFactor = 20;
 
 // Enter pressed although the load step could not create the runner.
 class RunnerNotCreated : public std::logic_error {
@@ -82,7 +86,7 @@ void frmSpillway::Form_Load() {
             };
             objDOS_->AboutToWait = [this] {
                 controls_.ShowOutputsNow();
-                HandleWindowEventsIfDue();
+                HandleWindowEventsIfDue(true);
             };
         }
     } catch (...) {
@@ -124,6 +128,7 @@ void frmSpillway::cmdExecute_Click() {
             } endOfRun{*this};
             running_ = true;
             windowEventsHandled_ = std::chrono::steady_clock::now();
+            floodWindowEventsInterval_ = WindowEventsInterval;
             objDOS_->ExecuteCommand();
         }
         controls_.SetCommandText(u"");
@@ -144,15 +149,19 @@ void frmSpillway::objDOS_ReceiveOutputs(const std::u16string& CommandOutputs) {
     }
     controls_.AppendOutputsText(CommandOutputs);
     txtOutputs_Change();
-    HandleWindowEventsIfDue(); // a flood leaves the runner no pause to do it in
+    HandleWindowEventsIfDue(false); // a flood leaves the runner no pause to do it in
 }
 
-void frmSpillway::HandleWindowEventsIfDue() {
-    const auto now = std::chrono::steady_clock::now();
-    if (!handleWindowEvents_ || now - windowEventsHandled_ < WindowEventsInterval)
+void frmSpillway::HandleWindowEventsIfDue(bool waiting) {
+    const auto started = std::chrono::steady_clock::now();
+    const auto interval = waiting ? WindowEventsInterval : floodWindowEventsInterval_;
+    if (!handleWindowEvents_ || started - windowEventsHandled_ < interval)
         return;
-    windowEventsHandled_ = now;
     controls_.HandleWindowEvents();
+    windowEventsHandled_ = std::chrono::steady_clock::now();
+    floodWindowEventsInterval_ = std::clamp<std::chrono::steady_clock::duration>(
+        WindowEventsCostFactor * (windowEventsHandled_ - started), WindowEventsInterval,
+        LongestWindowEventsInterval);
 }
 
 void frmSpillway::txtOutputs_Change() {

@@ -102,7 +102,7 @@ public:
     void HandleWindowEventsDuringRuns(bool on) { handleWindowEvents_ = on; }
 
 private:
-    void HandleWindowEventsIfDue();
+    void HandleWindowEventsIfDue(bool waiting);
 
     SpillwayControls& controls_;
     SpillwaySystem system_;
@@ -112,6 +112,7 @@ private:
     bool closeRequested_ = false;
     bool handleWindowEvents_ = true;
     std::chrono::steady_clock::time_point windowEventsHandled_;
+    std::chrono::steady_clock::duration floodWindowEventsInterval_{};
 };
 
 // The welcome banner for the program's folder and the user's name.
