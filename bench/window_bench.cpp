@@ -8,6 +8,8 @@
 //       the peak RSS beyond idle per output byte, the peak RSS in bytes, the paints of the output box, the
 //       characters it holds beyond the banner, and then the seconds each of these takes, painted: scrolling
 //       to the top, Select All, copying the first 1 MB, and Select All with Copy (-1 beyond 200 MB)
+//   ombrel_window_bench run-without-events BYTES COMMAND...
+//       the same, with the window's event handling during the run switched off, to measure what it costs
 // clang-format on
 #include "OutputView.h"
 #include "SpillwayWindow.h"
@@ -82,7 +84,9 @@ void WaitForFirstPaint(QWidget* outputsViewport, PaintCounter& counter) {
 
 int main(int argc, char* argv[]) {
     if (argc < 3) {
-        std::fprintf(stderr, "usage: ombrel_window_bench first-paint START_NS | run BYTES COMMAND...\n");
+        std::fprintf(
+            stderr,
+            "usage: ombrel_window_bench first-paint START_NS | run[-without-events] BYTES COMMAND...\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -114,6 +118,7 @@ int main(int argc, char* argv[]) {
     ResetPeakRss();
     counter.paints = 0;
 
+    window.Form().HandleWindowEventsDuringRuns(mode != "run-without-events");
     window.SetCommandText(command.toStdU16String());
     QElapsedTimer enterToLastByte;
     enterToLastByte.start();

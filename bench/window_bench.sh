@@ -6,6 +6,8 @@
 #   - a 1 MB line with no line break;
 #   - Select All and Copy of twice MB (100 MB by default);
 #   - start to the window's first paint, against `xterm -e true`;
+#   - the same text lines with and without the window handling its events during the run, three rounds
+#     interleaved (median), for what keeping the window alive costs a flood;
 #   - with --gigabyte, 1 GB of text lines: shown whole, the process's peak RSS, then scrolling to the top,
 #     Select All and copying 1 MB, each timed (slow: a minute or more, and 1 GB of space in $TMPDIR).
 #   bench/window_bench.sh [MB] [--gigabyte]   (the build goes to $OMBREL_BENCH_BUILD, default build/bench)
@@ -75,6 +77,17 @@ if [[ "$gigabyte" == --gigabyte ]]; then
   rm -f "$giga"
 fi
 
+# Keeping the window alive during a flood, with against without.
+with_events=()
+without_events=()
+for _ in 1 2 3; do
+  with_events+=("$("$driver" run "$lines_bytes" cat "$lines" 2>/dev/null | cut -d' ' -f1)")
+  without_events+=("$("$driver" run-without-events "$lines_bytes" cat "$lines" 2>/dev/null | cut -d' ' -f1)")
+done
+median() { python3 -c "import statistics, sys; print(statistics.median(map(float, sys.argv[1:])))" "$@"; }
+events_on=$(median "${with_events[@]}")
+events_off=$(median "${without_events[@]}")
+
 python3 - <<PY
 # Each run: seconds, RSS beyond idle per byte, peak RSS, paints, characters, top, select all, copy 1 MB,
 # select all + copy.
@@ -105,4 +118,5 @@ if giga:
     print(f"{'1 GB: process peak RSS':52} {giga[2] / 1e9:8.2f}G  < 6 GB ({giga[1]:.2f} B/B beyond idle)")
     for i, what in ((5, "scroll to the top"), (6, "Select All"), (7, "copy a 1 MB selection")):
         print(f"{'1 GB: ' + what:52} {giga[i]:8.3f}s  <= 0.1 s")
+print(f"{'$megabytes MB flood: events handled / not (median of 3)':52} {$events_on:8.3f}s  {'not handled':14} {$events_off:8.3f}s {$events_on / $events_off:7.3f}  <= 1.05")
 PY

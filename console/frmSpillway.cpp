@@ -2,6 +2,7 @@
 
 #include "Utf8.h"
 
+#include <algorithm>
 #include <new>
 #include <stdexcept>
 #include <system_error>
@@ -24,6 +25,13 @@ constexpr std::int32_t OutOfMemoryNumber = 7;
 constexpr std::int32_t OutOfStringSpaceNumber = 14;
 constexpr std::int32_t InternalErrorNumber = 51;
 constexpr std::int32_t ObjectNotSetNumber = 91;
+
+// How often a run lets the window handle its events: at most every 20 ms, often enough to move and repaint
+// smoothly. During a flood the interval grows with what handling them costs, so that it never takes more than
+// a twentieth of the flood's time; a quarter of a second is still quick enough for the window manager.
+constexpr auto WindowEventsInterval = std::chrono::milliseconds(20);
+constexpr auto LongestWindowEventsInterval = std::chrono::milliseconds(250);
+constexpr int WindowEventsCostFactor = 20;
 
 // Enter pressed although the load step could not create the runner.
 class RunnerNotCreated : public std::logic_error {
@@ -77,7 +85,10 @@ void frmSpillway::Form_Load() {
             objDOS_->ReceiveOutputs = [this](const std::u16string& CommandOutputs) {
                 objDOS_ReceiveOutputs(CommandOutputs);
             };
-            objDOS_->AboutToWait = [this] { controls_.ShowOutputsNow(); };
+            objDOS_->AboutToWait = [this] {
+                controls_.ShowOutputsNow();
+                HandleWindowEventsIfDue(true);
+            };
         }
     } catch (...) {
         objDOS_.reset();
@@ -94,27 +105,42 @@ void frmSpillway::Form_Load() {
 
 void frmSpillway::cmdExecute_Click() {
     try {
+        const std::u16string line = controls_.CommandText();
+        if (line != Placeholder)
+            history_.Add(line);
         if (!objDOS_) {
             throw RunnerNotCreated();
         }
-        objDOS_->CommandLine(controls_.CommandText());
+        objDOS_->CommandLine(line);
         {
-            // What the last reads brought goes on screen when the run ends, however it ends.
-            struct ShowAtEnd {
-                SpillwayControls& controls;
-                ~ShowAtEnd() {
+            // What the last reads brought goes on screen when the run ends, however it ends, and keys and
+            // clicks that came during the run are dropped rather than left for after it.
+            struct EndOfRun {
+                frmSpillway& form;
+                ~EndOfRun() {
                     try {
-                        controls.ShowOutputsNow();
+                        form.controls_.ShowOutputsNow();
+                        if (form.handleWindowEvents_)
+                            form.controls_.HandleWindowEvents();
                     } catch (...) {
                     }
+                    form.running_ = false;
                 }
-            } showAtEnd{controls_};
+            } endOfRun{*this};
+            running_ = true;
+            windowEventsHandled_ = std::chrono::steady_clock::now();
+            floodWindowEventsInterval_ = WindowEventsInterval;
             objDOS_->ExecuteCommand();
         }
         controls_.SetCommandText(u"");
     } catch (...) {
         const SpillwayError error = SpillwayError::FromCurrentException();
-        controls_.ShowMessage(error.MessageText(), SpillwayControls::MessageIcon::Exclamation);
+        if (!closeRequested_)
+            controls_.ShowMessage(error.MessageText(), SpillwayControls::MessageIcon::Exclamation);
+    }
+    if (closeRequested_) {
+        closeRequested_ = false;
+        cmdExit_Click();
     }
 }
 
@@ -124,6 +150,19 @@ void frmSpillway::objDOS_ReceiveOutputs(const std::u16string& CommandOutputs) {
     }
     controls_.AppendOutputsText(CommandOutputs);
     txtOutputs_Change();
+    HandleWindowEventsIfDue(false); // a flood leaves the runner no pause to do it in
+}
+
+void frmSpillway::HandleWindowEventsIfDue(bool waiting) {
+    const auto started = std::chrono::steady_clock::now();
+    const auto interval = waiting ? WindowEventsInterval : floodWindowEventsInterval_;
+    if (!handleWindowEvents_ || started - windowEventsHandled_ < interval)
+        return;
+    controls_.HandleWindowEvents();
+    windowEventsHandled_ = std::chrono::steady_clock::now();
+    floodWindowEventsInterval_ = std::clamp<std::chrono::steady_clock::duration>(
+        WindowEventsCostFactor * (windowEventsHandled_ - started), WindowEventsInterval,
+        LongestWindowEventsInterval);
 }
 
 void frmSpillway::txtOutputs_Change() {
@@ -132,6 +171,7 @@ void frmSpillway::txtOutputs_Change() {
 
 void frmSpillway::txtCommand_GotFocus() {
     controls_.SetCommandText(u"");
+    history_.Restart();
 }
 
 void frmSpillway::txtCommand_LostFocus() {
@@ -141,4 +181,25 @@ void frmSpillway::txtCommand_LostFocus() {
 void frmSpillway::cmdExit_Click() {
     objDOS_.reset();
     controls_.EndProgram();
+}
+
+bool frmSpillway::txtCommand_KeyDown(CommandKey key) {
+    const std::optional<std::u16string> recalled =
+        key == CommandKey::Up ? history_.Older(controls_.CommandText()) : history_.Newer();
+    if (recalled)
+        controls_.SetCommandText(*recalled);
+    return recalled.has_value();
+}
+
+void frmSpillway::StopCommand() {
+    if (objDOS_)
+        objDOS_->Stop(Spillways::StopKind::Interrupt);
+}
+
+bool frmSpillway::Form_QueryUnload() {
+    if (!running_)
+        return true;
+    closeRequested_ = true;
+    objDOS_->Stop(Spillways::StopKind::HangUp);
+    return false;
 }

@@ -2,8 +2,10 @@
 // layers own the real controls, forward their events here and carry out what these handlers ask of them.
 #pragma once
 
+#include "CommandHistory.h"
 #include "Spillways.h"
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -32,6 +34,11 @@ public:
 
     // Closes every window and ends the program at once.
     virtual void EndProgram() = 0;
+
+    // Called now and then while a command runs: handles the window system's own events that have arrived
+    // (paint and expose, moves, the window manager's liveness ping, closing) and drops the user's keys and
+    // clicks, except Ctrl+C, which goes to frmSpillway::StopCommand.
+    virtual void HandleWindowEvents() = 0;
 };
 
 // What the load step asks of the system. Each platform supplies the defaults; tests replace them.
@@ -76,12 +83,36 @@ public:
     void txtCommand_LostFocus();
     void cmdExit_Click();
 
+    // Up and Down in the command box: true when the key recalled a line into the box (the layer then keeps
+    // the key from the box).
+    enum class CommandKey { Up, Down };
+    bool txtCommand_KeyDown(CommandKey key);
+
+    // Ctrl+C during a run: the command is interrupted, and killed if it has not ended 3 s later.
+    void StopCommand();
+
+    // The window is being closed: true when it may close now. During a run the command is hung up, and the
+    // program ends as Exit ends it once the run has unwound.
+    bool Form_QueryUnload();
+
+    bool Running() const { return running_; }
     Spillways* objDOS() const { return objDOS_.get(); }
 
+    // Whether the window handles its events during runs; off only to measure what that costs.
+    void HandleWindowEventsDuringRuns(bool on) { handleWindowEvents_ = on; }
+
 private:
+    void HandleWindowEventsIfDue(bool waiting);
+
     SpillwayControls& controls_;
     SpillwaySystem system_;
     std::unique_ptr<Spillways> objDOS_;
+    CommandHistory history_;
+    bool running_ = false;
+    bool closeRequested_ = false;
+    bool handleWindowEvents_ = true;
+    std::chrono::steady_clock::time_point windowEventsHandled_;
+    std::chrono::steady_clock::duration floodWindowEventsInterval_{};
 };
 
 // The welcome banner for the program's folder and the user's name.

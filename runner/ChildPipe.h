@@ -55,9 +55,18 @@ public:
     // Closes the runner's own write end, so the pipe ends when the child and whatever inherited it are done.
     void CloseWriteEnd();
 
-    // Reads at most `size` bytes, waiting until the child writes or the pipe ends. `aboutToWait`, if set, is
-    // called first whenever nothing is ready. An interrupted read is retried, never taken for the end.
+    // Reads at most `size` bytes, waiting until the child writes or the pipe ends, but no longer than
+    // WakeIntervalMs: a wait that long with nothing arriving returns ok with no bytes, so the caller can look
+    // after its window and a stop in between. `aboutToWait`, if set,
+    // is called first whenever nothing is ready. An interrupted read is retried, never taken for the end.
     ReadResult Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait);
+    static constexpr int WakeIntervalMs = 30;
+
+    // Sends the started child, and whatever it started that shares its session or console, a signal: an
+    // interrupt as Ctrl+C gives, a kill that cannot be refused, or the hang-up of a closing terminal (on
+    // Windows: the interrupt, then the kill). Does nothing once the child is closed.
+    enum class Signal { Interrupt, Kill, HangUp };
+    void Send(Signal signal);
 
     // Closes the process handle, the thread handle and the read end, in that order. Never waits for the
     // child.

@@ -253,11 +253,21 @@ ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<v
         if (aboutToWait)
             aboutToWait();
         pollfd ready{fd, POLLIN, 0};
-        while (::poll(&ready, 1, -1) < 0) {
-            if (errno != EINTR)
-                return {false, 0};
-        }
+        const int polled = ::poll(&ready, 1, WakeIntervalMs);
+        if (polled == 0)
+            return {true, 0}; // nothing yet: the caller gets a look in
+        if (polled < 0 && errno != EINTR)
+            return {false, 0};
     }
+}
+
+void ChildPipe::Send(Signal signal) {
+    // The child leads a session and a process group of its own, and is collected only once closed, so its
+    // group's number cannot have been reused by then.
+    if (state_->pid <= 0)
+        return;
+    const int number = signal == Signal::Interrupt ? SIGINT : signal == Signal::Kill ? SIGKILL : SIGHUP;
+    ::killpg(state_->pid, number); // fails only when the whole group is gone already
 }
 
 void ChildPipe::Close() {

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstring>
 #include <stdexcept>
@@ -252,21 +253,62 @@ void ChildPipe::CloseWriteEnd() {
 }
 
 ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait) {
-    // Only this end reads, so bytes a look into the pipe has found stay ready until read: no need to look
-    // again before then.
-    if (aboutToWait && state_->seenReady == 0) {
-        // If the peek fails (the pipe has ended), the read below reports it.
-        DWORD available = 0;
-        if (::PeekNamedPipe(state_->readEnd.get(), nullptr, 0, nullptr, &available, nullptr)) {
-            if (available == 0)
+    // ReadFile on an anonymous pipe waits for ever, so it is called only once the pipe holds bytes or has
+    // ended; until then the pipe is looked into again and again, at first at once (a flood's pipe is often
+    // empty for a moment only), then about every millisecond. Only this end reads, so bytes a look has found
+    // stay ready until read: no need to look again before then.
+    if (state_->seenReady == 0) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int looks = 0;; ++looks) {
+            DWORD available = 0;
+            if (!::PeekNamedPipe(state_->readEnd.get(), nullptr, 0, nullptr, &available, nullptr))
+                break; // the pipe has ended: the read below reports it
+            if (available > 0) {
+                state_->seenReady = available;
+                break;
+            }
+            if (looks == 0 && aboutToWait)
                 aboutToWait();
-            state_->seenReady = available;
+            else if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(WakeIntervalMs))
+                return ReadResult{true, 0}; // nothing yet: the caller gets a look in
+            ::Sleep(looks < 64 ? 0 : 1);
         }
     }
     DWORD count = 0;
     const BOOL ok = ::ReadFile(state_->readEnd.get(), buffer, static_cast<DWORD>(size), &count, nullptr);
     state_->seenReady -= std::min<DWORD>(state_->seenReady, count);
     return ReadResult{ok != 0, ok != 0 ? static_cast<std::size_t>(count) : 0};
+}
+
+namespace {
+
+// The interrupt reaches every process attached to the console, this one too while it is attached: here it
+// is ignored. A handler function, unlike the "ignore" setting, is not inherited by later children.
+BOOL WINAPI IgnoreConsoleInterrupt(DWORD /*event*/) {
+    return TRUE;
+}
+
+// Ctrl+C as typed into the child's own hidden console: this process attaches to it for a moment.
+void InterruptConsoleOf(DWORD processId) {
+    static const bool ignoring = ::SetConsoleCtrlHandler(IgnoreConsoleInterrupt, TRUE) != 0;
+    if (!ignoring)
+        return;
+    ::FreeConsole(); // a window program has none; attaching needs that
+    if (!::AttachConsole(processId))
+        return; // the child has no console (a window program) or has gone: the kill will do
+    ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    ::FreeConsole();
+}
+
+} // namespace
+
+void ChildPipe::Send(Signal signal) {
+    if (state_->process.get() == nullptr)
+        return;
+    if (signal != Signal::Kill)
+        InterruptConsoleOf(::GetProcessId(state_->process.get()));
+    if (signal != Signal::Interrupt)
+        ::TerminateProcess(state_->process.get(), 1); // fails harmlessly once the child has ended
 }
 
 void ChildPipe::Close() {

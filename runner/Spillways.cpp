@@ -12,6 +12,9 @@ using spillways_detail::ReadResult;
 namespace {
 // The most characters one chunk may hold; a read never asks for more bytes than that.
 constexpr std::size_t ChunkSize = 256;
+
+// How long an interrupted command has to end its output before it is killed.
+constexpr auto InterruptGrace = std::chrono::seconds(3);
 } // namespace
 
 const std::u16string Spillways::CommandLineEmptyMessage = u"Command Line empty";
@@ -67,14 +70,29 @@ std::u16string Spillways::ExecuteCommand(const std::u16string& CommandLine) {
     child.CloseWriteEnd();
     outputs_->Clear();
 
+    // Stop reaches the child through running_ while the loop below runs, and never after.
+    struct Running {
+        Spillways& runner;
+        ~Running() { runner.running_ = nullptr; }
+    } running{*this};
+    running_ = &child;
+    stopping_ = {};
+
     NarrowDecoder decoder;
     char buffer[ChunkSize];
     std::u16string chunk;
     chunk.reserve(ChunkSize);
     for (;;) {
-        const ReadResult read = child.Read(buffer, decoder.ReadSize(ChunkSize), AboutToWait);
+        if (stopping_.killAt && !stopping_.killed && std::chrono::steady_clock::now() >= *stopping_.killAt) {
+            child.Send(ChildPipe::Signal::Kill);
+            stopping_.killed = true;
+        }
+        const ReadResult read =
+            stopping_.hungUp ? ReadResult{} : child.Read(buffer, decoder.ReadSize(ChunkSize), AboutToWait);
         chunk.clear();
-        if (!read.ok) {
+        // Once the kill is sent, whatever escaped it may still hold the pipe: what has already arrived is
+        // read, and the run ends at the first wait.
+        if (!read.ok || (read.count == 0 && stopping_.killed)) {
             // Bytes of a character the output never finished still reach the listener, as a replacement.
             if (decoder.Finish(chunk)) {
                 outputs_->Append(chunk);
@@ -84,12 +102,27 @@ std::u16string Spillways::ExecuteCommand(const std::u16string& CommandLine) {
             RaiseReceiveOutputs(chunk);
             break;
         }
+        if (read.count == 0)
+            continue; // the wait woke with nothing to read
         decoder.Decode(buffer, read.count, chunk);
         outputs_->Append(chunk);
         RaiseReceiveOutputs(chunk);
     }
     child.Close();
     return outputs_->Text();
+}
+
+void Spillways::Stop(StopKind kind) {
+    if (running_ == nullptr)
+        return;
+    if (kind == StopKind::HangUp) {
+        running_->Send(ChildPipe::Signal::HangUp);
+        stopping_.hungUp = true;
+        return;
+    }
+    running_->Send(ChildPipe::Signal::Interrupt);
+    if (!stopping_.killAt)
+        stopping_.killAt = std::chrono::steady_clock::now() + InterruptGrace;
 }
 
 void Spillways::RaiseReceiveOutputs(const std::u16string& chunk) {

@@ -3,12 +3,15 @@
 // handed to the listener the moment it has been read, and the whole output of the last run is kept.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace spillways_detail {
+class ChildPipe;
 class ChildReaper;
 class OutputStore;
 } // namespace spillways_detail
@@ -34,12 +37,26 @@ public:
     // caller.
     std::u16string ExecuteCommand(const std::u16string& CommandLine = {});
 
+    // How Stop ends the running command.
+    enum class StopKind {
+        Interrupt, // as a console's Ctrl+C: interrupted now, killed if its output has not ended 3 s later
+        HangUp,    // as a terminal that closes: told to end, and the run ends at once without waiting
+    };
+
+    // Stops the command that is running, with everything it started that shares its session (its hidden
+    // console on Windows). The run then ends as any run does, with the last, empty chunk; what arrived is
+    // kept. Safe to call from ReceiveOutputs or AboutToWait; does nothing when no command runs.
+    void Stop(StopKind kind = StopKind::Interrupt);
+
     // The one listener: called with each chunk of at most 256 characters as it is read, and with one last,
-    // empty chunk when the output has ended. The chunks of one run, in order, make up its whole output.
+    // empty chunk when the output has ended or the run was stopped. The chunks of one run, in order, make up
+    // its whole output. It may call Stop.
     std::function<void(const std::u16string& CommandOutputs)> ReceiveOutputs;
 
     // Optional: called when no output is ready and the next read would wait, so a listener that batches its
-    // display can show what it has before the pause. Never called while output keeps coming.
+    // display can show what it has before the pause, and again every few tens of milliseconds for as long as
+    // nothing arrives, so the window can answer its own events during a long wait. Never called while output
+    // keeps coming. It may call Stop.
     std::function<void()> AboutToWait;
 
     // The runner's three messages, in one place.
@@ -49,6 +66,15 @@ public:
 
 private:
     void RaiseReceiveOutputs(const std::u16string& chunk);
+
+    // The run in progress, for Stop.
+    struct Stopping {
+        bool hungUp = false;
+        bool killed = false;
+        std::optional<std::chrono::steady_clock::time_point> killAt;
+    };
+    spillways_detail::ChildPipe* running_ = nullptr;
+    Stopping stopping_;
 
     ShowStopMessage showStopMessage_;
     std::u16string commandLine_;

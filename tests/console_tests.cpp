@@ -45,6 +45,7 @@ public:
     void SetCommandText(const std::u16string& text) override { command = text; }
     void ShowMessage(const std::u16string& text, Icon icon) override { messages.emplace_back(text, icon); }
     void EndProgram() override {}
+    void HandleWindowEvents() override {}
 };
 
 SpillwaySystem FakeSystem(std::u16string folder = u"/opt/ombrel", std::u16string user = u"quarn") {
@@ -362,6 +363,46 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     batcher.TextAdded();
     batcher.ShowNow();
     EXPECT_EQ(shown, std::vector<int>({0, 1, 1, 1, 0}));
+}
+
+} // namespace
+
+namespace {
+
+// Up and Down walk the lines entered in this session, newest first, as a shell's history does: failed starts
+// included, an unchanged repeat and empty lines left out, the line being typed kept below the newest.
+TEST(History, UpAndDownRecallTheSessionsLines) {
+    LoadedWindow window;
+    for (const char16_t* line : {u"one", u"two", u"two", u"", u"three"})
+        window.Enter(line);
+    window.controls.command = u"draft"; // typed, not entered
+    using Key = frmSpillway::CommandKey;
+    const struct {
+        Key key;
+        bool recalled;
+        std::u16string box;
+    } steps[] = {
+        {Key::Down, false, u"draft"}, {Key::Up, true, u"three"},   {Key::Up, true, u"two"},
+        {Key::Up, true, u"one"},      {Key::Up, false, u"one"},    {Key::Down, true, u"two"},
+        {Key::Down, true, u"three"},  {Key::Down, true, u"draft"}, {Key::Down, false, u"draft"},
+        {Key::Up, true, u"three"},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(&step - steps);
+        EXPECT_EQ(window.form.txtCommand_KeyDown(step.key), step.recalled);
+        EXPECT_EQ(window.controls.command, step.box);
+    }
+    window.controls.command = u"three more"; // the recalled line, edited
+    window.form.cmdExecute_Click();
+    EXPECT_EQ(window.form.objDOS()->CommandLine(), u"three more");
+    for (const char16_t* recalled : {u"three more", u"three", u"", u"three more"}) {
+        if (*recalled == u'\0') {
+            window.form.txtCommand_GotFocus(); // browsing starts again
+            continue;
+        }
+        EXPECT_TRUE(window.form.txtCommand_KeyDown(Key::Up));
+        EXPECT_EQ(window.controls.command, recalled);
+    }
 }
 
 } // namespace

@@ -16,11 +16,13 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <ostream>
 #include <vector>
@@ -202,6 +204,10 @@ TEST_F(QtWindow, EnterRunsTheCommandBoxsText) {
     QTest::keyClicks(command, Q(ChildCommand("args again")));
     Key(Qt::Key_Enter); // the keypad's Enter too
     EXPECT_EQ(Shown(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
+    Key(Qt::Key_Up);
+    EXPECT_EQ(command->text(), Q(ChildCommand("args again"))) << "Up recalls the line";
+    Key(Qt::Key_Down);
+    EXPECT_EQ(command->text(), QString());
 
     Key(Qt::Key_Tab);
     ASSERT_EQ(QApplication::focusWidget(), execute);
@@ -358,15 +364,38 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
     EXPECT_FALSE(outputs->CharacterRect(expected.size() - 1).isEmpty());
 }
 
-// What the child writes before a pause is laid out and painted during the pause: the child waits for a file
-// that only a paint of its first line creates.
-TEST_F(QtWindow, OutputBeforeAPauseIsPaintedDuringThePause) {
-    Open();
-    QTemporaryDir folder;
-    ASSERT_TRUE(folder.isValid());
-    const QString signal = folder.filePath(QStringLiteral("painted"));
+// Whether any process of the group is still running (one that has exited but not been collected does not
+// count), once it has had a moment to end.
+bool GroupLeftRunning(int group) {
+    return !QTest::qWaitFor(
+        [group] {
+            for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+                std::ifstream stat(entry.path() / "stat");
+                std::string line;
+                std::getline(stat, line);
+                char state = 0;
+                int parent = 0;
+                int processGroup = 0;
+                const auto close = line.rfind(')'); // the command's name may hold anything
+                if (close != std::string::npos &&
+                    std::sscanf(line.c_str() + close + 1, " %c %d %d", &state, &parent, &processGroup) == 3 &&
+                    processGroup == group && state != 'Z')
+                    return false;
+            }
+            return true;
+        },
+        2000);
+}
 
-    bool paintedDuringPause = false;
+// During a run the window paints what it is asked to paint, drops keys, and stops the command on Ctrl+C:
+// the interrupt reaches the whole group (the shell's trap reports it), and what ignores it (the background
+// sleep) is killed 3 s later. The output stays; the run ends as any run. Closing the window during a run
+// hangs the command up and ends the program once the run has unwound. Timers run only while the window
+// handles its events, so each step below happens inside a run.
+TEST_F(QtWindow, DuringARunPaintsDropsKeysAndStopsOnCtrlCOrClosing) {
+    Open();
+    bool paintedDuringRun = false;
+    bool asked = false;
     struct PaintWatcher : QObject {
         std::function<void()> onPaint;
         bool eventFilter(QObject*, QEvent* event) override {
@@ -375,21 +404,44 @@ TEST_F(QtWindow, OutputBeforeAPauseIsPaintedDuringThePause) {
             return false;
         }
     } watcher;
-    watcher.onPaint = [&] {
-        if (Shown().endsWith(QStringLiteral("before\n")) && CaretAtEnd() && !paintedDuringPause) {
-            paintedDuringPause = true;
-            QFile file(signal);
-            ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        }
-    };
+    watcher.onPaint = [&] { paintedDuringRun = paintedDuringRun || (asked && window->Form().Running()); };
     outputs->viewport()->installEventFilter(&watcher);
+    const auto pid = [this] {
+        return Shown().mid(Banner.size()).section(u'\n', 0, 0).toInt();
+    };
 
-    TypeIntoCommandBox(Q(ChildCommand("wait-file ")) + signal);
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (!window->Form().Running() || asked || pid() == 0)
+            return; // the first line is not shown yet
+        asked = true;
+        outputs->viewport()->update();
+        QTest::keyClicks(command, QStringLiteral("typed"));
+        QTest::keyClick(command, Qt::Key_Return);
+        QTest::keyClick(command, Qt::Key_C, Qt::ControlModifier);
+    });
+    during.start(5);
+    TypeIntoCommandBox(
+        QStringLiteral("sh -c 'echo $$; trap \"echo interrupted\" INT; sleep 6 & wait; wait'"));
     Key(Qt::Key_Return);
-    outputs->viewport()->removeEventFilter(&watcher);
+    EXPECT_TRUE(paintedDuringRun);
+    EXPECT_EQ(Shown(), Banner + QString::number(pid()) + QStringLiteral("\ninterrupted\n"));
+    EXPECT_FALSE(GroupLeftRunning(pid()));
+    QTest::qWait(20);
+    EXPECT_EQ(command->text(), QString());
+    EXPECT_TRUE(seen.empty()) << "no second run";
 
-    EXPECT_TRUE(paintedDuringPause);
-    EXPECT_EQ(Shown(), Banner + QStringLiteral("before\nafter\n"));
+    QObject::disconnect(&during, nullptr, nullptr, nullptr);
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (window->Form().Running() && Shown().endsWith(QStringLiteral("closing\n")))
+            window->close();
+    });
+    QTest::keyClicks(command, QStringLiteral("sh -c 'echo $$; echo closing; sleep 6; echo never'"));
+    Key(Qt::Key_Return);
+    const int closed = Shown().section(u'\n', -3, -3).toInt();
+    EXPECT_EQ(programEnded, 1);
+    EXPECT_EQ(window->Form().objDOS(), nullptr);
+    EXPECT_FALSE(GroupLeftRunning(closed));
 }
 
 TEST(TimeTitle, KeepsTheSecondsAndDropsTheTimeZone) {

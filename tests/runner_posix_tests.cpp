@@ -7,6 +7,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <stdexcept>
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -165,6 +166,30 @@ TEST(RunnerPosix, ExitedChildrenAreCollected) {
         ::usleep(10000);
     rec.runner.reset();
     EXPECT_FALSE(ZombieChild());
+}
+
+// Stop ends a run as any run ends: from the listener in the middle of a flood (Ctrl+C during `yes`), or
+// from AboutToWait during a silence (a hang-up ends the run at once). Between runs it does nothing.
+TEST(RunnerPosix, StopEndsTheRunFromEitherNotification) {
+    RecordingRunner rec;
+    rec.runner->Stop();
+    rec.runner->ReceiveOutputs = [&](const std::u16string& chunk) {
+        rec.chunks.push_back(chunk);
+        if (rec.chunks.size() == 100)
+            rec.runner->Stop();
+        if (rec.chunks.size() > 100000)
+            throw std::runtime_error("not stopped");
+    };
+    const std::u16string flood = rec.Run(u"yes");
+    EXPECT_GE(rec.chunks.size(), 100u);
+    rec.ExpectWellFormed(flood);
+
+    rec.runner->AboutToWait = [&] {
+        if (!rec.chunks.empty())
+            rec.runner->Stop(Spillways::StopKind::HangUp);
+    };
+    EXPECT_EQ(rec.Run(u"sh -c 'echo a; trap \"\" HUP; sleep 5; echo b'"), u"a\n");
+    rec.ExpectWellFormed(u"a\n");
 }
 
 } // namespace

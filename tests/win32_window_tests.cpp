@@ -11,7 +11,9 @@
 #include <functional>
 #include <string>
 #include <system_error>
+#include <string_view>
 #include <thread>
+#include <tlhelp32.h>
 
 namespace {
 
@@ -371,6 +373,10 @@ TEST_F(Win32Window, EnterRunsTheTypedLineAndAppendsItsOutputWithCrLf) {
     EXPECT_EQ(none.text, u"");
     EXPECT_EQ(TextOf(command), u"");
     EXPECT_EQ(::GetFocus(), command) << "the command box keeps the focus";
+    Press(VK_UP);
+    EXPECT_EQ(TextOf(command), ChildCommand("args hello there")) << "Up recalls the line";
+    Press(VK_DOWN);
+    EXPECT_EQ(TextOf(command), u"");
 
     // A bare LF and a CR LF cut between two writes each show as one CR LF; a lone CR goes back to the start
     // of the line, and what follows overwrites it. Output runs straight into the next command's.
@@ -451,30 +457,65 @@ struct PaintHook {
     }
 };
 
-// Output before a pause in the child's output is painted during the pause: the child waits for a file
-// that only a paint showing its first line creates.
-TEST_F(Win32Window, OutputBeforeAPauseIsPaintedDuringThePause) {
-    char folder[MAX_PATH] = {};
-    ::GetTempPathA(MAX_PATH, folder);
-    const std::string flag =
-        std::string(folder) + "ombrel-painted-" + std::to_string(::GetCurrentProcessId());
-    ::DeleteFileA(flag.c_str());
+// Runs only while messages are dispatched: during a run, inside the window's own handling of them.
+struct Ticker {
+    static inline std::function<void()> onTick;
+    static void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) { onTick(); }
+};
 
-    PaintHook::onPaint = [&] {
-        if (TextOf(outputs).find(u"before") != std::u16string::npos && ::IsWindowVisible(outputs)) {
-            HANDLE file = ::CreateFileA(flag.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-            ::CloseHandle(file);
-        }
-    };
+// Whether a test child is still running, once it has had a moment to end.
+bool TestChildLeftRunning() {
+    for (int tries = 0; tries < 100; ++tries, ::Sleep(10)) {
+        HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+        PROCESSENTRY32W entry{};
+        entry.dwSize = sizeof(entry);
+        bool found = false;
+        for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry))
+            found = found ||
+                    std::wstring_view(entry.szExeFile).find(L"ombrel_test_child") != std::wstring_view::npos;
+        ::CloseHandle(snapshot);
+        if (!found)
+            return false;
+    }
+    return true;
+}
+
+// During a run the window paints what it is asked to paint, drops keys and clicks (on Exit, too), stops the
+// command on Ctrl+C, and when closed hangs the command up and ends the program once the run has unwound.
+TEST_F(Win32Window, DuringARunPaintsDropsInputAndStopsOnCtrlCOrClosing) {
+    bool asked = false;
+    bool painted = false;
+    PaintHook::onPaint = [&] { painted = painted || (asked && window.Form().Running()); };
     PaintHook::previous = reinterpret_cast<WNDPROC>(
         ::SetWindowLongPtrW(outputs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&PaintHook::Proc)));
+    Ticker::onTick = [&] {
+        if (!window.Form().Running() || asked || TextOf(outputs).find(u"line 0") == std::u16string::npos)
+            return;
+        asked = true;
+        ::InvalidateRect(outputs, nullptr, TRUE);
+        ::PostMessageW(command, WM_CHAR, 'x', 1);
+        ::PostMessageW(exitButton, WM_LBUTTONDOWN, MK_LBUTTON, 0);
+        ::PostMessageW(exitButton, WM_LBUTTONUP, 0, 0);
+        ::PostMessageW(command, WM_CHAR, 3, 1); // Ctrl+C
+    };
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 5, &Ticker::Tick);
+    Enter(ChildCommand("slow 500 20"));
+    EXPECT_TRUE(painted);
+    EXPECT_NE(window.Form().objDOS(), nullptr) << "the click on Exit was dropped";
+    EXPECT_EQ(TextOf(outputs).find(u"line 499"), std::u16string::npos);
+    EXPECT_EQ(TextOf(command), u"");
+    EXPECT_FALSE(TestChildLeftRunning());
 
-    Enter(ChildCommand("wait-file \"" + flag + "\""));
-    EXPECT_EQ(TextOf(outputs), Banner + u"before\r\nafter\r\n");
-    EXPECT_NE(::GetFileAttributesA(flag.c_str()), INVALID_FILE_ATTRIBUTES)
-        << "painted while the child waited";
-    ::SetWindowLongPtrW(outputs, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(PaintHook::previous));
-    ::DeleteFileA(flag.c_str());
+    const HWND handle = window.Handle();
+    Ticker::onTick = [&] {
+        if (window.Form().Running())
+            ::PostMessageW(handle, WM_CLOSE, 0, 0);
+    };
+    Enter(ChildCommand("slow 500 20"));
+    ::KillTimer(nullptr, timer);
+    EXPECT_FALSE(::IsWindow(handle));
+    EXPECT_EQ(quits, 1);
+    EXPECT_FALSE(TestChildLeftRunning());
 }
 
 // The EDIT control's default limit (about 32 K characters) would cut long output off without a word.

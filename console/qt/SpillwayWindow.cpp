@@ -3,6 +3,7 @@
 #include "OutputView.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -48,6 +49,36 @@ bool IsEnterKey(const QEvent* event) {
     }
     const int key = static_cast<const QKeyEvent*>(event)->key();
     return key == Qt::Key_Return || key == Qt::Key_Enter;
+}
+
+// The user's keys, clicks and the like: what a run drops.
+bool IsUserInput(const QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::ContextMenu:
+    case QEvent::InputMethod:
+    case QEvent::TouchBegin:
+    case QEvent::TabletPress:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsCtrlC(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    return key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier) != 0;
 }
 
 } // namespace
@@ -177,12 +208,45 @@ void SpillwayWindow::Forward(Handler handler) {
 }
 
 bool SpillwayWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (droppingInput_ && IsUserInput(event)) {
+        if (IsCtrlC(event)) {
+            Forward([this] { form_.StopCommand(); });
+        }
+        return true;
+    }
     // Enter in either text box runs the default button, as a dialog's Enter would.
     if ((watched == txtOutputs_ || watched == txtCommand_) && IsEnterKey(event)) {
         cmdExecute_->click();
         return true;
     }
+    if (watched == txtCommand_ && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<const QKeyEvent*>(event)->key();
+        bool recalled = false;
+        if (key == Qt::Key_Up || key == Qt::Key_Down) {
+            Forward([&] {
+                recalled = form_.txtCommand_KeyDown(key == Qt::Key_Up ? frmSpillway::CommandKey::Up
+                                                                      : frmSpillway::CommandKey::Down);
+            });
+        }
+        return recalled;
+    }
     return QWidget::eventFilter(watched, event);
+}
+
+void SpillwayWindow::closeEvent(QCloseEvent* event) {
+    bool mayClose = true;
+    Forward([&] { mayClose = form_.Form_QueryUnload(); });
+    event->setAccepted(mayClose);
+}
+
+// The run goes on in the middle of a handler; events are handled here as the event loop would, but keys and
+// clicks go nowhere (eventFilter), so none of them is replayed once the run is over.
+void SpillwayWindow::HandleWindowEvents() {
+    droppingInput_ = true;
+    qApp->installEventFilter(this);
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    qApp->removeEventFilter(this);
+    droppingInput_ = false;
 }
 
 // Only moves between this window's own controls count: another application, a popup menu or a message box

@@ -35,9 +35,11 @@ public:
     void SetCommandText(const std::u16string& text) override;
     void ShowMessage(const std::u16string& text, MessageIcon icon) override;
     void EndProgram() override;
+    void HandleWindowEvents() override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();
@@ -57,6 +59,7 @@ private:
 
     std::function<void()> endProgram_;
     bool ended_ = false;
+    bool droppingInput_ = false; // while HandleWindowEvents runs: the application's input goes nowhere
     frmSpillway form_;
 };
 

@@ -58,6 +58,15 @@ void RegisterWindowClass(HINSTANCE instance, WNDPROC windowProc) {
     }
 }
 
+// The user's keys and clicks in the client area: what a run drops. The title bar and the frame stay the
+// window manager's, so the window can still be moved and closed.
+bool IsUserInput(const MSG& message) {
+    return (message.message >= WM_KEYFIRST && message.message <= WM_KEYLAST) ||
+           (message.message >= WM_MOUSEFIRST && message.message <= WM_MOUSELAST);
+}
+
+constexpr WPARAM CtrlCCharacter = 3; // what TranslateMessage makes of Ctrl+C
+
 // Fixed single border, caption and system menu; no minimize or maximize box.
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 
@@ -195,6 +204,30 @@ int SpillwayWindow::RunMessageLoop() {
     }
 }
 
+// The run goes on in the middle of a handler; messages are handled here as the loop would, but keys and
+// clicks go nowhere, so none of them is replayed once the run is over. Ctrl+C stops the command; Alt+F4
+// closes the window as the title bar's button does.
+void SpillwayWindow::HandleWindowEvents() {
+    MSG message{};
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            ::PostQuitMessage(static_cast<int>(message.wParam)); // for the loop the run returns to
+            return;
+        }
+        const bool altF4 = message.message == WM_SYSKEYDOWN && message.wParam == VK_F4;
+        if (IsUserInput(message) && !altF4) {
+            if (message.message == WM_CHAR && message.wParam == CtrlCCharacter) {
+                Forward([this] { form_.StopCommand(); });
+            } else if (message.message == WM_KEYDOWN) {
+                ::TranslateMessage(&message); // Ctrl+C comes back as its character
+            }
+            continue;
+        }
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+}
+
 bool SpillwayWindow::PreTranslate(MSG& message) const {
     return window_ != nullptr && ::IsDialogMessageW(window_.get(), &message) != 0;
 }
@@ -260,6 +293,14 @@ LRESULT SpillwayWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, 
             return 0;
         }
         break;
+    case WM_CLOSE: {
+        bool mayClose = true;
+        Forward([&] { mayClose = form_.Form_QueryUnload(); });
+        if (!mayClose) {
+            return 0;
+        }
+        break;
+    }
     case WM_DESTROY:
         ended_ = true; // no further event of the window runs
         ::PostQuitMessage(0);
@@ -311,10 +352,20 @@ LRESULT CALLBACK SpillwayWindow::OutputsProc(HWND control, UINT message, WPARAM 
     return result;
 }
 
-// Notes where the command box's focus comes from and goes to, before the box reports the move.
+// Notes where the command box's focus comes from and goes to, before the box reports the move; Up and Down
+// recall earlier lines.
 LRESULT CALLBACK SpillwayWindow::CommandProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<SpillwayWindow*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
-    if (message == WM_SETFOCUS) {
+    if (message == WM_KEYDOWN && (wParam == VK_UP || wParam == VK_DOWN)) {
+        bool recalled = false;
+        self->Forward([&] {
+            recalled = self->form_.txtCommand_KeyDown(wParam == VK_UP ? frmSpillway::CommandKey::Up
+                                                                      : frmSpillway::CommandKey::Down);
+        });
+        if (recalled) {
+            return 0;
+        }
+    } else if (message == WM_SETFOCUS) {
         self->commandFocusFrom_ = reinterpret_cast<HWND>(wParam);
     } else if (message == WM_KILLFOCUS) {
         self->commandFocusTo_ = reinterpret_cast<HWND>(wParam);
@@ -416,6 +467,8 @@ void SpillwayWindow::SetCommandText(const std::u16string& text) {
     if (::SetWindowTextW(txtCommand_, Wide(text)) == 0) {
         ThrowLastError("SetWindowTextW");
     }
+    // The caret after the text, as typing would leave it: a recalled line is edited from its end.
+    ::SendMessageW(txtCommand_, EM_SETSEL, text.size(), static_cast<LPARAM>(text.size()));
 }
 
 void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {

@@ -55,6 +55,7 @@ public:
     void SetCommandText(const std::u16string& text) override;
     void ShowMessage(const std::u16string& text, MessageIcon icon) override;
     void EndProgram() override;
+    void HandleWindowEvents() override;
 
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
