@@ -1,5 +1,4 @@
-// Decoding and keeping the child's text: exact results, and results that do not depend on where reads split.
-#include "OutputStore.h"
+// Decoding the child's text: exact results, and results that do not depend on where reads split.
 #include "Utf8.h"
 
 #include <gtest/gtest.h>
@@ -58,39 +57,6 @@ TEST(Utf8, DecodesValidTextAndReplacesEachIllFormedPartOnce) {
         for (std::size_t cut = 1; cut <= 4; ++cut)
             EXPECT_EQ(DecodeInPieces(c.bytes, cut), c.text) << "cut every " << cut;
     }
-}
-
-TEST(Utf8, EncodingRoundTripsAndReplacesLoneSurrogates) {
-    std::string bytes;
-    const std::u16string text = u"é\u07FF\u0800€😀😀 ok";
-    EXPECT_TRUE(AppendUtf8(text, bytes));
-    EXPECT_EQ(bytes, "\xC3\xA9\xDF\xBF\xE0\xA0\x80\xE2\x82\xAC\xF0\x9F\x98\x80\xF0\x9F\x98\x80 ok");
-    EXPECT_EQ(DecodeWhole(bytes), text);
-
-    bytes.clear();
-    EXPECT_FALSE(AppendUtf8(u"a\xD800"
-                            "b\xDC00",
-                            bytes));
-    EXPECT_EQ(DecodeWhole(bytes), u"a\uFFFD"
-                                  "b\uFFFD");
-}
-
-TEST(OutputStore, KeepsExactlyWhatWasAppendedAcrossBlocks) {
-    OutputStore store;
-    std::u16string expected;
-    const std::u16string pieces[] = {u"line of text\n", u"é€", u"😀", u"", std::u16string(1, u'\0')};
-    // Enough to fill several of the store's blocks.
-    for (int i = 0; i < 200000; ++i) {
-        const std::u16string& piece = pieces[i % 5];
-        store.Append(piece);
-        expected += piece;
-    }
-    EXPECT_EQ(store.Text(), expected);
-
-    store.Clear();
-    EXPECT_EQ(store.Text(), u"");
-    store.Append(std::u16string(3'000'000, u'x')); // one piece larger than a block
-    EXPECT_EQ(store.Text(), std::u16string(3'000'000, u'x'));
 }
 
 } // namespace
