@@ -13,6 +13,7 @@ namespace spillways_detail {
 struct ReadResult {
     bool ok = false;       // false once every write end is closed or the read failed: the loop ends
     std::size_t count = 0; // bytes placed in the buffer (a successful read may bring none)
+    bool woke = false;     // nothing was read: the wait ended so the caller can look after other things
 };
 
 // Children whose output has ended but that may still be running. The call never waits for a child; each one
@@ -49,16 +50,13 @@ public:
     // write end, no standard input. False when no process was started; the pipe stays open then.
     bool Start(const std::u16string& commandLine);
 
-    // Closes both pipe ends, after a failed start.
-    void ClosePipe();
-
     // Closes the runner's own write end, so the pipe ends when the child and whatever inherited it are done.
     void CloseWriteEnd();
 
     // Reads at most `size` bytes, waiting until the child writes or the pipe ends, but no longer than
-    // WakeIntervalMs: a wait that long with nothing arriving returns ok with no bytes, so the caller can look
-    // after its window and a stop in between. `aboutToWait`, if set,
-    // is called first whenever nothing is ready. An interrupted read is retried, never taken for the end.
+    // WakeIntervalMs: a wait that long with nothing arriving returns `woke`, so the caller can look after its
+    // window and a stop in between. `aboutToWait`, if set, is called first whenever nothing is ready. An
+    // interrupted read is retried, never taken for the end.
     ReadResult Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait);
     static constexpr int WakeIntervalMs = 30;
 
@@ -68,8 +66,9 @@ public:
     enum class Signal { Interrupt, Kill, HangUp };
     void Send(Signal signal);
 
-    // Closes the process handle, the thread handle and the read end, in that order. Never waits for the
-    // child.
+    // Closes all the run holds, after a failed start or at the end of the output: the child's process and
+    // thread handles, in that order (on POSIX the child goes to the reaper instead), then both pipe ends.
+    // Never waits for the child. The destructor does the same for whatever is still open.
     void Close();
 
 private:

@@ -229,11 +229,6 @@ bool ChildPipe::Start(const std::u16string& commandLine) {
     return true;
 }
 
-void ChildPipe::ClosePipe() {
-    state_->writeEnd.reset();
-    state_->readEnd.reset();
-}
-
 void ChildPipe::CloseWriteEnd() {
     state_->writeEnd.reset();
 }
@@ -255,7 +250,7 @@ ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<v
         pollfd ready{fd, POLLIN, 0};
         const int polled = ::poll(&ready, 1, WakeIntervalMs);
         if (polled == 0)
-            return {true, 0}; // nothing yet: the caller gets a look in
+            return {true, 0, true}; // nothing yet: the caller gets a look in
         if (polled < 0 && errno != EINTR)
             return {false, 0};
     }

@@ -204,7 +204,6 @@ ChildPipe::ChildPipe(ChildReaper& reaper) : state_(std::make_unique<State>()), r
 
 ChildPipe::~ChildPipe() {
     Close();
-    state_->writeEnd.Close();
 }
 
 std::int32_t ChildPipe::Create() {
@@ -243,11 +242,6 @@ bool ChildPipe::Start(const std::u16string& commandLine) {
     return true;
 }
 
-void ChildPipe::ClosePipe() {
-    state_->readEnd.Close();
-    state_->writeEnd.Close();
-}
-
 void ChildPipe::CloseWriteEnd() {
     state_->writeEnd.Close();
 }
@@ -270,7 +264,7 @@ ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<v
             if (looks == 0 && aboutToWait)
                 aboutToWait();
             else if (std::chrono::steady_clock::now() - start >= std::chrono::milliseconds(WakeIntervalMs))
-                return ReadResult{true, 0}; // nothing yet: the caller gets a look in
+                return ReadResult{true, 0, true}; // nothing yet: the caller gets a look in
             ::Sleep(looks < 64 ? 0 : 1);
         }
     }
@@ -315,6 +309,7 @@ void ChildPipe::Close() {
     state_->process.Close();
     state_->thread.Close();
     state_->readEnd.Close();
+    state_->writeEnd.Close();
 }
 
 } // namespace spillways_detail

@@ -63,7 +63,7 @@ std::u16string Spillways::ExecuteCommand(const std::u16string& CommandLine) {
     if (const std::int32_t error = child.Create(); error != 0)
         return fail(CreatePipeFailedMessage(error));
     if (!child.Start(commandLine_)) {
-        child.ClosePipe();
+        child.Close();
         return fail(InvalidCommandMessage);
     }
     // Until this end is closed the pipe could never report its end.
@@ -92,7 +92,7 @@ std::u16string Spillways::ExecuteCommand(const std::u16string& CommandLine) {
         chunk.clear();
         // Once the kill is sent, whatever escaped it may still hold the pipe: what has already arrived is
         // read, and the run ends at the first wait.
-        if (!read.ok || (read.count == 0 && stopping_.killed)) {
+        if (!read.ok || (read.woke && stopping_.killed)) {
             // Bytes of a character the output never finished still reach the listener, as a replacement.
             if (decoder.Finish(chunk)) {
                 outputs_->Append(chunk);
@@ -102,8 +102,8 @@ std::u16string Spillways::ExecuteCommand(const std::u16string& CommandLine) {
             RaiseReceiveOutputs(chunk);
             break;
         }
-        if (read.count == 0)
-            continue; // the wait woke with nothing to read
+        if (read.woke)
+            continue;
         decoder.Decode(buffer, read.count, chunk);
         outputs_->Append(chunk);
         RaiseReceiveOutputs(chunk);

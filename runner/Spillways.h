@@ -48,9 +48,10 @@ public:
     // kept. Safe to call from ReceiveOutputs or AboutToWait; does nothing when no command runs.
     void Stop(StopKind kind = StopKind::Interrupt);
 
-    // The one listener: called with each chunk of at most 256 characters as it is read, and with one last,
-    // empty chunk when the output has ended or the run was stopped. The chunks of one run, in order, make up
-    // its whole output. It may call Stop.
+    // The one listener: called once for each read, with its chunk of at most 256 characters, and with one
+    // last, empty chunk when the output has ended or the run was stopped. The chunks of one run, in order,
+    // make up its whole output. A chunk may be empty before the end too: a read that brought only part of a
+    // character (the character comes whole with the next chunk). It may call Stop.
     std::function<void(const std::u16string& CommandOutputs)> ReceiveOutputs;
 
     // Optional: called when no output is ready and the next read would wait, so a listener that batches its
