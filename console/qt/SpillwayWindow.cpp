@@ -298,7 +298,8 @@ void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {
                     QString::fromStdU16String(text), QMessageBox::Ok, this);
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
-    // As on the original platform, the window the box belonged to is active again, its focus where it was.
+    // The window takes the keyboard back, its focus where it was, so typing goes on where it stopped: not
+    // every window system gives activation back to the owner when a box closes.
     if (isVisible()) {
         activateWindow();
     }
