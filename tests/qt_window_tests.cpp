@@ -296,7 +296,7 @@ TEST_F(QtWindow, DuringARunDropsKeysAndStopsOnCtrlCOrClosing) {
         if (window->Form().Running() && Shown().endsWith(QStringLiteral("closing\n")))
             window->close();
     });
-    QTest::keyClicks(command, QStringLiteral("sh -c 'trap \"\" HUP; echo $$; echo closing; sleep 4'"));
+    QTest::keyClicks(command, QStringLiteral("sh -c 'trap \"\" HUP; echo $$; echo closing; sleep 8'"));
     Key(Qt::Key_Return);
     EXPECT_EQ(programEnded, 1);
     EXPECT_TRUE(window->isVisible()) << "the close waited for the run to unwind";
