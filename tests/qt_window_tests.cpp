@@ -105,13 +105,13 @@ TEST_F(QtWindow, KeysFocusMessageBoxesAndExit) {
     Key(Qt::Key_Tab);
     EXPECT_EQ(Focus(), QStringLiteral("txtCommand"));
     EXPECT_EQ(command->text(), QString()) << "the placeholder gives way";
-    QTest::keyClicks(command, Q(ChildCommand("args hello world")));
+    QTest::keyClicks(command, Q(ChildCommand("hello world")));
     Key(Qt::Key_Return);
-    QTest::keyClicks(command, Q(ChildCommand("args again")));
+    QTest::keyClicks(command, Q(ChildCommand("again")));
     Key(Qt::Key_Enter); // the keypad's Enter too
     Key(Qt::Key_Up);
     Key(Qt::Key_Escape);
-    EXPECT_EQ(command->text(), Q(ChildCommand("args again")));
+    EXPECT_EQ(command->text(), Q(ChildCommand("again")));
 
     Key(Qt::Key_Tab);
     EXPECT_EQ(Focus(), QStringLiteral("cmdExecute"));
@@ -228,7 +228,7 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
 
     // A long run: everything arrives in order; the caret and the view are at the end.
     command->setFocus();
-    QTest::keyClicks(command, Q(ChildCommand("write 300000")));
+    QTest::keyClicks(command, Q(ChildCommand("w:300000")));
     Key(Qt::Key_Return);
     const QString line = QStringLiteral("0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_\n");
     QString expected = Banner + wrapped;
