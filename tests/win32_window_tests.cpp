@@ -246,8 +246,10 @@ TEST(OmbrelExe, OpensRunsATypedCommandWithEnterAndCloses) {
                                  &program));
 
     HWND window = nullptr;
-    EXPECT_TRUE(
-        WaitUntil([&] { return (window = ::FindWindowW(nullptr, L"Quarn's Command Prompt")) != nullptr; }));
+    EXPECT_TRUE(WaitUntil([&] {
+        return (window = ::FindWindowW(nullptr, L"Quarn's Command Prompt")) != nullptr &&
+               ::IsWindowVisible(window);
+    }));
     const HWND outputs = ::GetDlgItem(window, SpillwayWindow::IdOutputs);
     const HWND command = ::GetDlgItem(window, SpillwayWindow::IdCommand);
     EXPECT_EQ(TextOf(outputs).rfind(u"Quarn's Command Prompt\r\nDeveloper: Halvesk\r\nSystem Path: ", 0), 0u);
