@@ -14,18 +14,17 @@ void PrepareStreams() {
     // Nothing here goes through the C library's text mode, which would turn "\n" into "\r\n".
     _setmode(_fileno(stdout), _O_BINARY);
     _setmode(_fileno(stderr), _O_BINARY);
+    // The tests see from this mutex whether any of these children is left running.
+    ::CreateMutexW(nullptr, FALSE, L"ombrel_test_child");
 }
 
+// A pipe's WriteFile returns once all of it is written.
 void Write(int stream, const char* data, std::size_t size) {
-    const HANDLE handle = ::GetStdHandle(stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
-    do {
-        DWORD written = 0;
-        if (!::WriteFile(handle, data, static_cast<DWORD>(size), &written, nullptr) ||
-            (written == 0 && size > 0))
-            std::_Exit(3);
-        data += written;
-        size -= written;
-    } while (size > 0);
+    DWORD written = 0;
+    if (!::WriteFile(::GetStdHandle(stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), data,
+                     static_cast<DWORD>(size), &written, nullptr) ||
+        written != size)
+        std::_Exit(3);
 }
 
 void SleepMilliseconds(int milliseconds) {
@@ -35,21 +34,14 @@ void SleepMilliseconds(int milliseconds) {
 // This program again, handed this process's standard output: it pauses, then writes "late".
 bool StartGrandchild(int milliseconds) {
     char path[MAX_PATH + 1] = {};
-    const DWORD length = ::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return false;
+    ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) about the same line written with operator+.
     std::string commandLine = "\"";
-    commandLine.append(path, length);
-    commandLine += "\" s:";
-    commandLine += std::to_string(milliseconds);
-    commandLine += " o:6c6174650a";
-
+    commandLine.append(path).append("\" s:").append(std::to_string(milliseconds)).append(" o:6c6174650a");
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION started{};
     if (!::CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
                           &started))
