@@ -10,8 +10,6 @@
 //   g:MS     leaves a grandchild holding stdout that writes "late\n" after MS milliseconds
 //   z        a write of zero bytes
 //   other    the argument itself as "[argument]\n"
-// The window tests' spelling comes first: "args WORD...", "hex HEX...", "write N", "wait-file PATH" (before,
-// the wait, after) and "slow N MS" (N numbered lines, MS milliseconds apart).
 // clang-format on
 #include "test_child.h"
 
@@ -22,25 +20,6 @@
 using namespace test_child;
 
 namespace {
-
-std::vector<std::string> Steps(const std::vector<std::string>& words) {
-    const std::string mode = words.empty() ? "" : words[0];
-    std::vector<std::string> steps;
-    const auto each = [&](const std::string& prefix) {
-        for (std::size_t i = 1; i < words.size(); ++i)
-            steps.push_back(prefix + words[i]);
-    };
-    if (mode == "args" || mode == "hex" || mode == "write")
-        each(mode == "args" ? "" : mode == "hex" ? "o:" : "w:");
-    else if (mode == "wait-file")
-        steps = {"l:before", "f:" + words.at(1), "l:after"};
-    else if (mode == "slow")
-        for (int i = 0; i < std::stoi(words.at(1)); ++i)
-            steps.insert(steps.end(), {"l:line " + std::to_string(i), "s:" + words.at(2)});
-    else
-        return words;
-    return steps;
-}
 
 void Print(int stream, const std::string& text) {
     Write(stream, text.data(), text.size());
@@ -65,7 +44,7 @@ std::string Lines(std::size_t size) {
 
 int main(int argc, char** argv) {
     PrepareStreams();
-    for (const std::string& step : Steps({argv + 1, argv + argc})) {
+    for (const std::string& step : std::vector<std::string>(argv + 1, argv + argc)) {
         const char kind = step.size() > 2 && step[1] == ':' ? step[0] : '?';
         const std::string value = kind == '?' ? std::string() : step.substr(2);
         if (kind == 's')
