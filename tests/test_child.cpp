@@ -6,14 +6,12 @@
 //   w:N      N bytes of 64-byte text lines on stdout
 //   l:TEXT   TEXT and a line break on stdout
 //   s:MS     a pause of MS milliseconds
-//   f:PATH   waits (up to a minute) until PATH exists
 //   g:MS     leaves a grandchild holding stdout that writes "late\n" after MS milliseconds
 //   z        a write of zero bytes
 //   other    the argument itself as "[argument]\n"
 // clang-format on
 #include "test_child.h"
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -49,9 +47,6 @@ int main(int argc, char** argv) {
         const std::string value = kind == '?' ? std::string() : step.substr(2);
         if (kind == 's')
             SleepMilliseconds(std::stoi(value));
-        else if (kind == 'f')
-            for (int i = 0; i < 12000 && !std::filesystem::exists(value); ++i)
-                SleepMilliseconds(5);
         else if (kind == 'g' && !StartGrandchild(std::stoi(value)))
             return 4;
         else if (kind == 'o' || kind == 'e')
