@@ -535,14 +535,20 @@ std::size_t OutputView::PositionAt(QPoint point) const {
     point -= viewport()->pos();
     const Row row =
         MoveRows(top_, static_cast<long long>(std::floor(static_cast<double>(point.y()) / lineHeight_)));
+    return PositionInRow(row, point.x());
+}
+
+// The position nearest to `x` in `row`: a click or the caret lands before the character whose middle lies
+// past it.
+std::size_t OutputView::PositionInRow(Row row, double x) const {
     const auto [from, to] = RowSpan(row);
-    double x = Margin;
+    double left = Margin;
     for (std::size_t i = from; i < to; ++i) {
         const double advance = Advance(text_.At(i));
-        if (x + advance / 2 > point.x()) {
+        if (left + advance / 2 > x) {
             return i;
         }
-        x += advance;
+        left += advance;
     }
     return to;
 }
@@ -589,17 +595,7 @@ void OutputView::keyPressEvent(QKeyEvent* event) {
         if (target == row) {
             return rows < 0 ? std::size_t{0} : text_.Size();
         }
-        const QPoint at(static_cast<int>(X(rowFrom, caret_)), 0);
-        const auto [from, to] = RowSpan(target);
-        double x = Margin;
-        for (std::size_t i = from; i < to; ++i) {
-            const double advance = Advance(text_.At(i));
-            if (x + advance / 2 > at.x()) {
-                return i;
-            }
-            x += advance;
-        }
-        return to;
+        return PositionInRow(target, static_cast<int>(X(rowFrom, caret_)));
     };
     switch (event->key()) {
     case Qt::Key_Left:

@@ -74,6 +74,7 @@ private:
     int VisibleRows() const;
     double Advance(char16_t c) const;
     double X(std::size_t rowStart, std::size_t position) const;
+    std::size_t PositionInRow(Row row, double x) const;
     void UpdateMetrics();
     void ScrollTo(Row top);
     void UpdateScrollBar();
