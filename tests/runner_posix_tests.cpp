@@ -64,8 +64,8 @@ TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
         std::u16string output;
         std::vector<std::u16string> chunks{}; // empty: not checked
     } cases[] = {
-        {uR"(printf '[%s]\n' $HOME '*' ~ "a  b" '' x\ y | ; # été 😀)",
-         u"[$HOME]\n[*]\n[~]\n[a  b]\n[]\n[x y]\n[|]\n[;]\n[#]\n[été]\n[😀]\n"},
+        {uR"(printf '[%s]\n' $HOME '*' ~ "a  b" '' x\ y | ; # été߿ࠀ 😀)",
+         u"[$HOME]\n[*]\n[~]\n[a  b]\n[]\n[x y]\n[|]\n[;]\n[#]\n[été߿ࠀ]\n[😀]\n"},
         {u"/bin/sh -c 'echo via the shell only when asked'", u"via the shell only when asked\n"},
         {uR"(printf 'a\000b\377\303')", std::u16string(u"a\0b\uFFFD\uFFFD", 5)},
         {uR"(printf 'a\342\202')", u"a\uFFFD", {u"a", u"\uFFFD", u""}},
