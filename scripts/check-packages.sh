@@ -51,7 +51,9 @@ END
 )
 [ "$listed" = "$expected" ] || fail "the package holds:"$'\n'"$listed"
 while read -r field pattern; do
-  dpkg-deb -f "$deb" "$field" | grep -qE -- "$pattern" || fail "control field $field does not match $pattern"
+  # Read whole first: grep -q leaving early would fail the pipe (pipefail) now and then.
+  value=$(dpkg-deb -f "$deb" "$field")
+  grep -qE -- "$pattern" <<<"$value" || fail "control field $field does not match $pattern"
 done <<END
 Package ^ombrel$
 Version ^$version-1$
@@ -76,9 +78,10 @@ for png in "$icons"/*/apps/ombrel.png; do
   [ "$(identify -format '%wx%h' "$png")" = "$size" ] || fail "$png is not $size pixels"
 done
 [ "$(identify -format '%wx%h' "$icons/scalable/apps/ombrel.svg")" = 48x48 ] || fail "the scalable icon is no 48 x 48 drawing"
-scripts/make_icon.sh "$work/icons"
-for made in "$work"/icons/*.png "$work/Ombrel.ico"; do
-  cmp -s "$made" "resources/${made#"$work/"}" || fail "resources/${made#"$work/"} is not what scripts/make_icon.sh makes"
+scripts/make_icon.sh "$work/made"
+for made in "$work"/made/icons/*.png "$work/made/Ombrel.ico"; do
+  kept=resources/${made#"$work/made/"}
+  cmp -s "$made" "$kept" || fail "$kept is not what scripts/make_icon.sh makes from resources/Ombrel.svg"
 done
 
 # Answered on the terminal: no display is needed, and no window opens.
@@ -98,7 +101,7 @@ app=$!
 window=$(timeout 30 xdotool search --sync --onlyvisible --name "Quarn's Command Prompt" | head -n 1) ||
   fail "no window opened (see below)"$'\n'"$(cat "$work/ombrel.log")"
 xdotool windowfocus --sync "$window"
-window_icons=$(xprop -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | sort -u | wc -l)
+window_icons=$(xprop -len 1000000 -id "$window" _NET_WM_ICON | grep -o 'Icon ([0-9]* x [0-9]*)' | sort -u | wc -l)
 [ "$window_icons" = 7 ] || fail "the window offers its icon in $window_icons sizes"
 banner=
 for _ in $(seq 50); do
