@@ -9,6 +9,7 @@ packages=(
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-wine
   lintian desktop-file-utils appstream xclip
+  librsvg2-bin icoutils
 )
 windows=false
 [[ "${1:-}" == "--windows" ]] && windows=true

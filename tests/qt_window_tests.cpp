@@ -99,6 +99,7 @@ protected:
 // after it.
 TEST_F(QtWindow, KeysFocusMessageBoxesAndExit) {
     Open();
+    EXPECT_EQ(window->windowIcon().availableSizes().size(), 7) << "the icon at every size it is drawn in";
     EXPECT_EQ(command->geometry(), QRect(0, 376, 609, 27)) << "over the output box's last row";
     EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
     Key(Qt::Key_Return);

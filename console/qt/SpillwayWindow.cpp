@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -129,7 +130,12 @@ SpillwayWindow::~SpillwayWindow() {
 void SpillwayWindow::CreateControls() {
     setObjectName(QStringLiteral("frmSpillway"));
     setWindowTitle(QString::fromStdU16String(frmSpillway::Caption));
-    setWindowIcon(QIcon(QStringLiteral(":/Ombrel.png")));
+    // Every size drawn, so the title bar, the task switcher and the dock each take a sharp one.
+    QIcon icon;
+    for (const QFileInfo& file : QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files)) {
+        icon.addFile(file.filePath());
+    }
+    setWindowIcon(icon);
     setFixedSize(FromTwips(0, 0, 9075, 6030).size());
     setFont(ControlFont());
     QPalette windowPalette = palette();
