@@ -232,6 +232,24 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
     EXPECT_EQ(text.LineOf(text.Size()), 1u);
 }
 
+// Line starts more than an offset holds past their group's first (4 Gi characters in the box), with one-byte
+// offsets: a group that spills, then one that stays narrow with a position far past its last start.
+TEST(OutputText, LineStartsPastWhatAnOffsetHolds) {
+    std::vector<std::size_t> added;
+    for (std::size_t line = 0; line < LineStarts<std::uint8_t>::GroupLines; ++line)
+        added.push_back(line * 3);
+    added.insert(added.end(), {20000, 20100});
+    LineStarts<std::uint8_t> starts;
+    for (const std::size_t start : added)
+        starts.Add(start);
+    for (std::size_t line = 0; line < added.size(); ++line) {
+        ASSERT_EQ(starts.Start(line), added[line]);
+        ASSERT_EQ(std::pair(starts.LineOf(added[line]), starts.LineOf(added[line] + 2)),
+                  std::pair(line, line));
+    }
+    EXPECT_EQ(starts.LineOf(20300), added.size() - 1);
+}
+
 // Rows break after blanks (which may hang past the edge); a word wider than a row breaks at the edge, and the
 // word after it starts its own row again.
 TEST(OutputText, WrapsAtWords) {
