@@ -284,17 +284,27 @@ std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
     return maxCharacters - carriedCount_;
 }
 
-void NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
+bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
     std::string_view input(bytes, count);
-    std::string joined;
+    if (carriedCount_ == 0 && AppendAscii(input, out))
+        return true;
+    // The carried bytes go in front, on the stack for a chunk's worth.
+    char joined[sizeof carried_ + 256];
+    std::string longer;
     if (carriedCount_ > 0) {
-        joined.assign(carried_, carriedCount_);
-        joined.append(bytes, count);
-        input = joined;
+        char* to = joined;
+        if (carriedCount_ + count > sizeof joined) {
+            longer.resize(carriedCount_ + count);
+            to = longer.data();
+        }
+        std::copy_n(carried_, carriedCount_, to);
+        std::copy_n(bytes, count, to + carriedCount_);
+        input = std::string_view(to, carriedCount_ + count);
     }
     const std::size_t unfinished = DecodeUtf8(input, out, false);
     std::copy(input.end() - static_cast<std::ptrdiff_t>(unfinished), input.end(), carried_);
     carriedCount_ = unfinished;
+    return false;
 }
 
 bool NarrowDecoder::Finish(std::u16string& out) {
