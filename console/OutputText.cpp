@@ -8,6 +8,24 @@ namespace {
 constexpr unsigned BlockShift = 20; // a block holds a million characters: 1 MB, or 2 MB once it needs 16 bits
 constexpr std::size_t BlockSize = std::size_t{1} << BlockShift;
 
+// Whether the eight characters at `eight` are all Latin-1 and none is a line break: the common case, stored
+// eight at a time.
+bool PlainLatin1(const char16_t* eight) {
+    std::uint64_t a = 0;
+    std::uint64_t b = 0;
+    std::memcpy(&a, eight, sizeof a);
+    std::memcpy(&b, eight + 4, sizeof b);
+    if (((a | b) & 0xFF00FF00FF00FF00ULL) != 0) {
+        return false;
+    }
+    constexpr std::uint64_t LineBreaks = 0x000A000A000A000AULL;
+    constexpr std::uint64_t Ones = 0x0001000100010001ULL;
+    constexpr std::uint64_t Highs = 0x8000800080008000ULL;
+    const std::uint64_t x = a ^ LineBreaks; // a lane is 0 where a line break was
+    const std::uint64_t y = b ^ LineBreaks;
+    return ((((x - Ones) & ~x) | ((y - Ones) & ~y)) & Highs) == 0;
+}
+
 // What a double click takes together: 0 blanks, 1 word characters, 2 other signs.
 int CharacterClass(char16_t c) {
     if (c == u' ' || c == u'\t') {
@@ -213,11 +231,21 @@ void OutputText::Append(std::u16string_view text) {
             }
         } else {
             unsigned char* out = block.narrow.get() + i;
-            for (; done < n && from[done] <= 0xFF; ++done) {
+            while (done < n && from[done] <= 0xFF) {
+                while (done + 8 <= n && PlainLatin1(from + done)) {
+                    for (std::size_t k = 0; k < 8; ++k) {
+                        out[done + k] = static_cast<unsigned char>(from[done + k]);
+                    }
+                    done += 8;
+                }
+                if (done == n || from[done] > 0xFF) {
+                    break;
+                }
                 out[done] = static_cast<unsigned char>(from[done]);
                 if (from[done] == u'\n') {
                     StartLine(size_ + done + 1);
                 }
+                ++done;
             }
             if (done < n) {
                 Put(size_ + done, from[done]); // the block's first character beyond Latin-1

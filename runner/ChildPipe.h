@@ -55,10 +55,11 @@ public:
 
     // Reads at most `size` bytes, waiting until the child writes or the pipe ends, but no longer than
     // WakeIntervalMs: a wait that long with nothing arriving returns `woke`, so the caller can look after its
-    // window and a stop in between. `aboutToWait`, if set, is called first whenever nothing is ready. An
-    // interrupted read is retried, never taken for the end.
+    // window and a stop in between. `aboutToWait`, if set, is called first whenever nothing is ready (on
+    // POSIX once nothing has come for PauseGraceMs). An interrupted read is retried, never taken for the end.
     ReadResult Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait);
     static constexpr int WakeIntervalMs = 30;
+    static constexpr int PauseGraceMs = 1;
 
     // Sends the started child, and whatever it started that shares its session or console, a signal: an
     // interrupt as Ctrl+C gives, a kill that cannot be refused, or the hang-up of a closing terminal (on

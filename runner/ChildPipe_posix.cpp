@@ -245,9 +245,17 @@ ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<v
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return {false, 0};
-        if (aboutToWait)
-            aboutToWait();
         pollfd ready{fd, POLLIN, 0};
+        if (aboutToWait) {
+            // A flood's pipe is often empty for an instant only, while the child runs again: that is no
+            // pause, and showing the output for it would cost the flood a paint each time.
+            const int polled = ::poll(&ready, 1, PauseGraceMs);
+            if (polled > 0 || (polled < 0 && errno == EINTR))
+                continue;
+            if (polled < 0)
+                return {false, 0};
+            aboutToWait();
+        }
         const int polled = ::poll(&ready, 1, WakeIntervalMs);
         if (polled == 0)
             return {true, 0, true}; // nothing yet: the caller gets a look in
