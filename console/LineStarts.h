@@ -27,7 +27,9 @@ public:
     void Add(std::size_t start) {
         const std::size_t i = count_ % GroupLines;
         if (i == 0) {
-            groups_.push_back({start, std::make_unique_for_overwrite<Offset[]>(GroupLines), nullptr});
+            Group& added = groups_.emplace_back();
+            added.base = start;
+            added.narrow = std::make_unique_for_overwrite<Offset[]>(GroupLines);
         }
         Group& group = groups_.back();
         const std::uint64_t offset = start - group.base;
@@ -76,7 +78,7 @@ public:
 
 private:
     struct Group {
-        std::uint64_t base; // where its first line starts
+        std::uint64_t base = 0; // where its first line starts
         std::unique_ptr<Offset[]> narrow;
         std::unique_ptr<std::uint64_t[]> wide; // once an offset outgrew Offset
     };
