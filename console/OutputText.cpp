@@ -283,3 +283,9 @@ void OutputText::StartLine(std::size_t start) {
     group.offsets[lineCount_ % GroupLines] = static_cast<std::uint32_t>(start - group.base);
     ++lineCount_;
 }
+
+OutputText::Run OutputText::RunAt(std::size_t position) const {
+    const Block& block = blocks_[position >> BlockShift];
+    const std::size_t start = position & ~(BlockSize - 1);
+    return {start, std::min(BlockSize, size_ - start), block.narrow.get(), block.wide.get()};
+}
