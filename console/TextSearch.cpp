@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 namespace {
 
@@ -35,18 +36,35 @@ bool ExtendsCluster(char32_t c) {
                        [c](const Range& range) { return c >= range.first && c <= range.last; });
 }
 
-std::uint64_t Load8(const unsigned char* bytes) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, bytes, sizeof(word));
-    return word;
+// Sixteen bytes compared at once (SSE2 or NEON where there is one, plain code elsewhere).
+using Bytes16 = unsigned char __attribute__((vector_size(16)));
+
+Bytes16 Load16(const unsigned char* bytes) {
+    Bytes16 v;
+    std::memcpy(&v, bytes, sizeof(v));
+    return v;
 }
 
-constexpr std::uint64_t EveryByte = 0x0101010101010101;
-constexpr std::uint64_t Low7Bits = 0x7F7F7F7F7F7F7F7F;
+Bytes16 Splat16(unsigned char byte) {
+    Bytes16 v;
+    std::memset(&v, byte, sizeof(v));
+    return v;
+}
 
-// The top bit of each byte of `word` that is zero, exactly (no carry crosses a byte).
-std::uint64_t ZeroBytes(std::uint64_t word) {
-    return ~(((word & Low7Bits) + Low7Bits) | word | Low7Bits);
+constexpr std::uint64_t TopBits = 0x8080808080808080;
+
+// How common a character is in command output, roughly (higher is more common): blanks, letters by their
+// frequency in English, digits, then punctuation; anything else counts as rare.
+int Commonness(char16_t c) {
+    constexpr std::u16string_view ByFrequency = u"zqjxkvbywgpfm9876543210ucdlhrsnioate ";
+    if (c >= u'A' && c <= u'Z') {
+        c = static_cast<char16_t>(c + 0x20);
+    }
+    const std::size_t rank = ByFrequency.find(c);
+    if (rank != std::u16string_view::npos) {
+        return 10 + static_cast<int>(rank);
+    }
+    return c > u' ' && c < 0x7F ? 5 : 0;
 }
 
 // A byte whose folded form is `c`, if there is one.
@@ -89,9 +107,26 @@ TextSearch::TextSearch(std::u16string_view pattern, bool matchCase, ClusterBound
         pattern_[i] = Fold(i > 0 ? pattern[i - 1] : u'\0', pattern[i]);
         narrowPossible_ = narrowPossible_ && ByteFoldingTo(folding_, pattern_[i], matchCase_).has_value();
     }
+    // The two rarest characters decide the candidates (not a supplementary character's second half, which
+    // folds by the first).
+    const auto rarest = [this](std::size_t other) {
+        std::size_t best = other == 0 && pattern_.size() > 1 ? 1 : 0;
+        for (std::size_t i = 0; i < pattern_.size(); ++i) {
+            if (i != other && !IsLowSurrogate(pattern_[i]) &&
+                Commonness(pattern_[i]) < Commonness(pattern_[best])) {
+                best = i;
+            }
+        }
+        return best;
+    };
+    firstOffset_ = rarest(pattern_.size());
+    secondOffset_ = pattern_.size() > 1 ? rarest(firstOffset_) : firstOffset_;
+    if (IsLowSurrogate(pattern_[secondOffset_])) {
+        secondOffset_ = firstOffset_;
+    }
     if (!pattern_.empty() && narrowPossible_) {
-        firstByte_ = *ByteFoldingTo(folding_, pattern_.front(), matchCase_);
-        lastByte_ = *ByteFoldingTo(folding_, pattern_.back(), matchCase_);
+        firstByte_ = *ByteFoldingTo(folding_, pattern_[firstOffset_], matchCase_);
+        secondByte_ = *ByteFoldingTo(folding_, pattern_[secondOffset_], matchCase_);
         caseBit_ = matchCase_ ? 0 : 0x20;
     }
 }
@@ -187,7 +222,6 @@ std::optional<std::size_t> TextSearch::Scan(const SearchedText& text, std::size_
 
 std::optional<std::size_t> TextSearch::ScanRun(const SearchedText& text, const OutputText::Run& run,
                                                std::size_t from, std::size_t to, bool forward) const {
-    const std::size_t last = pattern_.size() - 1;
     std::size_t a = from - run.start;
     std::size_t b = to - run.start;
     const auto check = [&](std::size_t i) {
@@ -197,47 +231,58 @@ std::optional<std::size_t> TextSearch::ScanRun(const SearchedText& text, const O
         if (!narrowPossible_) {
             return std::nullopt;
         }
-        // Eight starts at a time: bytes like the first character where bytes like the last follow at the
-        // right distance.
+        // Sixteen starts at a time: where both characters are at their places. Each hit is a byte's top bit
+        // in one of two words, for the first eight starts and the next eight.
         const unsigned char* s = run.narrow;
-        const std::uint64_t caseBits = caseBit_ * EveryByte;
-        const std::uint64_t firsts = (firstByte_ | caseBit_) * EveryByte;
-        const std::uint64_t lasts = (lastByte_ | caseBit_) * EveryByte;
+        const Bytes16 caseBits = Splat16(caseBit_);
+        const Bytes16 firsts = Splat16(firstByte_ | caseBit_);
+        const Bytes16 seconds = Splat16(secondByte_ | caseBit_);
+        std::uint64_t hits[2] = {};
         const auto candidates = [&](std::size_t i) {
-            return ZeroBytes((Load8(s + i) | caseBits) ^ firsts) &
-                   ZeroBytes((Load8(s + i + last) | caseBits) ^ lasts);
+            const auto found = ((Load16(s + i + firstOffset_) | caseBits) == firsts) &
+                               ((Load16(s + i + secondOffset_) | caseBits) == seconds);
+            std::memcpy(hits, &found, sizeof(hits));
+            return ((hits[0] | hits[1]) & TopBits) != 0;
+        };
+        const auto checkHits = [&](std::size_t i, bool ascending) -> std::optional<std::size_t> {
+            for (int half = 0; half < 2; ++half) {
+                const std::size_t base = ascending ? i + 8 * half : i + 8 - 8 * half;
+                for (std::uint64_t h = hits[ascending ? half : 1 - half] & TopBits; h != 0;) {
+                    const int bit = ascending ? std::countr_zero(h) : 63 - std::countl_zero(h);
+                    if (check(base + static_cast<std::size_t>(bit) / 8)) {
+                        return run.start + base + static_cast<std::size_t>(bit) / 8;
+                    }
+                    h &= ~(std::uint64_t{1} << bit);
+                }
+            }
+            return std::nullopt;
         };
         if (forward) {
-            for (; a + 8 <= b; a += 8) {
-                for (std::uint64_t hits = candidates(a); hits != 0; hits &= hits - 1) {
-                    const std::size_t i = a + static_cast<std::size_t>(std::countr_zero(hits)) / 8;
-                    if (check(i)) {
-                        return run.start + i;
+            for (; a + 16 <= b; a += 16) {
+                if (candidates(a)) {
+                    if (const auto found = checkHits(a, true)) {
+                        return found;
                     }
                 }
             }
         } else {
-            for (; b >= a + 8;) {
-                b -= 8;
-                for (std::uint64_t hits = candidates(b); hits != 0;) {
-                    const int bit = 63 - std::countl_zero(hits);
-                    if (check(b + static_cast<std::size_t>(bit) / 8)) {
-                        return run.start + b + static_cast<std::size_t>(bit) / 8;
+            while (b >= a + 16) {
+                b -= 16;
+                if (candidates(b)) {
+                    if (const auto found = checkHits(b, false)) {
+                        return found;
                     }
-                    hits &= ~(std::uint64_t{1} << bit);
                 }
             }
         }
     }
-    // The rest one start at a time, checking the first and the last character before the others.
-    const char16_t first = pattern_.front();
-    const char16_t lastCharacter = pattern_.back();
-    const bool lastDecides = !IsLowSurrogate(lastCharacter); // else it folds by the one before it
+    // The rest one start at a time, the same two characters first.
     const auto at = [&run](std::size_t i) -> char16_t {
         return run.wide != nullptr ? run.wide[i] : run.narrow[i];
     };
     const auto likely = [&](std::size_t i) {
-        return Fold(u'\0', at(i)) == first && (!lastDecides || Fold(u'\0', at(i + last)) == lastCharacter);
+        return Fold(u'\0', at(i + firstOffset_)) == pattern_[firstOffset_] &&
+               Fold(u'\0', at(i + secondOffset_)) == pattern_[secondOffset_];
     };
     if (forward) {
         for (std::size_t i = a; i < b; ++i) {

@@ -90,10 +90,13 @@ private:
     bool matchCase_;
     ClusterBoundary boundary_;
     const char16_t* folding_;
-    // Latin-1 blocks: whether the pattern can occur there at all, and a byte of its first and of its last
-    // character, compared with 0x20 set where case does not matter (a letter's two cases differ in that bit).
+    // Candidates are the starts where two of the pattern's characters, the rarest in output text, are found
+    // at their places. Latin-1 blocks: whether the pattern can occur there at all, and a byte for each of the
+    // two, compared with 0x20 set where case does not matter (a letter's two cases differ in that bit).
+    std::size_t firstOffset_ = 0;
+    std::size_t secondOffset_ = 0;
     bool narrowPossible_ = true;
     unsigned char firstByte_ = 0;
-    unsigned char lastByte_ = 0;
+    unsigned char secondByte_ = 0;
     unsigned char caseBit_ = 0;
 };
