@@ -51,7 +51,35 @@ Bytes16 Splat16(unsigned char byte) {
     return v;
 }
 
+// Eight 16-bit characters compared at once.
+using Units8 = std::uint16_t __attribute__((vector_size(16)));
+
+Units8 Load8Units(const char16_t* units) {
+    Units8 v;
+    std::memcpy(&v, units, sizeof(v));
+    return v;
+}
+
 constexpr std::uint64_t TopBits = 0x8080808080808080;
+constexpr std::uint64_t TopBitsOfUnits = 0x8000800080008000;
+
+// Up to four characters that fold to `c`, into `units`; the count, or 5 when there are more.
+int UnitsFoldingTo(const char16_t* folding, char16_t c, bool matchCase, char16_t* units) {
+    units[0] = c;
+    if (matchCase) {
+        return 1;
+    }
+    int count = 0;
+    for (char32_t u = 0; u < 0x10000 && count <= 4; ++u) {
+        if (folding[u] == c) {
+            if (count < 4) {
+                units[count] = static_cast<char16_t>(u);
+            }
+            ++count;
+        }
+    }
+    return count;
+}
 
 // How common a character is in command output, roughly (higher is more common): blanks, letters by their
 // frequency in English, digits, then punctuation; anything else counts as rare.
@@ -123,6 +151,10 @@ TextSearch::TextSearch(std::u16string_view pattern, bool matchCase, ClusterBound
     secondOffset_ = pattern_.size() > 1 ? rarest(firstOffset_) : firstOffset_;
     if (IsLowSurrogate(pattern_[secondOffset_])) {
         secondOffset_ = firstOffset_;
+    }
+    if (!pattern_.empty()) {
+        firstUnitCount_ = UnitsFoldingTo(folding_, pattern_[firstOffset_], matchCase_, firstUnits_);
+        secondUnitCount_ = UnitsFoldingTo(folding_, pattern_[secondOffset_], matchCase_, secondUnits_);
     }
     if (!pattern_.empty() && narrowPossible_) {
         firstByte_ = *ByteFoldingTo(folding_, pattern_[firstOffset_], matchCase_);
@@ -227,53 +259,80 @@ std::optional<std::size_t> TextSearch::ScanRun(const SearchedText& text, const O
     const auto check = [&](std::size_t i) {
         return MatchesWithinRun(run, i) && OnBoundaries(text, run.start + i);
     };
-    if (run.narrow != nullptr) {
-        if (!narrowPossible_) {
-            return std::nullopt;
-        }
-        // Sixteen starts at a time: where both characters are at their places. Each hit is a byte's top bit
-        // in one of two words, for the first eight starts and the next eight.
-        const unsigned char* s = run.narrow;
-        const Bytes16 caseBits = Splat16(caseBit_);
-        const Bytes16 firsts = Splat16(firstByte_ | caseBit_);
-        const Bytes16 seconds = Splat16(secondByte_ | caseBit_);
-        std::uint64_t hits[2] = {};
-        const auto candidates = [&](std::size_t i) {
-            const auto found = ((Load16(s + i + firstOffset_) | caseBits) == firsts) &
-                               ((Load16(s + i + secondOffset_) | caseBits) == seconds);
-            std::memcpy(hits, &found, sizeof(hits));
-            return ((hits[0] | hits[1]) & TopBits) != 0;
-        };
-        const auto checkHits = [&](std::size_t i, bool ascending) -> std::optional<std::size_t> {
-            for (int half = 0; half < 2; ++half) {
-                const std::size_t base = ascending ? i + 8 * half : i + 8 - 8 * half;
-                for (std::uint64_t h = hits[ascending ? half : 1 - half] & TopBits; h != 0;) {
-                    const int bit = ascending ? std::countr_zero(h) : 63 - std::countl_zero(h);
-                    if (check(base + static_cast<std::size_t>(bit) / 8)) {
-                        return run.start + base + static_cast<std::size_t>(bit) / 8;
-                    }
-                    h &= ~(std::uint64_t{1} << bit);
+    // Several starts at a time, where both characters are at their places. Each hit is the top bit of a
+    // start's byte (or 16-bit character) in one of two words: the first half of the starts, and the second.
+    std::uint64_t hits[2] = {};
+    const auto checkHits = [&](std::size_t i, std::size_t starts) -> std::optional<std::size_t> {
+        const int shift = starts == 16 ? 3 : 4;
+        const std::uint64_t topBits = starts == 16 ? TopBits : TopBitsOfUnits;
+        for (std::size_t half = 0; half < 2; ++half) {
+            const std::size_t word = forward ? half : 1 - half;
+            for (std::uint64_t h = hits[word] & topBits; h != 0;) {
+                const int bit = forward ? std::countr_zero(h) : 63 - std::countl_zero(h);
+                const std::size_t at = i + starts / 2 * word + static_cast<std::size_t>(bit >> shift);
+                if (check(at)) {
+                    return run.start + at;
                 }
+                h &= ~(std::uint64_t{1} << bit);
             }
-            return std::nullopt;
-        };
+        }
+        return std::nullopt;
+    };
+    const auto sweep = [&](std::size_t starts, const auto& candidates) -> std::optional<std::size_t> {
         if (forward) {
-            for (; a + 16 <= b; a += 16) {
+            for (; a + starts <= b; a += starts) {
                 if (candidates(a)) {
-                    if (const auto found = checkHits(a, true)) {
+                    if (const auto found = checkHits(a, starts)) {
                         return found;
                     }
                 }
             }
         } else {
-            while (b >= a + 16) {
-                b -= 16;
+            while (b >= a + starts) {
+                b -= starts;
                 if (candidates(b)) {
-                    if (const auto found = checkHits(b, false)) {
+                    if (const auto found = checkHits(b, starts)) {
                         return found;
                     }
                 }
             }
+        }
+        return std::nullopt;
+    };
+    if (run.narrow != nullptr) {
+        if (!narrowPossible_) {
+            return std::nullopt;
+        }
+        const unsigned char* s = run.narrow;
+        const Bytes16 caseBits = Splat16(caseBit_);
+        const Bytes16 firsts = Splat16(firstByte_ | caseBit_);
+        const Bytes16 seconds = Splat16(secondByte_ | caseBit_);
+        if (const auto found = sweep(16, [&](std::size_t i) {
+                const auto both = ((Load16(s + i + firstOffset_) | caseBits) == firsts) &
+                                  ((Load16(s + i + secondOffset_) | caseBits) == seconds);
+                std::memcpy(hits, &both, sizeof(hits));
+                return ((hits[0] | hits[1]) & TopBits) != 0;
+            })) {
+            return found;
+        }
+    } else if (firstUnitCount_ <= 4 && secondUnitCount_ <= 4) {
+        Units8 firsts[4] = {};
+        Units8 seconds[4] = {};
+        for (int k = 0; k < 4; ++k) {
+            firsts[k] = Units8{} + firstUnits_[std::min(k, firstUnitCount_ - 1)];
+            seconds[k] = Units8{} + secondUnits_[std::min(k, secondUnitCount_ - 1)];
+        }
+        const auto anyOf = [](Units8 v, const Units8* set) {
+            return (v == set[0]) | (v == set[1]) | (v == set[2]) | (v == set[3]);
+        };
+        const char16_t* w = run.wide;
+        if (const auto found = sweep(8, [&](std::size_t i) {
+                const auto both = anyOf(Load8Units(w + i + firstOffset_), firsts) &
+                                  anyOf(Load8Units(w + i + secondOffset_), seconds);
+                std::memcpy(hits, &both, sizeof(hits));
+                return ((hits[0] | hits[1]) & TopBitsOfUnits) != 0;
+            })) {
+            return found;
         }
     }
     // The rest one start at a time, the same two characters first.

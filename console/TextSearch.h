@@ -99,4 +99,10 @@ private:
     unsigned char firstByte_ = 0;
     unsigned char secondByte_ = 0;
     unsigned char caseBit_ = 0;
+    // 16-bit blocks: the characters that fold to each of the two (at most four; more, and each start is
+    // folded and compared by itself).
+    char16_t firstUnits_[4] = {};
+    char16_t secondUnits_[4] = {};
+    int firstUnitCount_ = 0;
+    int secondUnitCount_ = 0;
 };
