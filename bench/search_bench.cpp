@@ -41,7 +41,8 @@ Measured Measure(const std::function<void()>& work) {
         const long before = StatusKilobytes("VmRSS:");
         const auto start = std::chrono::steady_clock::now();
         work();
-        best = std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+        best =
+            std::min(best, std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         extra = std::max(extra, StatusKilobytes("VmHWM:") - before);
     }
     return {best, extra};

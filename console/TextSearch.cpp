@@ -39,25 +39,20 @@ bool ExtendsCluster(char32_t c) {
 // Sixteen bytes compared at once (SSE2 or NEON where there is one, plain code elsewhere).
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
 
-Bytes16 Load16(const unsigned char* bytes) {
-    Bytes16 v;
-    std::memcpy(&v, bytes, sizeof(v));
-    return v;
-}
-
-Bytes16 Splat16(unsigned char byte) {
-    Bytes16 v;
-    std::memset(&v, byte, sizeof(v));
-    return v;
-}
-
 // Eight 16-bit characters compared at once.
 using Units8 = std::uint16_t __attribute__((vector_size(16)));
 
-Units8 Load8Units(const char16_t* units) {
-    Units8 v;
-    std::memcpy(&v, units, sizeof(v));
-    return v;
+// Vectors go by reference: where the target has no vector registers, passing them by value changes the ABI.
+template <typename Vector, typename Element>
+void Load(Vector& vector, const Element* elements) {
+    std::memcpy(&vector, elements, sizeof(vector));
+}
+
+template <typename Vector, typename Element>
+void Splat(Vector& vector, Element element) {
+    Element elements[sizeof(Vector) / sizeof(Element)];
+    std::fill(std::begin(elements), std::end(elements), element);
+    std::memcpy(&vector, elements, sizeof(vector));
 }
 
 constexpr std::uint64_t TopBits = 0x8080808080808080;
@@ -304,12 +299,18 @@ std::optional<std::size_t> TextSearch::ScanRun(const SearchedText& text, const O
             return std::nullopt;
         }
         const unsigned char* s = run.narrow;
-        const Bytes16 caseBits = Splat16(caseBit_);
-        const Bytes16 firsts = Splat16(firstByte_ | caseBit_);
-        const Bytes16 seconds = Splat16(secondByte_ | caseBit_);
+        Bytes16 caseBits;
+        Bytes16 firsts;
+        Bytes16 seconds;
+        Splat(caseBits, caseBit_);
+        Splat(firsts, static_cast<unsigned char>(firstByte_ | caseBit_));
+        Splat(seconds, static_cast<unsigned char>(secondByte_ | caseBit_));
         if (const auto found = sweep(16, [&](std::size_t i) {
-                const auto both = ((Load16(s + i + firstOffset_) | caseBits) == firsts) &
-                                  ((Load16(s + i + secondOffset_) | caseBits) == seconds);
+                Bytes16 first;
+                Bytes16 second;
+                Load(first, s + i + firstOffset_);
+                Load(second, s + i + secondOffset_);
+                const auto both = ((first | caseBits) == firsts) & ((second | caseBits) == seconds);
                 std::memcpy(hits, &both, sizeof(hits));
                 return ((hits[0] | hits[1]) & TopBits) != 0;
             })) {
@@ -319,16 +320,19 @@ std::optional<std::size_t> TextSearch::ScanRun(const SearchedText& text, const O
         Units8 firsts[4] = {};
         Units8 seconds[4] = {};
         for (int k = 0; k < 4; ++k) {
-            firsts[k] = Units8{} + firstUnits_[std::min(k, firstUnitCount_ - 1)];
-            seconds[k] = Units8{} + secondUnits_[std::min(k, secondUnitCount_ - 1)];
+            Splat(firsts[k], static_cast<std::uint16_t>(firstUnits_[std::min(k, firstUnitCount_ - 1)]));
+            Splat(seconds[k], static_cast<std::uint16_t>(secondUnits_[std::min(k, secondUnitCount_ - 1)]));
         }
-        const auto anyOf = [](Units8 v, const Units8* set) {
-            return (v == set[0]) | (v == set[1]) | (v == set[2]) | (v == set[3]);
-        };
         const char16_t* w = run.wide;
         if (const auto found = sweep(8, [&](std::size_t i) {
-                const auto both = anyOf(Load8Units(w + i + firstOffset_), firsts) &
-                                  anyOf(Load8Units(w + i + secondOffset_), seconds);
+                Units8 first;
+                Units8 second;
+                Load(first, w + i + firstOffset_);
+                Load(second, w + i + secondOffset_);
+                const auto both = ((first == firsts[0]) | (first == firsts[1]) | (first == firsts[2]) |
+                                   (first == firsts[3])) &
+                                  ((second == seconds[0]) | (second == seconds[1]) | (second == seconds[2]) |
+                                   (second == seconds[3]));
                 std::memcpy(hits, &both, sizeof(hits));
                 return ((hits[0] | hits[1]) & TopBitsOfUnits) != 0;
             })) {

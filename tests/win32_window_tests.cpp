@@ -247,7 +247,7 @@ TEST(Win32Window, FindsInTheOutput) {
     window.Show();
     Pump(window);
     const HWND outputs = window.Control(SpillwayWindow::IdOutputs);
-    window.Form().objDOS_ReceiveOutputs(u"alpha Beta\nbeta gamma\n");
+    window.Form().objDOS_ReceiveOutputs(u"alpha Beta\nbeta gamma beta\n");
     window.ShowOutputsNow();
     const auto at = static_cast<WORD>(Banner.size());
     BYTE keys[256] = {};
@@ -273,8 +273,9 @@ TEST(Win32Window, FindsInTheOutput) {
     };
     EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 6, at + 10));
     EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 12, at + 16));
-    EXPECT_EQ(findNext(L"beta", false, false), MAKELONG(at + 6, at + 10));
-    EXPECT_EQ(findNext(L"beta", true, true), MAKELONG(at + 12, at + 16));
+    EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 23, at + 27));
+    EXPECT_EQ(findNext(L"beta", false, false), MAKELONG(at + 12, at + 16));
+    EXPECT_EQ(findNext(L"beta", true, true), MAKELONG(at + 23, at + 27));
     ::SendMessageW(outputs, EM_SETSEL, 0, 0);
     ::SetFocus(outputs);
     Press(window, VK_F3);
