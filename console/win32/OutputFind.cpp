@@ -32,7 +32,7 @@ void OutputFind::FindAgain() {
         Open();
         return;
     }
-    Find((request_.Flags & FR_DOWN) != 0, (request_.Flags & FR_MATCHCASE) != 0);
+    Find(lastDown_, lastMatchCase_);
 }
 
 void OutputFind::Close() {
@@ -54,7 +54,9 @@ bool OutputFind::Handle(UINT message, LPARAM lParam) {
     if ((request->Flags & FR_DIALOGTERM) != 0) {
         dialog_ = nullptr;
     } else if ((request->Flags & FR_FINDNEXT) != 0) {
-        Find((request->Flags & FR_DOWN) != 0, (request->Flags & FR_MATCHCASE) != 0);
+        lastDown_ = (request->Flags & FR_DOWN) != 0;
+        lastMatchCase_ = (request->Flags & FR_MATCHCASE) != 0;
+        Find(lastDown_, lastMatchCase_);
     }
     return true;
 }

@@ -34,4 +34,6 @@ private:
     wchar_t what_[256] = {};
     FINDREPLACEW request_{}; // the dialog reads and writes it while it is open
     HWND dialog_ = nullptr;
+    bool lastDown_ = true; // the options of the last Find Next, for F3
+    bool lastMatchCase_ = false;
 };
