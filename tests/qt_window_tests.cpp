@@ -244,12 +244,12 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
 }
 
 // Find: Ctrl+F opens the field over the box's top right corner, nothing else moving; typing selects the first
-// match from the caret on (here round the end), Enter and F3 the next, Shift+F3 the previous, each saying
-// when it went round; Alt+C matches case; Escape gives the focus back, the match selected for Ctrl+C. The
-// field closes when a run starts.
+// match from the caret on (here round the end), Enter and F3 the next (never part of an accented letter),
+// Shift+F3 the previous, each saying when it went round; Alt+C matches case; Escape gives the focus back, the
+// match selected for Ctrl+C. The field closes when a run starts.
 TEST_F(QtWindow, FindsInTheOutputBetweenRuns) {
     Open();
-    window->Form().objDOS_ReceiveOutputs(u"alpha Beta\nbeta gamma\n");
+    window->Form().objDOS_ReceiveOutputs(u"alpha Beta\nbeta gamma beta\u0301\n"); // the last one accented
     window->ShowOutputsNow();
     const auto at = static_cast<std::size_t>(Banner.size());
     FindField* find = window->Find();

@@ -26,7 +26,7 @@ struct Shown {
 // carriage return overwrote and over the boundary between two storage blocks (1 M characters each; the first
 // of them once in 16-bit form).
 TEST(TextSearch, FindsTheNextOrPreviousMatchAsShown) {
-    const std::u16string filler(1048574, u'x');
+    const std::u16string filler(1048571, u'x');
     struct Case {
         std::vector<std::u16string> chunks;
         std::u16string pattern;
@@ -55,10 +55,10 @@ TEST(TextSearch, FindsTheNextOrPreviousMatchAsShown) {
         {{u"\U0001F600"}, u"\xD83D", false, 0, Direction::Forward, None, false},
         {{u"50%\r100% do", u"ne\rXY"}, u"100", false, 0, Direction::Forward, None, false},
         {{u"50%\r100% do", u"ne\rXY"}, u"xy0% DONE", false, 0, Direction::Forward, 0, false},
-        {{filler, u"needle"}, u"NEEDLE", false, 0, Direction::Forward, 1048574, false},
-        {{filler, u"needle"}, u"needle", true, None, Direction::Backward, 1048574, false},
-        {{u"\u03a9" + filler, u"needle"}, u"needle", false, 0, Direction::Forward, 1048575, false},
-        {{u"\u03a9" + filler, u"needle"}, u"needle", false, None, Direction::Backward, 1048575, false},
+        {{filler, u"needle"}, u"NEEDLE", false, 0, Direction::Forward, 1048571, false},
+        {{filler, u"needle"}, u"needle", true, None, Direction::Backward, 1048571, false},
+        {{u"\u03a9" + filler, u"needle"}, u"needle", false, 0, Direction::Forward, 1048572, false},
+        {{u"\u03a9" + filler, u"needle"}, u"needle", false, None, Direction::Backward, 1048572, false},
     };
     for (const Case& c : cases) {
         const Shown shown(c.chunks);
