@@ -137,8 +137,10 @@ void FindField::PatternChanged() {
 }
 
 void FindField::FindAgain(TextSearch::Direction direction) {
+    if (!IsOpen()) {
+        Open(); // so that what comes of it can be seen
+    }
     if (search_.Empty()) {
-        Open();
         return;
     }
     const auto [from, to] = view_->Selection();

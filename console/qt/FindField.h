@@ -25,7 +25,7 @@ public:
     void Open(); // takes the focus, noting where it was
     void Close(bool giveFocusBack);
     bool IsOpen() const { return isVisible(); }
-    // The next or previous match of the last pattern; with none yet, the field opens.
+    // The next or previous match of the last pattern, the field open to say how it went.
     void FindAgain(TextSearch::Direction direction);
 
     QLineEdit* Pattern() const { return pattern_; }
