@@ -300,3 +300,9 @@ void OutputText::StartLine(std::size_t start) {
     lines_.Add(start);
     lastStart_ = start;
 }
+
+OutputText::Run OutputText::RunAt(std::size_t position) const {
+    const Block& block = blocks_[position >> BlockShift];
+    const std::size_t start = position & ~(BlockSize - 1);
+    return {start, std::min(BlockSize, size_ - start), block.narrow.get(), block.wide.get()};
+}

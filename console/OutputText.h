@@ -52,6 +52,17 @@ public:
     void CopyTo(std::size_t from, std::size_t to, char16_t* out) const; // [from, to) into out
     std::u16string Text(std::size_t from, std::size_t to) const;        // either order
 
+    // The stored block that holds `position` (< Size()), for reading long stretches at memory speed: its
+    // first position, how many characters it holds, and those, one byte each (while Latin-1) or two. Valid
+    // until the text changes.
+    struct Run {
+        std::size_t start = 0;
+        std::size_t size = 0;
+        const unsigned char* narrow = nullptr; // one of the two
+        const char16_t* wide = nullptr;
+    };
+    Run RunAt(std::size_t position) const;
+
     std::size_t LineCount() const { return lines_.Count(); }
     std::size_t LineStart(std::size_t line) const;
     std::size_t LineEnd(std::size_t line) const; // before its line break
