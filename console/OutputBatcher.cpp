@@ -4,6 +4,7 @@
 
 void OutputBatcher::TextAdded() {
     textPending_ = true;
+    waitedSinceText_ = false;
     ShowIfDue();
 }
 
@@ -14,6 +15,15 @@ void OutputBatcher::CaretToEnd() {
     } else {
         ShowNow(); // the text is on screen already: only the caret moves
     }
+}
+
+void OutputBatcher::RunnerWaiting() {
+    if (waitedSinceText_) {
+        ShowNow();
+    } else {
+        ShowIfDue();
+    }
+    waitedSinceText_ = true;
 }
 
 void OutputBatcher::ShowIfDue() {

@@ -284,6 +284,41 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     EXPECT_EQ(shown, std::vector<int>({0, 1, 1, 1, 0}));
 }
 
+// A flood whose showing costs in proportion to the text shown so far, as an EDIT's append does: the runner
+// reads 256 characters each 0.1 ms and finds the pipe empty for a moment every `emptyEvery` chunks. Eight
+// times the output costs about eight times the showing, not sixty-four, and the end shows all of it.
+TEST(OutputBatcher, ShowingAFloodCostsInProportionToItsSize) {
+    using namespace std::chrono_literals;
+    const auto showing = [](std::size_t chunks, std::size_t emptyEvery, int costFactor) {
+        auto now = OutputBatcher::Clock::time_point{} + 1h;
+        std::size_t held = 0;
+        std::size_t shown = 0;
+        auto total = 0ns;
+        OutputBatcher batcher(
+            [&](bool) {
+                const auto cost = 1ms + held * 100ns;
+                now += cost;
+                total += cost;
+                shown = held;
+            },
+            costFactor, [&] { return now; });
+        for (std::size_t i = 1; i <= chunks; ++i, now += 100us) {
+            held += 256;
+            batcher.TextAdded();
+            if (i % emptyEvery == 0)
+                batcher.RunnerWaiting();
+        }
+        batcher.RunnerWaiting();
+        batcher.RunnerWaiting(); // still nothing: a real pause
+        EXPECT_EQ(shown, held);
+        return total;
+    };
+    for (const auto& [emptyEvery, costFactor] : {std::pair{1, 2}, {16, 2}, {1000000, 2}, {4, 4}}) {
+        SCOPED_TRACE(emptyEvery);
+        EXPECT_LT(showing(160000, emptyEvery, costFactor), 10 * showing(20000, emptyEvery, costFactor));
+    }
+}
+
 // Up and Down walk the lines entered in this session, newest first, as a shell's history does: failed starts
 // included, an unchanged repeat and empty lines left out, the line being typed kept below the newest.
 TEST(History, UpAndDownRecallTheSessionsLines) {
