@@ -1,8 +1,9 @@
-// The Windows window's part of the benchmark, run under Wine by bench/windows_bench.sh. Drives Ombrel.exe from
-// outside as a user would (Tab into the command box, the line, Enter) and reports on standard output:
+// The Windows window's part of the benchmark, run under Wine by bench/windows_bench.sh. Drives Ombrel.exe
+// from outside as a user would (Tab into the command box, the line, Enter) and reports on standard output:
 //   windows_bench run OMBREL_EXE COMMAND-LINE    seconds from Enter to the command box emptied, and the
 //                                                characters the output box then holds
-//   windows_bench stop OMBREL_EXE ctrlc|close    runs this program as a child that ignores Ctrl+C and starts a
+//   windows_bench stop OMBREL_EXE ctrlc|close    runs this program as a child that ignores Ctrl+C and starts
+//   a
 //                                                grandchild that ignores it too; once the grandchild runs,
 //                                                Ctrl+C or closing the window, then the seconds until the
 //                                                grandchild is gone (-1: still there after 20 s)
@@ -65,8 +66,8 @@ int IgnoringChild(const wchar_t* step) {
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION started{};
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                              &started))
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                              &startup, &started))
             return 1;
         ::CloseHandle(started.hThread);
         ::CloseHandle(started.hProcess);
@@ -89,8 +90,8 @@ struct Ombrel {
         STARTUPINFOW startup{};
         startup.cb = sizeof(startup);
         std::wstring commandLine = L"\"" + exe + L"\"";
-        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                              &process)) {
+        if (!::CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                              &startup, &process)) {
             std::fprintf(stderr, "windows_bench: cannot start Ombrel (error %lu)\n", ::GetLastError());
             return;
         }

@@ -23,8 +23,9 @@ public:
     void TextAdded();  // shown with the batch, at once when the interval has passed
     void CaretToEnd(); // with the batch; at once when no text waits
     void ShowNow();    // whatever is waiting
-    // The runner is about to wait. A flood's pipe is often empty for a moment only, so the batch waits for its
-    // interval; once the runner waits again with nothing new in between (a real pause), it is shown at once.
+    // The runner is about to wait. A flood's pipe is often empty for a moment only, so the batch waits for
+    // its interval; once the runner waits again with nothing new in between (a real pause), it is shown at
+    // once.
     void RunnerWaiting();
     void Discard() { textPending_ = caretPending_ = false; } // the text was replaced as a whole
 

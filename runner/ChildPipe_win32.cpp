@@ -198,9 +198,9 @@ void ChildReaper::CollectExited() {
     jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
                               [](const Handle& job) {
                                   JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-                                  return !::QueryInformationJobObject(job.get(),
-                                                                      JobObjectBasicAccountingInformation,
-                                                                      &accounting, sizeof(accounting), nullptr) ||
+                                  return !::QueryInformationJobObject(
+                                             job.get(), JobObjectBasicAccountingInformation, &accounting,
+                                             sizeof(accounting), nullptr) ||
                                          accounting.ActiveProcesses == 0;
                               }),
                jobs.end());
@@ -213,7 +213,7 @@ struct ChildPipe::State {
     Handle writeEnd;
     Handle process;
     Handle thread;
-    Handle job; // none where the system allows no job of our own: the child alone is stopped then
+    Handle job;          // none where the system allows no job of our own: the child alone is stopped then
     DWORD seenReady = 0; // bytes the last look into the pipe found and that have not been read since
 };
 

@@ -64,8 +64,8 @@ void Press(const SpillwayWindow& window, WORD key) {
     }
 }
 
-// A key pressed and released with Ctrl or Alt held, as a user types it: the key state, and the key messages that
-// the window's own loop translates. The modifier stays held until ReleaseKeys.
+// A key pressed and released with Ctrl or Alt held, as a user types it: the key state, and the key messages
+// that the window's own loop translates. The modifier stays held until ReleaseKeys.
 void Chord(HWND target, BYTE modifier, WORD key) {
     BYTE keys[256] = {};
     keys[modifier] = 0x80;

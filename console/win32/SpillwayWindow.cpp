@@ -70,7 +70,8 @@ constexpr WPARAM CtrlACharacter = 1;
 
 // Ctrl+A selects the whole of a box, as Windows text boxes do; the character it then brings is dropped.
 bool SelectedAll(HWND control, UINT message, WPARAM wParam) {
-    if (message == WM_KEYDOWN && wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0 && ::GetKeyState(VK_MENU) >= 0) {
+    if (message == WM_KEYDOWN && wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0 &&
+        ::GetKeyState(VK_MENU) >= 0) {
         ::SendMessageW(control, EM_SETSEL, 0, -1);
         return true;
     }
@@ -433,8 +434,8 @@ void SpillwayWindow::ShowOutputsWaiting() {
 }
 
 void SpillwayWindow::FlushOutputs(bool caretToEnd) {
-    // The caret alone, where the batch just shown left it: a replacement leaves the caret after it and scrolls
-    // it into view, and a flood would otherwise pay a second paint for each batch.
+    // The caret alone, where the batch just shown left it: a replacement leaves the caret after it and
+    // scrolls it into view, and a flood would otherwise pay a second paint for each batch.
     DWORD selectionStart = 0;
     DWORD selectionEnd = 0;
     ::SendMessageW(txtOutputs_, EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart),
