@@ -194,16 +194,17 @@ ChildReaper::ChildReaper() : state_(std::make_unique<State>()) {}
 ChildReaper::~ChildReaper() = default;
 
 void ChildReaper::CollectExited() {
+    // A system that counts no process in a job at all (Wine) cannot tell an empty job from a busy one: its
+    // jobs stay until the end.
+    const auto empty = [](const Handle& job) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        if (!::QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation, &accounting,
+                                         sizeof(accounting), nullptr))
+            return true;
+        return accounting.TotalProcesses > 0 && accounting.ActiveProcesses == 0;
+    };
     auto& jobs = state_->jobs;
-    jobs.erase(std::remove_if(jobs.begin(), jobs.end(),
-                              [](const Handle& job) {
-                                  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-                                  return !::QueryInformationJobObject(
-                                             job.get(), JobObjectBasicAccountingInformation, &accounting,
-                                             sizeof(accounting), nullptr) ||
-                                         accounting.ActiveProcesses == 0;
-                              }),
-               jobs.end());
+    jobs.erase(std::remove_if(jobs.begin(), jobs.end(), empty), jobs.end());
 }
 
 struct ChildPipe::State {

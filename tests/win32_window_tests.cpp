@@ -64,21 +64,20 @@ void Press(const SpillwayWindow& window, WORD key) {
     }
 }
 
-// A key pressed and released with Ctrl or Alt held, as a user types it: the key state, and the key messages
-// that the window's own loop translates. The modifier stays held until ReleaseKeys.
-void Chord(HWND target, BYTE modifier, WORD key) {
+// The key state a user holding Ctrl or Alt gives (0: nothing held), which the window's loop translates with.
+void Hold(BYTE modifier) {
     BYTE keys[256] = {};
     keys[modifier] = 0x80;
     ::SetKeyboardState(keys);
+}
+
+// A key pressed and released with Ctrl or Alt held, as a user types it; the modifier stays held.
+void Chord(HWND target, BYTE modifier, WORD key) {
+    Hold(modifier);
     const bool alt = modifier == VK_MENU;
     const LPARAM context = alt ? KF_ALTDOWN << 16 : 0;
     ::PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | context);
     ::PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, key, static_cast<LPARAM>(0xC0000001) | context);
-}
-
-void ReleaseKeys() {
-    BYTE keys[256] = {};
-    ::SetKeyboardState(keys);
 }
 
 SeenMessage EnterIn(const SpillwayWindow& window, HWND focus, const std::u16string& line = {}) {
@@ -213,9 +212,9 @@ TEST(Win32Window, WalkThroughTheWindow) {
         ::SendMessageW(box, EM_SETSEL, 1, 1);
         Chord(box, VK_CONTROL, 'A');
         Pump(window);
-        ReleaseKeys();
         EXPECT_EQ(::SendMessageW(box, EM_GETSEL, 0, 0), MAKELONG(0, TextOf(box).size()));
     }
+    Hold(0);
 
     // During a run the box paints when asked (its update region is emptied), keys and clicks (on Exit, too)
     // are dropped, and Ctrl+C stops the command, here ignored by the child and the grandchild it started, so
@@ -235,7 +234,7 @@ TEST(Win32Window, WalkThroughTheWindow) {
         Chord(command, VK_CONTROL, 'C');
     };
     EnterIn(window, command, ChildCommand("i g:60000 l:begun s:60000 l:done"));
-    ReleaseKeys();
+    Hold(0);
     EXPECT_FALSE(TestChildLeftRunning());
     EXPECT_TRUE(painted);
     EXPECT_EQ(TextOf(outputs), expected + u"begun\r\n");
@@ -246,7 +245,7 @@ TEST(Win32Window, WalkThroughTheWindow) {
             Chord(command, VK_MENU, VK_F4);
     };
     EnterIn(window, command, ChildCommand("i g:60000 s:60000"));
-    ReleaseKeys();
+    Hold(0);
     EXPECT_FALSE(::IsWindow(handle));
     EXPECT_EQ(quits, 1);
     EXPECT_FALSE(TestChildLeftRunning()) << "killed once the interrupt was ignored, or at once on closing";
