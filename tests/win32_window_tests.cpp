@@ -209,6 +209,8 @@ TEST(Win32Window, WalkThroughTheWindow) {
     // Ctrl+A selects the whole of the box with the focus.
     for (const HWND box : {outputs, command}) {
         ::SetFocus(box);
+        if (box == command)
+            ::SetWindowTextW(command, L"typed"); // the focus emptied it
         ::SendMessageW(box, EM_SETSEL, 1, 1);
         Chord(box, VK_CONTROL, 'A');
         Pump(window);
