@@ -36,10 +36,15 @@ void OutputBatcher::ShowNow() {
     if (!textPending_ && !caretPending_) {
         return;
     }
+    const bool text = textPending_;
     const bool caret = caretPending_;
     textPending_ = caretPending_ = false;
     const Clock::time_point start = now_();
     show_(caret);
-    lastShown_ = now_();
-    interval_ = std::max(Interval, costFactor_ * (lastShown_ - start));
+    // Only a batch of text measures what showing costs: the caret alone, which follows each chunk, costs next
+    // to nothing and would shrink the interval back to its least after every batch.
+    if (text) {
+        lastShown_ = now_();
+        interval_ = std::max(Interval, costFactor_ * (lastShown_ - start));
+    }
 }
