@@ -1,9 +1,10 @@
 // When output goes on screen. Output arrives in chunks of at most 256 characters, and showing costs a good
 // deal whatever a chunk's size (a layout, a paint, a call into the system's control), so chunks are gathered:
 // a batch is shown at most once an interval during a flood, and whenever the runner has waited a while or the
-// run ends. The interval grows with what showing the last batch cost, without a bound: where showing costs
-// in proportion to the text already shown (the Win32 EDIT), each batch is then a fixed fraction bigger than
-// the one before, and showing a flood costs in proportion to its size, not to its square.
+// run ends. The interval grows with what showing the last batch of text cost (the caret moved alone costs
+// next to nothing and does not count), without a bound: where showing costs in proportion to the text already
+// shown (the Win32 EDIT), each batch is then a fixed fraction bigger than the one before, and showing a flood
+// costs in proportion to its size, not to its square.
 #pragma once
 
 #include <chrono>

@@ -357,7 +357,11 @@ void ChildPipe::Send(Signal signal) {
 
 void ChildPipe::Close() {
     if (state_->job.get() != nullptr) {
-        reaper_.state_->jobs.push_back(std::move(state_->job));
+        try {
+            reaper_.state_->jobs.push_back(std::move(state_->job));
+        } catch (...) {
+            state_->job.Close(); // no room to keep it (this may run in a destructor): what is left ends now
+        }
         reaper_.CollectExited();
     }
     state_->process.Close();
