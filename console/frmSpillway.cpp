@@ -86,7 +86,7 @@ void frmSpillway::Form_Load() {
                 objDOS_ReceiveOutputs(CommandOutputs);
             };
             objDOS_->AboutToWait = [this] {
-                controls_.ShowOutputsNow();
+                controls_.ShowOutputsWaiting();
                 HandleWindowEventsIfDue(true);
             };
         }

@@ -23,7 +23,10 @@ public:
     virtual void SetOutputsText(const std::u16string& text) = 0;    // replaces the whole text (the banner)
     virtual void AppendOutputsText(const std::u16string& text) = 0; // costs in proportion to `text` alone
     virtual void MoveOutputsCaretToEnd() = 0;                       // and brings the end into view
-    virtual void ShowOutputsNow() = 0; // the runner is about to wait: get what has arrived onto the screen
+    virtual void ShowOutputsNow() = 0; // the run has ended or paused: get what has arrived onto the screen
+    // The runner is about to wait: a window whose showing grows costly leaves a flood's short waits to its
+    // batching.
+    virtual void ShowOutputsWaiting() { ShowOutputsNow(); }
 
     // txtCommand
     virtual std::u16string CommandText() const = 0;

@@ -17,8 +17,9 @@ struct ReadResult {
 };
 
 // Children whose output has ended but that may still be running. The call never waits for a child; each one
-// is collected without blocking whenever the runner next looks, so none lingers after it exits. On systems
-// whose process handles free everything when closed, this does nothing.
+// is collected without blocking whenever the runner next looks, so none lingers after it exits. On Windows,
+// where closing a process handle frees it, what is kept is each run's job while something in it still runs;
+// the reaper's end closes the jobs left and ends what is in them.
 class ChildReaper {
 public:
     ChildReaper();
@@ -63,12 +64,14 @@ public:
 
     // Sends the started child, and whatever it started that shares its session or console, a signal: an
     // interrupt as Ctrl+C gives, a kill that cannot be refused, or the hang-up of a closing terminal (on
-    // Windows: the interrupt, then the kill). Does nothing once the child is closed.
+    // Windows: the interrupt, then the kill; the kill ends the run's whole job where it has one). Does
+    // nothing once the child is closed.
     enum class Signal { Interrupt, Kill, HangUp };
     void Send(Signal signal);
 
     // Closes all the run holds, after a failed start or at the end of the output: the child's process and
-    // thread handles, in that order (on POSIX the child goes to the reaper instead), then both pipe ends.
+    // thread handles, in that order (on POSIX the child goes to the reaper instead, on Windows its job), then
+    // both pipe ends.
     // Never waits for the child. The destructor does the same for whatever is still open.
     void Close();
 

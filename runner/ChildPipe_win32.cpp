@@ -1,5 +1,5 @@
-// The Win32 half of the seam in ChildPipe.h: CreatePipe, SetHandleInformation, CreateProcessA, PeekNamedPipe,
-// ReadFile, CloseHandle, and the system's narrow (ANSI) code page for the text.
+// The Win32 half of the seam in ChildPipe.h: CreatePipe, SetHandleInformation, CreateProcessA, a job object
+// for each run, PeekNamedPipe, ReadFile, CloseHandle, and the system's narrow (ANSI) code page for the text.
 #include "ChildPipe.h"
 #include "NarrowText_win32.h"
 #include "Utf8.h"
@@ -187,12 +187,29 @@ bool NarrowDecoder::Finish(std::u16string& out) {
     return FinishNarrow(CP_ACP, carried_, carriedCount_, out);
 }
 
-// Closing a child's process and thread handles is all Windows needs to let go of it.
-struct ChildReaper::State {};
+// Closing a child's process and thread handles is all Windows needs to let go of it. What a finished run's
+// child started and left running (its output done) stays in that run's job, which is kept here until it is
+// empty: the last runner going, or this program ending in any way, closes the job and ends what is left.
+struct ChildReaper::State {
+    std::vector<Handle> jobs;
+};
 
-ChildReaper::ChildReaper() = default;
+ChildReaper::ChildReaper() : state_(std::make_unique<State>()) {}
 ChildReaper::~ChildReaper() = default;
-void ChildReaper::CollectExited() {}
+
+void ChildReaper::CollectExited() {
+    // A system that counts no process in a job at all (Wine) cannot tell an empty job from a busy one: its
+    // jobs stay until the end.
+    const auto empty = [](const Handle& job) {
+        JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+        if (!::QueryInformationJobObject(job.get(), JobObjectBasicAccountingInformation, &accounting,
+                                         sizeof(accounting), nullptr))
+            return true;
+        return accounting.TotalProcesses > 0 && accounting.ActiveProcesses == 0;
+    };
+    auto& jobs = state_->jobs;
+    jobs.erase(std::remove_if(jobs.begin(), jobs.end(), empty), jobs.end());
+}
 
 struct ChildPipe::State {
     // The one record for the pipe, the process and the thread: every handle the child gets is inheritable.
@@ -201,8 +218,28 @@ struct ChildPipe::State {
     Handle writeEnd;
     Handle process;
     Handle thread;
+    Handle job;          // none where the system allows no job of our own: the child alone is stopped then
     DWORD seenReady = 0; // bytes the last look into the pipe found and that have not been read since
 };
+
+namespace {
+
+// A job of its own for the suspended `process`: whatever the child starts joins it and cannot break away,
+// and closing the job's last handle ends them all. None when the job cannot be made, or the process cannot
+// join it (an older system keeps a process that is already in a job out of any other).
+Handle JobHolding(HANDLE process) {
+    Handle job(::CreateJobObjectW(nullptr, nullptr)); // not inheritable: no child holds the job open
+    if (job.get() == nullptr)
+        return {};
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits)) ||
+        !::AssignProcessToJobObject(job.get(), process))
+        return {};
+    return job;
+}
+
+} // namespace
 
 ChildPipe::ChildPipe(ChildReaper& reaper) : state_(std::make_unique<State>()), reaper_(reaper) {}
 
@@ -237,12 +274,22 @@ bool ChildPipe::Start(const std::u16string& commandLine) {
     startup.hStdOutput = state_->writeEnd.get();
     startup.hStdError = state_->writeEnd.get();
 
+    // Suspended until it is in its job, so that nothing it starts can escape the job.
     PROCESS_INFORMATION started{};
     if (::CreateProcessA(nullptr, narrowCommandLine.data(), &state_->attributes, &state_->attributes, TRUE,
-                         NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &started) != 1)
+                         NORMAL_PRIORITY_CLASS | CREATE_SUSPENDED, nullptr, nullptr, &startup, &started) != 1)
         return false;
     state_->process = Handle(started.hProcess);
     state_->thread = Handle(started.hThread);
+    state_->job = JobHolding(state_->process.get());
+    if (::ResumeThread(state_->thread.get()) == static_cast<DWORD>(-1)) {
+        // A child that never ran is not left suspended for ever; the pipe stays open, as for a failed start.
+        ::TerminateProcess(state_->process.get(), 1);
+        state_->job.Close();
+        state_->process.Close();
+        state_->thread.Close();
+        return false;
+    }
     return true;
 }
 
@@ -305,11 +352,22 @@ void ChildPipe::Send(Signal signal) {
         return;
     if (signal != Signal::Kill)
         InterruptConsoleOf(::GetProcessId(state_->process.get()));
-    if (signal != Signal::Interrupt)
-        ::TerminateProcess(state_->process.get(), 1); // fails harmlessly once the child has ended
+    if (signal == Signal::Interrupt)
+        return;
+    // Fails harmlessly once the child has ended.
+    if (state_->job.get() == nullptr || !::TerminateJobObject(state_->job.get(), 1))
+        ::TerminateProcess(state_->process.get(), 1);
 }
 
 void ChildPipe::Close() {
+    if (state_->job.get() != nullptr) {
+        try {
+            reaper_.state_->jobs.push_back(std::move(state_->job));
+        } catch (...) {
+            state_->job.Close(); // no room to keep it (this may run in a destructor): what is left ends now
+        }
+        reaper_.CollectExited();
+    }
     state_->process.Close();
     state_->thread.Close();
     state_->readEnd.Close();

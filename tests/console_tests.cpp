@@ -278,39 +278,58 @@ TEST(OutputText, WrapsAtWords) {
     }
 }
 
-// A flood is shown once an interval, stretched by what showing cost; an explicit showing always shows.
+// A flood is shown once an interval (how it stretches: below); an explicit showing always shows.
 TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     using namespace std::chrono_literals;
     auto now = OutputBatcher::Clock::time_point{} + 1h;
     std::vector<int> shown; // caret flag per showing
-    auto cost = 0ms;
-    OutputBatcher batcher(
-        [&](bool caret) {
-            shown.push_back(caret);
-            now += cost;
-        },
-        4, [&] { return now; });
+    OutputBatcher batcher([&](bool caret) { shown.push_back(caret); }, 4, [&] { return now; });
     batcher.TextAdded(); // the first is shown at once
     now += 10ms;
     batcher.TextAdded();
     batcher.CaretToEnd();
     EXPECT_EQ(shown, std::vector<int>({0}));
     now += 6ms;
-    cost = 10ms; // from now on the interval is 40 ms
     batcher.TextAdded();
     EXPECT_EQ(shown, std::vector<int>({0, 1}));
-    now += 30ms;
-    batcher.TextAdded();
-    batcher.CaretToEnd();
-    EXPECT_EQ(shown.size(), 2u);
-    now += 10ms;
-    batcher.TextAdded();
-    EXPECT_EQ(shown, std::vector<int>({0, 1, 1}));
     batcher.ShowNow();    // nothing waits
     batcher.CaretToEnd(); // the text is shown: the caret moves at once
     batcher.TextAdded();
     batcher.ShowNow();
-    EXPECT_EQ(shown, std::vector<int>({0, 1, 1, 1, 0}));
+    EXPECT_EQ(shown, std::vector<int>({0, 1, 1, 0}));
+}
+
+// A flood whose showing costs in proportion to the text shown so far, as an EDIT's append does (the caret
+// alone costs nothing): the runner
+// reads 256 characters each 0.1 ms and finds the pipe empty for a moment every `emptyEvery` chunks. Eight
+// times the output costs about eight times the showing, not sixty-four, and a pause shows all of it.
+TEST(OutputBatcher, ShowingAFloodCostsInProportionToItsSize) {
+    using namespace std::chrono_literals;
+    const auto showing = [](std::size_t chunks, std::size_t emptyEvery, int costFactor) {
+        auto now = OutputBatcher::Clock::time_point{} + 1h;
+        std::size_t held = 0;
+        std::size_t shown = 0;
+        OutputBatcher batcher(
+            [&](bool) { now += shown == held ? 0ns : 1ms + std::chrono::nanoseconds((shown = held) * 100); },
+            costFactor, [&] { return now; });
+        for (std::size_t i = 1; i <= chunks; ++i, now += 100us) {
+            held += 256;
+            batcher.TextAdded();
+            batcher.CaretToEnd(); // as the handlers follow each chunk
+            if (i % emptyEvery == 0)
+                batcher.RunnerWaiting();
+        }
+        batcher.RunnerWaiting();
+        batcher.RunnerWaiting(); // still nothing: a real pause
+        EXPECT_EQ(shown, held);
+        return now - chunks * 100us; // the showing's share
+    };
+    for (const auto& [emptyEvery, costFactor] : {std::pair{1, 2}, {16, 2}, {1000000, 2}, {4, 4}}) {
+        SCOPED_TRACE(emptyEvery);
+        const auto start = OutputBatcher::Clock::time_point{} + 1h;
+        EXPECT_LT(showing(160000, emptyEvery, costFactor) - start,
+                  10 * (showing(20000, emptyEvery, costFactor) - start));
+    }
 }
 
 // Up and Down walk the lines entered in this session, newest first, as a shell's history does: failed starts

@@ -8,6 +8,7 @@
 //   s:MS     a pause of MS milliseconds
 //   g:MS     leaves a grandchild holding stdout that writes "late\n" after MS milliseconds
 //   z        a write of zero bytes
+//   i        Ctrl+C (SIGINT) ignored from here on, by what it starts too
 //   other    the argument itself as "[argument]\n"
 // clang-format on
 #include "test_child.h"
@@ -57,6 +58,8 @@ int main(int argc, char** argv) {
             Print(1, value + "\n");
         else if (step == "z")
             Write(1, "", 0);
+        else if (step == "i")
+            IgnoreInterrupt();
         else if (kind != 'g')
             Print(1, "[" + step + "]\n");
     }

@@ -1,6 +1,7 @@
 #include "test_child.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdlib>
 #include <time.h>
 #include <unistd.h>
@@ -25,6 +26,10 @@ void SleepMilliseconds(int milliseconds) {
     timespec delay{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
     while (::nanosleep(&delay, &delay) != 0 && errno == EINTR) {
     }
+}
+
+void IgnoreInterrupt() {
+    std::signal(SIGINT, SIG_IGN);
 }
 
 bool StartGrandchild(int milliseconds) {

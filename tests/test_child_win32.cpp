@@ -31,6 +31,10 @@ void SleepMilliseconds(int milliseconds) {
     ::Sleep(static_cast<DWORD>(milliseconds));
 }
 
+void IgnoreInterrupt() {
+    ::SetConsoleCtrlHandler(nullptr, TRUE);
+}
+
 // This program again, handed this process's standard output: it pauses, then writes "late".
 bool StartGrandchild(int milliseconds) {
     char path[MAX_PATH + 1] = {};

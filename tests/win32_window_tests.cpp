@@ -64,6 +64,22 @@ void Press(const SpillwayWindow& window, WORD key) {
     }
 }
 
+// The key state a user holding Ctrl or Alt gives (0: nothing held), which the window's loop translates with.
+void Hold(BYTE modifier) {
+    BYTE keys[256] = {};
+    keys[modifier] = 0x80;
+    ::SetKeyboardState(keys);
+}
+
+// A key pressed and released with Ctrl or Alt held, as a user types it; the modifier stays held.
+void Chord(HWND target, BYTE modifier, WORD key) {
+    Hold(modifier);
+    const bool alt = modifier == VK_MENU;
+    const LPARAM context = alt ? KF_ALTDOWN << 16 : 0;
+    ::PostMessageW(target, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, key, 1 | context);
+    ::PostMessageW(target, alt ? WM_SYSKEYUP : WM_KEYUP, key, static_cast<LPARAM>(0xC0000001) | context);
+}
+
 SeenMessage EnterIn(const SpillwayWindow& window, HWND focus, const std::u16string& line = {}) {
     ::SetFocus(focus);
     Pump(window);
@@ -190,9 +206,21 @@ TEST(Win32Window, WalkThroughTheWindow) {
     Press(window, VK_UP);
     EXPECT_EQ(TextOf(command), line);
 
+    // Ctrl+A selects the whole of the box with the focus.
+    for (const HWND box : {outputs, command}) {
+        ::SetFocus(box);
+        if (box == command)
+            ::SetWindowTextW(command, L"typed"); // the focus emptied it
+        ::SendMessageW(box, EM_SETSEL, 1, 1);
+        Chord(box, VK_CONTROL, 'A');
+        Pump(window);
+        EXPECT_EQ(::SendMessageW(box, EM_GETSEL, 0, 0), MAKELONG(0, TextOf(box).size()));
+    }
+    Hold(0);
+
     // During a run the box paints when asked (its update region is emptied), keys and clicks (on Exit, too)
-    // are dropped, and Ctrl+C stops the command (or the kill 3 s later does); closing the window ends the run
-    // and then the program.
+    // are dropped, and Ctrl+C stops the command, here ignored by the child and the grandchild it started, so
+    // the kill 3 s later ends both; Alt+F4 ends the run, the same tree, and then the program.
     bool asked = false;
     bool painted = false;
     onTick = [&] {
@@ -205,18 +233,21 @@ TEST(Win32Window, WalkThroughTheWindow) {
         ::PostMessageW(command, WM_CHAR, 'x', 1);
         ::PostMessageW(exitButton, WM_LBUTTONDOWN, MK_LBUTTON, 0);
         ::PostMessageW(exitButton, WM_LBUTTONUP, 0, 0);
-        ::PostMessageW(command, WM_CHAR, 3, 1); // Ctrl+C
+        Chord(command, VK_CONTROL, 'C');
     };
-    EnterIn(window, command, ChildCommand("l:begun s:10000 l:done"));
+    EnterIn(window, command, ChildCommand("i g:60000 l:begun s:60000 l:done"));
+    Hold(0);
+    EXPECT_FALSE(TestChildLeftRunning());
     EXPECT_TRUE(painted);
     EXPECT_EQ(TextOf(outputs), expected + u"begun\r\n");
     EXPECT_EQ(TextOf(command), u"");
 
     onTick = [&] {
         if (window.Form().Running())
-            ::PostMessageW(handle, WM_CLOSE, 0, 0);
+            Chord(command, VK_MENU, VK_F4);
     };
-    EnterIn(window, command, ChildCommand("s:10000"));
+    EnterIn(window, command, ChildCommand("i g:60000 s:60000"));
+    Hold(0);
     EXPECT_FALSE(::IsWindow(handle));
     EXPECT_EQ(quits, 1);
     EXPECT_FALSE(TestChildLeftRunning()) << "killed once the interrupt was ignored, or at once on closing";

@@ -66,6 +66,17 @@ bool IsUserInput(const MSG& message) {
 }
 
 constexpr WPARAM CtrlCCharacter = 3; // what TranslateMessage makes of Ctrl+C
+constexpr WPARAM CtrlACharacter = 1;
+
+// Ctrl+A selects the whole of a box, as Windows text boxes do; the character it then brings is dropped.
+bool SelectedAll(HWND control, UINT message, WPARAM wParam) {
+    if (message == WM_KEYDOWN && wParam == 'A' && ::GetKeyState(VK_CONTROL) < 0 &&
+        ::GetKeyState(VK_MENU) >= 0) {
+        ::SendMessageW(control, EM_SETSEL, 0, -1);
+        return true;
+    }
+    return message == WM_CHAR && wParam == CtrlACharacter;
+}
 
 // Fixed single border, caption and system menu; no minimize or maximize box.
 constexpr DWORD WindowStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
@@ -350,10 +361,10 @@ void SpillwayWindow::OnCommand(int id, int notification) {
 }
 
 // The output box lets the dialog manager have Tab, Enter and Escape, as a single-line box does; a multi-line
-// EDIT would otherwise keep them (and close the window on Escape).
+// EDIT would otherwise keep them (and close the window on Escape). Ctrl+A selects all.
 LRESULT CALLBACK SpillwayWindow::OutputsProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<SpillwayWindow*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
-    if (self->FindKey(message, wParam)) {
+    if (self->FindKey(message, wParam) || SelectedAll(control, message, wParam)) {
         return 0;
     }
     const LRESULT result = ::CallWindowProcW(self->outputsDefaultProc_, control, message, wParam, lParam);
@@ -367,7 +378,7 @@ LRESULT CALLBACK SpillwayWindow::OutputsProc(HWND control, UINT message, WPARAM 
 // recall earlier lines.
 LRESULT CALLBACK SpillwayWindow::CommandProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<SpillwayWindow*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
-    if (self->FindKey(message, wParam)) {
+    if (self->FindKey(message, wParam) || SelectedAll(control, message, wParam)) {
         return 0;
     }
     if (message == WM_KEYDOWN && (wParam == VK_UP || wParam == VK_DOWN)) {
@@ -447,7 +458,21 @@ void SpillwayWindow::ShowOutputsNow() {
     outputsBatcher_.ShowNow();
 }
 
+void SpillwayWindow::ShowOutputsWaiting() {
+    outputsBatcher_.RunnerWaiting();
+}
+
 void SpillwayWindow::FlushOutputs(bool caretToEnd) {
+    // The caret alone, where the batch just shown left it: a replacement leaves the caret after it and
+    // scrolls it into view, and a flood would otherwise pay a second paint for each batch.
+    DWORD selectionStart = 0;
+    DWORD selectionEnd = 0;
+    ::SendMessageW(txtOutputs_, EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart),
+                   reinterpret_cast<LPARAM>(&selectionEnd));
+    if (!pendingOutputs_.changed && selectionStart == selectionEnd &&
+        selectionEnd == static_cast<DWORD>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0))) {
+        return;
+    }
     // One paint for the batch: the text, the caret at the end and the scroll bar with it.
     ::SendMessageW(txtOutputs_, WM_SETREDRAW, FALSE, 0);
     if (pendingOutputs_.changed) {

@@ -53,6 +53,7 @@ public:
     void AppendOutputsText(const std::u16string& text) override;
     void MoveOutputsCaretToEnd() override;
     void ShowOutputsNow() override;
+    void ShowOutputsWaiting() override;
     std::u16string CommandText() const override;
     void SetCommandText(const std::u16string& text) override;
     void ShowMessage(const std::u16string& text, MessageIcon icon) override;
