@@ -228,6 +228,11 @@ void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
     AppendRun(text.substr(over));
 }
 
+void OutputText::Truncate(std::size_t column) {
+    size_ = std::min(size_, LineStart(lineCount_ - 1) + column);
+    blocks_.resize((size_ + BlockSize - 1) / BlockSize); // the last block is the one appended to
+}
+
 void OutputText::AppendRun(std::u16string_view text) {
     while (!text.empty()) {
         if (size_ == blocks_.size() * BlockSize) {

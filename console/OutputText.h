@@ -18,6 +18,9 @@ public:
     virtual void Append(std::u16string_view text) = 0; // may hold '\n'
     // Writes `text` (no '\n') over the last line from `column` on, extending the line where it runs past.
     virtual void Overwrite(std::size_t column, std::u16string_view text) = 0;
+    // Cuts the last line to `column` characters (none when it is not longer).
+    virtual void Truncate(std::size_t column) = 0;
+    virtual std::size_t Size() const = 0; // of all the text held
 };
 
 // A command's output as a console shows it. LF and CR LF end a line (also when the chunks cut them apart); a
@@ -45,7 +48,7 @@ public:
     ~OutputText() override;
 
     void Clear();
-    std::size_t Size() const { return size_; }
+    std::size_t Size() const override { return size_; }
     char16_t At(std::size_t position) const;
     void CopyTo(std::size_t from, std::size_t to, char16_t* out) const; // [from, to) into out
     std::u16string Text(std::size_t from, std::size_t to) const;        // either order
@@ -75,6 +78,7 @@ public:
     std::size_t LastLineLength() const override { return size_ - LineStart(lineCount_ - 1); }
     void Append(std::u16string_view text) override;
     void Overwrite(std::size_t column, std::u16string_view text) override;
+    void Truncate(std::size_t column) override;
 
 private:
     struct Block;

@@ -24,6 +24,7 @@ public:
     virtual void AppendOutputsText(const std::u16string& text) = 0; // costs in proportion to `text` alone
     virtual void MoveOutputsCaretToEnd() = 0;                       // and brings the end into view
     virtual void ShowOutputsNow() = 0; // the runner is about to wait: get what has arrived onto the screen
+    virtual void OutputsRunStarts() {} // a command's output follows: in the default colours
 
     // txtCommand
     virtual std::u16string CommandText() const = 0;
