@@ -1,5 +1,5 @@
-// The output box's text as plain C++: a store that holds gigabytes in a few bytes per character, the way a
-// console treats carriage returns, word wrapping over any text and font, and the spans a selection picks.
+// The output box's text as plain C++: a store that holds gigabytes in a few bytes per character with its last
+// line open to overwriting, word wrapping over any text and font, and the spans a selection picks.
 #pragma once
 
 #include <cstddef>
@@ -21,20 +21,6 @@ public:
     // Cuts the last line to `column` characters (none when it is not longer).
     virtual void Truncate(std::size_t column) = 0;
     virtual std::size_t Size() const = 0; // of all the text held
-};
-
-// A command's output as a console shows it. LF and CR LF end a line (also when the chunks cut them apart); a
-// lone CR goes back to the start of the current line and what follows overwrites it, character by character,
-// so a progress meter updates in place. A line ended after a CR keeps what was not overwritten.
-class CarriageReturns {
-public:
-    void Feed(std::u16string_view chunk, OutputLines& lines);
-    void Reset() { *this = {}; } // a new text starts
-
-private:
-    bool crPending_ = false;   // a CR came last: what follows decides between a line end and a return
-    bool overwriting_ = false; // the column lies within the last line
-    std::size_t column_ = 0;
 };
 
 // The shown text, append-only but for the last line, in UTF-16 positions. Text sits in blocks of a fixed
