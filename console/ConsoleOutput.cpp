@@ -21,7 +21,8 @@ std::optional<TextColour> ExtendedColour(const Csi& csi, std::size_t i, std::siz
     if (kind == 5 && available >= 2) {
         next = subs > 0 ? next : at + 2;
         const std::int32_t index = component(at + 1);
-        return index <= 255 ? std::optional(TextColour::Indexed(static_cast<std::uint8_t>(index))) : std::nullopt;
+        return index <= 255 ? std::optional(TextColour::Indexed(static_cast<std::uint8_t>(index)))
+                            : std::nullopt;
     }
     if (kind == 2 && available >= 4) {
         const std::size_t rgb = subs >= 5 ? at + 2 : at + 1;
@@ -206,8 +207,8 @@ void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
         std::size_t next = i + 1 + subs;
         const std::int32_t p = csi.Value(i, 0);
         const auto set = [&pen](std::uint16_t attributes, bool on) {
-            pen.attributes = static_cast<std::uint16_t>(on ? pen.attributes | attributes
-                                                           : pen.attributes & ~attributes);
+            pen.attributes =
+                static_cast<std::uint16_t>(on ? pen.attributes | attributes : pen.attributes & ~attributes);
         };
         if (p >= 30 && p <= 37) {
             pen.foreground = TextColour::Indexed(static_cast<std::uint8_t>(p - 30));
@@ -219,8 +220,7 @@ void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
             pen.background = TextColour::Indexed(static_cast<std::uint8_t>(p - 100 + 8));
         } else {
             switch (p) {
-            case 0:
-            {
+            case 0: {
                 const std::uint32_t link = pen.link; // a link is no rendition: it lasts to its own end
                 pen = {};
                 pen.link = link;

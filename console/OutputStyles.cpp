@@ -73,10 +73,10 @@ void OutputStyles::Assign(std::size_t from, std::size_t to, StyleId id, std::siz
     }
     const StyleId after = StyleAt(to);
     // Runs starting within [from, to] go; the style before `from` and the one at `to` stay as they were.
-    const auto first = static_cast<std::ptrdiff_t>(std::lower_bound(starts_.begin(), starts_.end(), from) -
-                                                   starts_.begin());
-    const auto last = static_cast<std::ptrdiff_t>(std::upper_bound(starts_.begin(), starts_.end(), to) -
-                                                  starts_.begin());
+    const auto first =
+        static_cast<std::ptrdiff_t>(std::lower_bound(starts_.begin(), starts_.end(), from) - starts_.begin());
+    const auto last =
+        static_cast<std::ptrdiff_t>(std::upper_bound(starts_.begin(), starts_.end(), to) - starts_.begin());
     starts_.erase(starts_.begin() + first, starts_.begin() + last);
     ids_.erase(ids_.begin() + first, ids_.begin() + last);
     const StyleId before = first > 0 ? ids_[static_cast<std::size_t>(first) - 1] : 0;
@@ -100,7 +100,8 @@ void OutputStyles::Truncate(std::size_t size) {
 
 std::vector<OutputStyles::Run> OutputStyles::Runs(std::size_t from, std::size_t to) const {
     std::vector<Run> runs;
-    auto i = static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), from) - starts_.begin());
+    auto i =
+        static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), from) - starts_.begin());
     i = i > 0 ? i - 1 : 0;
     for (; i < starts_.size() && starts_[i] < to; ++i) {
         const std::size_t end = i + 1 < starts_.size() ? std::min<std::size_t>(starts_[i + 1], to) : to;

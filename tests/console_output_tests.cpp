@@ -54,7 +54,8 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\x1b[1;4;38;5;208mX\x1b[22;24mY\x1b[39mZ", u"XYZ", "0-1 f208BU|1-2 f208"},
         {u"\x1b[38;2;1;2;3mA\x1b[48:2::4:5:6mB\x1b[38:2:7:8:9mC\x1b[49;39mD", u"ABCD",
          "0-1 f#010203|1-2 f#010203b#040506|2-3 f#070809b#040506"},
-        {u"\x1b[92;104mA\x1b[7;8;9;3;2mB\x1b[27;28;29;23mC\x1b[mD", u"ABCD", "0-1 f10b12|1-2 f10b12FIRCS|2-3 f10b12F"},
+        {u"\x1b[92;104mA\x1b[7;8;9;3;2mB\x1b[27;28;29;23mC\x1b[mD", u"ABCD",
+         "0-1 f10b12|1-2 f10b12FIRCS|2-3 f10b12F"},
         {u"\x1b[4:0mA\x1b[4:3mB\x1b[58:2::1:2:3;31mC\x1b[58;5;4;32mD\x1b[21;24mE", u"ABCDE",
          "1-2 U|2-3 f1U|3-4 f2U|4-5 f2"},
         {u"\x1b[>4;2mA\x1b[38;5;300mB\x1b[38;7mC\x1b[1 mD", u"ABCD", ""}, // not SGR, or not a colour
@@ -65,17 +66,28 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\x1b[31mabcdef\x1b[0m\r\x1b[2Cxy", u"abxyef", "0-2 f1|4-6 f1"},
         {u"\x1b[41mabcd\r\x1b[2C\x1b[K\x1b[0mxy\x1b[44m\r\x1b[3Cz", u"abxz", "0-2 b1|3-4 b4"},
         {u"\x1b[1K\x1b[7CA\x1b[1`B\x1b[3aC\r\x1b[0K", u"", ""},
-        {u"a\tb\x07" u"c\x7f" u"d\ve\ff\x0e", u"a\tbcd\ne\nf", ""},
+        {u"a\tb\x07"
+         u"c\x7f"
+         u"d\ve\ff\x0e",
+         u"a\tbcd\ne\nf", ""},
         // Everything else hidden, whole.
-        {u"\x1b]0;title\x07" u"A\x1b[?25lB\x1b(BC\x1bPq#0;2;0\x1b\\D\x1b_apc\x1b\\E\x1b[2J\x1b[HF\x1b\\\x1b" u"7G",
+        {u"\x1b]0;title\x07"
+         u"A\x1b[?25lB\x1b(BC\x1bPq#0;2;0\x1b\\D\x1b_apc\x1b\\E\x1b[2J\x1b[HF\x1b\\\x1b"
+         u"7G",
          u"ABCDEFG", ""},
         // Links, over renditions and across a reset.
-        {u"see \x1b]8;id=1;https://x.org/\x1b\\here\x1b]8;;\x1b\\ end", u"see here end", "4-8 Lhttps://x.org/"},
-        {u"\x1b]8;;file:///a\x07\x1b[1ma\x1b[0mb\x1b]8;;\x07" u"c", u"abc", "0-1 BLfile:///a|1-2 Lfile:///a"},
+        {u"see \x1b]8;id=1;https://x.org/\x1b\\here\x1b]8;;\x1b\\ end", u"see here end",
+         "4-8 Lhttps://x.org/"},
+        {u"\x1b]8;;file:///a\x07\x1b[1ma\x1b[0mb\x1b]8;;\x07"
+         u"c",
+         u"abc", "0-1 BLfile:///a|1-2 Lfile:///a"},
         // Unfinished and malformed sequences end without eating the text after them.
         {u"a\x1b\nb\x1b[12\nc\x1b]0;unended\nd\x1bP1\re", u"a\nb\nc\ne", ""},
         {u"x\x1b[1\u00e9y\x1b\u00e8z", u"x\u00e9y\u00e8z", ""},
-        {u"\x1b[1<2mA\x1b[1\x18" u"B\x1b]8;;u\x1b[31mC\x1b]8;;u\x1a" u"D", u"ABCD", "2-4 f1"},
+        {u"\x1b[1<2mA\x1b[1\x18"
+         u"B\x1b]8;;u\x1b[31mC\x1b]8;;u\x1a"
+         u"D",
+         u"ABCD", "2-4 f1"},
         {u"\x1b[" + Digits300 + u"mX", Digits300.substr(EscapeParser::MaxSequenceLength) + u"mX", ""},
         {u"\x1bP" + LongString + u"Z", u"qqqqqZ", ""},
     };

@@ -178,7 +178,8 @@ TEST(Win32Window, WalkThroughTheWindow) {
     }
 
     // Output past the box's default limit, LF as CR LF, a lone CR overwriting the line's start, and a colour
-    // and an erase to the line's end (cut across two reads) hidden; the caret at the end. Up recalls the line.
+    // and an erase to the line's end (cut across two reads) hidden; the caret at the end. Up recalls the
+    // line.
     const std::u16string line =
         ChildCommand("w:40000 o:610a o:1b5b33316d626364650d58 o:591b o:5b4b0d o:0a31300d o:3130300a64");
     EXPECT_EQ(EnterIn(window, command, line).text, u"");

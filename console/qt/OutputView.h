@@ -28,7 +28,7 @@ public:
     void AppendText(std::u16string_view chunk); // carriage returns and sequences as a console treats them
     void StartRun() { console_.StartRun(); }    // a command's output starts in the default colours
     const OutputStyles& Styles() const { return styles_; }
-    void Show(bool caretToEnd);                 // puts what was added on screen now
+    void Show(bool caretToEnd); // puts what was added on screen now
 
     QString toPlainText() const { return Text(0, text_.Size()); }
     QString Text(std::size_t from, std::size_t to) const;
