@@ -51,13 +51,6 @@ void OutputStyles::Append(std::size_t from, StyleId id) {
     if (StyleAtEnd() == id) {
         return;
     }
-    if (!starts_.empty() && starts_.back() == from) { // the last run is empty: it takes the new style
-        starts_.pop_back();
-        ids_.pop_back();
-        if (StyleAtEnd() == id) {
-            return;
-        }
-    }
     starts_.push_back(from);
     ids_.push_back(id);
 }

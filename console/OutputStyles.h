@@ -66,7 +66,7 @@ public:
     StyleId StyleAt(std::size_t position) const;
     StyleId StyleAtEnd() const { return ids_.empty() ? 0 : ids_.back(); }
 
-    // Text from `from` on, up to the end, takes `id`; `from` is at or beyond the start of the last run.
+    // Text appended from `from` (the text's end) on takes `id`.
     void Append(std::size_t from, StyleId id);
     // [from, to) takes `id`; the text is `size` long now (`to` may have passed its old end).
     void Assign(std::size_t from, std::size_t to, StyleId id, std::size_t size);

@@ -56,14 +56,15 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          "0-1 f#010203|1-2 f#010203b#040506|2-3 f#070809b#040506"},
         {u"\x1b[92;104mA\x1b[7;8;9;3;2mB\x1b[27;28;29;23mC\x1b[mD", u"ABCD",
          "0-1 f10b12|1-2 f10b12FIRCS|2-3 f10b12F"},
-        {u"\x1b[4:0mA\x1b[4:3mB\x1b[58:2::1:2:3;31mC\x1b[58;5;4;32mD\x1b[21;24mE", u"ABCDE",
-         "1-2 U|2-3 f1U|3-4 f2U|4-5 f2"},
+        {u"\x1b[4:0mA\x1b[4:3mB\x1b[58:2::1:2:3;31mC\x1b[24;58;5;4;32mD\x1b[21mE", u"ABCDE",
+         "1-2 U|2-3 f1U|3-4 f2|4-5 f2U"},
         {u"\x1b[>4;2mA\x1b[38;5;300mB\x1b[38;7mC\x1b[1 mD", u"ABCD", ""}, // not SGR, or not a colour
         // Erasing and moving within the line, with carriage returns and style runs.
         {u"\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
-        {u"abcdef\x1b[3D\x1b[1KX\ndef\x1b[2KY", u"   Xef\n   Y", ""},
+        {u"abcdef\x1b[3D\x1b[1K\ndef\x1b[2KY", u"    ef\n   Y", ""},
         {u"abc\x1b[5GX\x1b[2GY\x1b[CZ\b\b\bW", u"aWcZX", ""},
         {u"\x1b[31mabcdef\x1b[0m\r\x1b[2Cxy", u"abxyef", "0-2 f1|4-6 f1"},
+        {u"\x1b[31mab\x1b[32mcd\r\x1b[32mXY", u"XYcd", "0-4 f2"},
         {u"\x1b[41mabcd\r\x1b[2C\x1b[K\x1b[0mxy\x1b[44m\r\x1b[3Cz", u"abxz", "0-2 b1|3-4 b4"},
         {u"\x1b[1K\x1b[7CA\x1b[1`B\x1b[3aC\r\x1b[0K", u"", ""},
         {u"a\tb\x07"
