@@ -192,6 +192,16 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
     }
 }
 
+// Only what a new sequence reads before writing: parameters are written as they are counted.
+void EscapeParser::StartSequence() {
+    csi_.marker = 0;
+    csi_.intermediateCount = 0;
+    csi_.count = 0;
+    overflow_ = false;
+    length_ = 0;
+    osc_.clear();
+}
+
 void EscapeParser::Step(char16_t c, Listener& listener) {
     if (state_ != State::Ground) {
         const bool string = state_ >= State::OscString;
@@ -211,10 +221,7 @@ void EscapeParser::Step(char16_t c, Listener& listener) {
         listener.Control(c);
         break;
     case Enter:
-        csi_ = {};
-        overflow_ = false;
-        length_ = 0;
-        osc_.clear();
+        StartSequence();
         inOsc_ = t.next == State::OscString;
         break;
     case Collect:
@@ -275,10 +282,7 @@ void EscapeParser::Step(char16_t c, Listener& listener) {
         Step(c, listener);
         break;
     case EscapeAgain:
-        osc_.clear();
-        csi_ = {};
-        overflow_ = false;
-        length_ = 0;
+        StartSequence();
         Step(c, listener);
         break;
     }

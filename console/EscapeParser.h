@@ -62,6 +62,7 @@ public:
 
 private:
     void Step(char16_t c, Listener& listener);
+    void StartSequence();
 
     static constexpr std::int32_t MaxValue = 65535; // larger parameters are taken as this
 
