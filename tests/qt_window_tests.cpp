@@ -332,6 +332,9 @@ TEST_F(QtWindow, ColoursAndLinksAsFormats) {
     EXPECT_TRUE(formats[1].format.fontUnderline() && formats[1].format.fontWeight() == QFont::Bold);
     EXPECT_EQ(LinkAt(outputs->Styles(), start + 6), QStringLiteral("https://x.org/"));
     EXPECT_EQ(LinkAt(outputs->Styles(), start + 7), QString());
+    outputs->SelectAll(); // and an erase that shortens the text keeps the selection within it
+    window->Form().objDOS_ReceiveOutputs(u"\r\x1b[K");
+    EXPECT_EQ(outputs->Selection(), std::pair(std::size_t{0}, start));
 
     LinkCatcher catcher;
     for (const char* scheme : {"https", "file", "mailto"})

@@ -186,6 +186,9 @@ void OutputView::AppendText(std::u16string_view chunk) {
     // The last line may change; every line before it stays as it was laid out.
     rowsOfLine_.erase(rowsOfLine_.lower_bound(text_.LineCount() - 1), rowsOfLine_.end());
     console_.Feed(chunk);
+    // Erasing within the last line may have shortened the text.
+    caret_ = std::min(caret_, text_.Size());
+    anchor_ = std::min(anchor_, text_.Size());
     changed_ = true;
 }
 
