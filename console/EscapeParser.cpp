@@ -163,6 +163,15 @@ constexpr auto Table = [] {
     return table;
 }();
 
+// Parameters go on in a loop in Feed; these are the transitions it takes for granted.
+constexpr bool InParameters(State state, Class k) {
+    const Transition t = Table[static_cast<std::size_t>(state)][k];
+    return t.action == (k == Digit ? Param : Separate) && t.next == State::CsiParameter;
+}
+static_assert(InParameters(State::CsiEntry, Digit) && InParameters(State::CsiEntry, Colon) &&
+              InParameters(State::CsiEntry, Semi) && InParameters(State::CsiParameter, Digit) &&
+              InParameters(State::CsiParameter, Colon) && InParameters(State::CsiParameter, Semi));
+
 } // namespace
 
 void EscapeParser::Reset() {
@@ -187,8 +196,49 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
             if (p == end) {
                 break;
             }
+        } else if (state_ == State::CsiEntry || state_ == State::CsiParameter) {
+            // So do parameters, as the table has them.
+            const char16_t* const from = p;
+            for (; p != end && *p >= u'0' && *p <= u';' && length_ < MaxSequenceLength; ++p, ++length_) {
+                if (*p <= u'9') {
+                    AddDigit(*p);
+                } else {
+                    NextParameter(*p);
+                }
+            }
+            if (p != from) {
+                state_ = State::CsiParameter;
+            }
+            if (p == end) {
+                break;
+            }
         }
         Step(*p++, listener);
+    }
+}
+
+void EscapeParser::AddDigit(char16_t c) {
+    if (csi_.count == 0) {
+        csi_.count = 1;
+        csi_.values[0] = -1;
+    }
+    std::int32_t& value = csi_.values[csi_.count - 1];
+    if (!overflow_) {
+        value = std::min<std::int32_t>(MaxValue, std::max(value, 0) * 10 + (c - u'0'));
+    }
+}
+
+void EscapeParser::NextParameter(char16_t c) {
+    if (csi_.count == 0) {
+        csi_.count = 1;
+        csi_.values[0] = -1;
+    }
+    if (csi_.count < MaxParameters) {
+        csi_.values[csi_.count] = -1;
+        csi_.sub[csi_.count] = c == u':';
+        ++csi_.count;
+    } else {
+        overflow_ = true;
     }
 }
 
@@ -230,29 +280,11 @@ void EscapeParser::Step(char16_t c, Listener& listener) {
         }
         ++csi_.intermediateCount; // beyond two, Plain() is false and no one acts on it
         break;
-    case Param: {
-        if (csi_.count == 0) {
-            csi_.count = 1;
-            csi_.values[0] = -1;
-        }
-        std::int32_t& value = csi_.values[csi_.count - 1];
-        if (!overflow_) {
-            value = std::min<std::int32_t>(MaxValue, std::max(value, 0) * 10 + (c - u'0'));
-        }
+    case Param:
+        AddDigit(c);
         break;
-    }
     case Separate:
-        if (csi_.count == 0) {
-            csi_.count = 1;
-            csi_.values[0] = -1;
-        }
-        if (csi_.count < MaxParameters) {
-            csi_.values[csi_.count] = -1;
-            csi_.sub[csi_.count] = c == u':';
-            ++csi_.count;
-        } else {
-            overflow_ = true;
-        }
+        NextParameter(c);
         break;
     case Mark:
         csi_.marker = c;

@@ -63,6 +63,8 @@ public:
 private:
     void Step(char16_t c, Listener& listener);
     void StartSequence();
+    void AddDigit(char16_t c);
+    void NextParameter(char16_t c); // after ';' or ':'
 
     static constexpr std::int32_t MaxValue = 65535; // larger parameters are taken as this
 

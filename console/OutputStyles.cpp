@@ -15,6 +15,7 @@ OutputStyles::OutputStyles() {
 
 void OutputStyles::Clear() {
     table_.assign(1, TextStyle{});
+    recent_.fill(0);
     known_.clear();
     known_.emplace(TextStyle{}, 0);
     links_.assign(1, std::u16string());
@@ -26,11 +27,16 @@ void OutputStyles::Clear() {
 }
 
 OutputStyles::StyleId OutputStyles::Intern(const TextStyle& style) {
+    StyleId& recent = recent_[Hash{}(style) % recent_.size()];
+    if (table_[recent] == style) {
+        return recent;
+    }
     const auto [it, added] = known_.try_emplace(style, static_cast<StyleId>(table_.size()));
     if (added) {
         table_.push_back(style);
     }
-    return it->second;
+    recent = it->second;
+    return recent;
 }
 
 std::uint32_t OutputStyles::InternLink(std::u16string_view target) {

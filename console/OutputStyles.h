@@ -2,6 +2,7 @@
 // and, in text order, where each run starts. Text printed without any costs nothing here.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -88,6 +89,7 @@ private:
 
     std::vector<TextStyle> table_;
     std::unordered_map<TextStyle, StyleId, Hash> known_;
+    std::array<StyleId, 64> recent_{}; // a coloured log switches among a few styles: they are found here
     std::vector<std::u16string> links_;
     std::unordered_map<std::u16string, std::uint32_t> knownLinks_;
     // Run i covers [starts_[i], starts_[i + 1]); neighbours differ. Before the first, the default style.
