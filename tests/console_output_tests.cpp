@@ -73,7 +73,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"a\tbcd\ne\nf", ""},
         // Everything else hidden, whole.
         {u"\x1b]0;title\x07"
-         u"A\x1b[?25lB\x1b(BC\x1bPq#0;2;0\x1b\\D\x1b_apc\x1b\\E\x1b[2J\x1b[HF\x1b\\\x1b"
+         u"A\x1b[?25lB\x1b(0C\x1bPq#0;2;0\x1b\\D\x1b_apc\x1b\\E\x1b[2J\x1b[HF\x1b\\\x1b"
          u"7G",
          u"ABCDEFG", ""},
         // Links, over renditions and across a reset.
