@@ -4,6 +4,7 @@
 //   ombrel_search_bench [ASCII-MB] [MIXED-MB]     (defaults 1000 and 50)
 // Prints a table: each case's time (best of 3), the memory the search took beyond the text (peak RSS growth
 // while searching), and a memchr pass over the same blocks for scale.
+#include "ConsoleOutput.h"
 #include "TextSearch.h"
 
 #include <chrono>
@@ -49,7 +50,7 @@ Measured Measure(const std::function<void()>& work) {
 }
 
 void Fill(OutputText& text, std::size_t megabytes, bool mixed, std::size_t markerEvery) {
-    CarriageReturns carriageReturns;
+    ConsoleOutput output(text);
     const std::u16string ascii = u"text ";
     const std::u16string other = u"текст κείμενο 文字 テキスト 😀 ";
     std::u16string chunk;
@@ -69,7 +70,7 @@ void Fill(OutputText& text, std::size_t megabytes, bool mixed, std::size_t marke
             chunk += u"the Marker line\n";
             nextMarker += markerEvery;
         }
-        carriageReturns.Feed(chunk, text);
+        output.Feed(chunk);
     }
 }
 

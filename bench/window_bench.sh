@@ -2,6 +2,7 @@
 # The window's part of the benchmark, measured in one run under Xvfb, side by side with xterm and urxvt:
 #   - `seq 1 3000000`, Enter to the last line painted, against `xterm -e` and `urxvt -e` the same command;
 #   - MB of ~60-byte text lines (default 50) against `urxvt -e cat` of the same file;
+#   - MB of the same lines with a colour change about every 12 characters, against the plain ones;
 #   - peak RSS beyond the idle window per output byte, for both (the runner's own copies included);
 #   - a 1 MB line with no line break;
 #   - Select All and Copy of twice MB (100 MB by default);
@@ -33,10 +34,12 @@ start_xvfb "$data/xvfb.log" 1280x1024
 export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
 
 lines=$data/lines.txt
+coloured=$data/coloured.txt
 line=$data/line.txt
 bench/make_lines.py "$lines" "$megabytes"
+bench/make_lines.py "$coloured" "$megabytes" coloured
 python3 -c 'import sys; open(sys.argv[1], "wb").write(b"x" * 1000 * 1000)' "$line"
-cat "$lines" "$line" >/dev/null # into the page cache
+cat "$lines" "$coloured" "$line" >/dev/null # into the page cache
 
 seconds_of() { # command...: wall time in seconds
   local start end
@@ -67,6 +70,8 @@ seq_xterm=$(seconds_of xterm -e seq 1 3000000)
 seq_urxvt=$(seconds_of urxvt -e seq 1 3000000)
 lines_ombrel=$(ombrel "$lines_bytes" cat "$lines")
 lines_urxvt=$(seconds_of urxvt -e cat "$lines")
+coloured_bytes=$(stat -c %s "$coloured")
+coloured_ombrel=$(ombrel "$coloured_bytes" cat "$coloured")
 line_ombrel=$(ombrel "$line_bytes" cat "$line")
 double_ombrel=$(ombrel $((2 * lines_bytes)) cat "$lines" "$lines")
 giga_ombrel=None
@@ -92,6 +97,7 @@ python3 - <<PY
 # Each run: seconds, RSS beyond idle per byte, peak RSS, paints, characters, top, select all, copy 1 MB,
 # select all + copy.
 seq, lines, line, double, giga = $seq_ombrel, $lines_ombrel, $line_ombrel, $double_ombrel, $giga_ombrel
+coloured = $coloured_ombrel
 for name, run, size in (("seq", seq, $seq_bytes), ("lines", lines, $lines_bytes), ("line", line, $line_bytes),
                         ("double", double, 2 * $lines_bytes)):
     if run[4] != size:
@@ -100,6 +106,7 @@ rows = [
     ("seq 1 3000000: Enter to last line painted", seq[0], "xterm -e", $seq_xterm, "<= 0.15"),
     ("seq 1 3000000: Enter to last line painted", seq[0], "urxvt -e", $seq_urxvt, "<= 0.15"),
     ("$megabytes MB of text lines: Enter to last line painted", lines[0], "urxvt -e cat", $lines_urxvt, "<= 0.4"),
+    ("$megabytes MB of coloured lines: Enter to last painted", coloured[0], "plain lines", lines[0], "<= 1.3"),
     ("start to first paint (best of 5)", $best_paint, "xterm -e true", $best_xterm_true, "<= 1.0"),
 ]
 print("Window, under Xvfb (one run)")
@@ -110,6 +117,7 @@ print()
 print(f"{'case':52} {'value':>9}  target")
 print(f"{'peak RSS beyond idle per output byte, seq 1 3000000':52} {seq[1]:8.2f}B  <= 2.7")
 print(f"{'peak RSS beyond idle per output byte, $megabytes MB lines':52} {lines[1]:8.2f}B  <= 2.2")
+print(f"{'peak RSS beyond idle per output byte, coloured lines':52} {coloured[1]:8.2f}B  <= 6")
 print(f"{'1 MB line with no break: Enter to last line painted':52} {line[0]:8.3f}s  <= 0.3 s")
 print(f"{'1 MB line: peak RSS beyond idle per output byte':52} {line[1]:8.2f}B  <= 5")
 print(f"{'Select All + Copy of %d MB' % (2 * $megabytes):52} {double[8]:8.3f}s  <= 1 s")

@@ -38,39 +38,6 @@ int CharacterClass(char16_t c) {
 
 } // namespace
 
-void CarriageReturns::Feed(std::u16string_view chunk, OutputLines& lines) {
-    while (!chunk.empty()) {
-        const std::size_t end = std::min(chunk.find_first_of(u"\r\n"), chunk.size());
-        if (end > 0) {
-            std::u16string_view run = chunk.substr(0, end);
-            if (crPending_) {
-                crPending_ = false;
-                column_ = 0;
-                overwriting_ = lines.LastLineLength() > 0;
-            }
-            if (overwriting_) {
-                const std::size_t length = lines.LastLineLength();
-                lines.Overwrite(column_, run);
-                column_ += run.size();
-                overwriting_ = column_ < length;
-            } else {
-                lines.Append(run);
-            }
-            chunk.remove_prefix(end);
-            continue;
-        }
-        if (chunk.front() == u'\n') {
-            lines.Append(u"\n");
-            crPending_ = false;
-            overwriting_ = false;
-            column_ = 0;
-        } else {
-            crPending_ = true;
-        }
-        chunk.remove_prefix(1);
-    }
-}
-
 struct OutputText::Block {
     std::unique_ptr<unsigned char[]> narrow; // while every character is Latin-1
     std::unique_ptr<char16_t[]> wide;
@@ -264,6 +231,11 @@ void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
         Put(start + i, text[i]);
     }
     Append(text.substr(over));
+}
+
+void OutputText::Truncate(std::size_t column) {
+    size_ = std::min(size_, lastStart_ + column);
+    blocks_.resize((size_ + BlockSize - 1) / BlockSize); // the last block is the one appended to
 }
 
 void OutputText::Put(std::size_t position, char16_t c) {

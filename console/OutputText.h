@@ -1,5 +1,5 @@
-// The output box's text as plain C++: a store that holds gigabytes in a few bytes per character, the way a
-// console treats carriage returns, word wrapping over any text and font, and the spans a selection picks.
+// The output box's text as plain C++: a store that holds gigabytes in a few bytes per character with its last
+// line open to overwriting, word wrapping over any text and font, and the spans a selection picks.
 #pragma once
 
 #include "LineStarts.h"
@@ -20,20 +20,9 @@ public:
     virtual void Append(std::u16string_view text) = 0; // may hold '\n'
     // Writes `text` (no '\n') over the last line from `column` on, extending the line where it runs past.
     virtual void Overwrite(std::size_t column, std::u16string_view text) = 0;
-};
-
-// A command's output as a console shows it. LF and CR LF end a line (also when the chunks cut them apart); a
-// lone CR goes back to the start of the current line and what follows overwrites it, character by character,
-// so a progress meter updates in place. A line ended after a CR keeps what was not overwritten.
-class CarriageReturns {
-public:
-    void Feed(std::u16string_view chunk, OutputLines& lines);
-    void Reset() { *this = {}; } // a new text starts
-
-private:
-    bool crPending_ = false;   // a CR came last: what follows decides between a line end and a return
-    bool overwriting_ = false; // the column lies within the last line
-    std::size_t column_ = 0;
+    // Cuts the last line to `column` characters (none when it is not longer).
+    virtual void Truncate(std::size_t column) = 0;
+    virtual std::size_t Size() const = 0; // of all the text held
 };
 
 // The shown text, append-only but for the last line, in UTF-16 positions. Text sits in blocks of a fixed
@@ -47,7 +36,7 @@ public:
     ~OutputText() override;
 
     void Clear();
-    std::size_t Size() const { return size_; }
+    std::size_t Size() const override { return size_; }
     char16_t At(std::size_t position) const;
     void CopyTo(std::size_t from, std::size_t to, char16_t* out) const; // [from, to) into out
     std::u16string Text(std::size_t from, std::size_t to) const;        // either order
@@ -88,6 +77,7 @@ public:
     std::size_t LastLineLength() const override { return size_ - lastStart_; }
     void Append(std::u16string_view text) override;
     void Overwrite(std::size_t column, std::u16string_view text) override;
+    void Truncate(std::size_t column) override;
 
 private:
     struct Block;

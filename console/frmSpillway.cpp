@@ -130,6 +130,7 @@ void frmSpillway::cmdExecute_Click() {
             running_ = true;
             windowEventsHandled_ = std::chrono::steady_clock::now();
             floodWindowEventsInterval_ = WindowEventsInterval;
+            controls_.OutputsRunStarts();
             // The output is on screen already: no copy of it is asked for.
             objDOS_->Run();
         }

@@ -27,6 +27,7 @@ public:
     // The runner is about to wait: a window whose showing grows costly leaves a flood's short waits to its
     // batching.
     virtual void ShowOutputsWaiting() { ShowOutputsNow(); }
+    virtual void OutputsRunStarts() {} // a command's output follows: in the default colours
 
     // txtCommand
     virtual std::u16string CommandText() const = 0;

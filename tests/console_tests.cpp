@@ -1,4 +1,5 @@
 // The window's handlers and banner, driven through fake controls with the real runner and the test child.
+#include "ConsoleOutput.h"
 #include "ExecutableFolder.h"
 #include "OutputBatcher.h"
 #include "OutputText.h"
@@ -193,7 +194,7 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         {{lines, u"abc\nend"}, lines + u"abc\nend"}, // two groups
     };
     OutputText text;
-    CarriageReturns returns;
+    ConsoleOutput returns(text);
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         text.Clear();
@@ -205,7 +206,7 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         });
         for (const auto& chunk : c.chunks) {
             if (returnsIn)
-                returns.Feed(chunk, text);
+                returns.Feed(chunk);
             else
                 text.Append(chunk);
         }
@@ -232,11 +233,14 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         }
     }
 
-    // A block widened to 16 bits once it is nearly full, and a chunk across two blocks, the second widened.
+    // A block widened to 16 bits once it is nearly full, and a chunk across two blocks, the second widened
+    // (after a cut back into the first).
     text.Clear();
     const std::u16string filler(std::size_t{1} << 20, u'a');
     text.Append(std::u16string_view(filler).substr(3));
     text.Overwrite(0, u"\u0101");
+    text.Append(u"xyzw");
+    text.Truncate(filler.size() - 3);
     text.Append(u"bcd\u20ac\nd");
     EXPECT_EQ(text.Text(0, 2), u"\u0101a");
     EXPECT_EQ(text.Text(filler.size() - 5, text.Size()), u"aabcd\u20ac\nd");

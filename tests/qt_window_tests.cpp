@@ -4,12 +4,14 @@
 #include "OutputView.h"
 #include "RunnerTestSupport.h"
 #include "SpillwayWindow.h"
+#include "StyleFormats.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -50,6 +52,14 @@ SpillwaySystem FakeSystem() {
 QString Q(const std::u16string& text) {
     return QString::fromStdU16String(text);
 }
+
+class LinkCatcher : public QObject {
+    Q_OBJECT
+public:
+    QStringList opened;
+public slots:
+    void Open(const QUrl& url) { opened.append(url.toString()); }
+};
 
 using Box = std::pair<QString, QMessageBox::Icon>;
 using Boxes = std::vector<Box>;
@@ -164,7 +174,7 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
         words += QStringLiteral("word%1 ").arg(i);
     const QString longWord(300, u'x');
     const QString wrapped = words + longWord + u' ' + words + u'\n';
-    window->Form().objDOS_ReceiveOutputs(u"50%\r"); // overwritten as a console does
+    window->Form().objDOS_ReceiveOutputs(u"\x1b[1m50%\x1b[m\r"); // overwritten as a console does
     window->Form().objDOS_ReceiveOutputs(wrapped.toStdU16String());
     window->ShowOutputsNow();
     EXPECT_EQ(Shown(), Banner + wrapped);
@@ -362,6 +372,47 @@ TEST_F(QtWindow, DuringARunDropsKeysAndStopsOnCtrlCOrClosing) {
     EXPECT_TRUE(GroupLeftRunning(Shown().section(u'\n', -3, -3).toInt())) << "the run did not wait for it";
 }
 
+// The colours of one run do not reach the next; the formats of a line's runs, and its link, which opens
+// through the desktop's handler for http, https and file only.
+TEST_F(QtWindow, ColoursAndLinksAsFormats) {
+    Open();
+    command->setFocus();
+    QTest::keyClicks(command, QStringLiteral(R"(printf '\033[1;31mred\033]8;;https://x.org/\033\\link')"));
+    Key(Qt::Key_Return);
+    QTest::keyClicks(command, QStringLiteral("printf plain"));
+    Key(Qt::Key_Return);
+    ASSERT_EQ(Shown(), Banner + QStringLiteral("redlinkplain"));
+    const std::size_t start = Banner.size();
+    const auto formats = LineFormats(outputs->Styles(), start, outputs->CharacterCount());
+    ASSERT_EQ(formats.size(), 2);
+    EXPECT_EQ(std::pair(formats[0].start, formats[1].start + formats[1].length), std::pair(0, 7));
+    EXPECT_EQ(formats[1].format.foreground().color(), PaletteColour(1));
+    EXPECT_TRUE(formats[1].format.fontUnderline() && formats[1].format.fontWeight() == QFont::Bold);
+    EXPECT_EQ(LinkAt(outputs->Styles(), start + 6), QStringLiteral("https://x.org/"));
+    EXPECT_EQ(LinkAt(outputs->Styles(), start + 7), QString());
+    outputs->SelectAll(); // and an erase that shortens the text keeps the selection within it
+    window->Form().objDOS_ReceiveOutputs(u"\r\x1b[K");
+    EXPECT_EQ(outputs->Selection(), std::pair(std::size_t{0}, start));
+
+    LinkCatcher catcher;
+    for (const char* scheme : {"https", "file", "mailto"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "Open");
+    EXPECT_TRUE(OpenLink(QStringLiteral("https://x.org/")) && OpenLink(QStringLiteral("file:///tmp")));
+    EXPECT_FALSE(OpenLink(QStringLiteral("mailto:a@x.org")));
+    EXPECT_EQ(catcher.opened, QStringList({QStringLiteral("https://x.org/"), QStringLiteral("file:///tmp")}));
+
+    // Inverse, faint and conceal over the defaults; the cube and the greys.
+    TextStyle style;
+    style.attributes = TextStyle::Inverse | TextStyle::Faint;
+    const QTextCharFormat inverse = StyleFormat(style, Qt::white, Qt::black);
+    EXPECT_EQ(std::pair(inverse.foreground().color(), inverse.background().color()),
+              std::pair(QColor(127, 127, 127), QColor(Qt::white)));
+    style = {TextColour::Direct(1, 2, 3), TextColour::Indexed(196), TextStyle::Conceal};
+    EXPECT_EQ(StyleFormat(style, Qt::white, Qt::black).foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(std::pair(PaletteColour(16 + 36 + 6 + 1), PaletteColour(244)),
+              std::pair(QColor(95, 95, 95), QColor(128, 128, 128)));
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -372,3 +423,5 @@ int main(int argc, char** argv) {
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+#include "qt_window_tests.moc"

@@ -1,4 +1,5 @@
 // Finding text in the output box's store, as the user sees the text.
+#include "ConsoleOutput.h"
 #include "TextSearch.h"
 
 #include <gtest/gtest.h>
@@ -15,10 +16,10 @@ constexpr std::size_t None = SIZE_MAX;
 struct Shown {
     explicit Shown(const std::vector<std::u16string>& chunks) {
         for (const std::u16string& chunk : chunks)
-            carriageReturns.Feed(chunk, text);
+            output.Feed(chunk);
     }
     OutputText text;
-    CarriageReturns carriageReturns;
+    ConsoleOutput output{text};
     SearchedOutput searched{text};
 };
 
@@ -55,6 +56,7 @@ TEST(TextSearch, FindsTheNextOrPreviousMatchAsShown) {
         {{u"\U0001F600"}, u"\xD83D", false, 0, Direction::Forward, None, false},
         {{u"50%\r100% do", u"ne\rXY"}, u"100", false, 0, Direction::Forward, None, false},
         {{u"50%\r100% do", u"ne\rXY"}, u"xy0% DONE", false, 0, Direction::Forward, 0, false},
+        {{u"a\x1b[31", u"mb\x1b]8;;http://x\ac"}, u"abc", true, 0, Direction::Forward, 0, false}, // hidden
         {{filler, u"needle"}, u"NEEDLE", false, 0, Direction::Forward, 1048571, false},
         {{filler, u"needle"}, u"needle", true, None, Direction::Backward, 1048571, false},
         {{u"\u03a9" + filler, u"needle"}, u"needle", false, 0, Direction::Forward, 1048572, false},
@@ -81,7 +83,7 @@ TEST(TextSearch, SeesTextAppendedSinceAndListsTheMatchesWithinASpan) {
               (std::vector<std::pair<std::size_t, std::size_t>>{{3, 6}, {10, 13}}));
     const TextSearch later(u"later", false);
     EXPECT_FALSE(later.Find(shown.searched, 0, Direction::Forward));
-    shown.carriageReturns.Feed(u"\nlater", shown.text);
+    shown.output.Feed(u"\nlater");
     EXPECT_EQ(later.Find(shown.searched, 0, Direction::Forward)->from, 24u);
 }
 

@@ -193,14 +193,16 @@ TEST(Win32Window, WalkThroughTheWindow) {
         EXPECT_EQ(::GetFocus(), focus);
     }
 
-    // Output past the box's default limit, LF as CR LF, and a lone CR overwriting the line's start; the
-    // caret at the end. Up recalls the line.
-    const std::u16string line = ChildCommand("w:40000 o:610a o:626364650d58 o:590d o:0a31300d o:3130300a64");
+    // Output past the box's default limit, LF as CR LF, a lone CR overwriting the line's start, and a colour
+    // and an erase to the line's end (cut across two reads) hidden; the caret at the end. Up recalls the
+    // line.
+    const std::u16string line =
+        ChildCommand("w:40000 o:610a o:1b5b33316d626364650d58 o:591b o:5b4b0d o:0a31300d o:3130300a64");
     EXPECT_EQ(EnterIn(window, command, line).text, u"");
     std::u16string expected = Banner;
     for (int i = 0; i < 625; ++i)
         expected += u"0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ_\r\n";
-    expected += u"a\r\nXYde\r\n100\r\nd";
+    expected += u"a\r\nXY\r\n100\r\nd";
     EXPECT_EQ(TextOf(outputs), expected);
     EXPECT_EQ(::SendMessageW(outputs, EM_GETSEL, 0, 0), MAKELONG(expected.size(), expected.size()));
     Press(window, VK_UP);

@@ -174,7 +174,7 @@ OutputView::OutputView(QWidget* parent) : QAbstractScrollArea(parent) {
 
 void OutputView::SetText(std::u16string_view text) {
     text_.Clear();
-    carriageReturns_.Reset();
+    console_.Reset();
     rowsOfLine_.clear();
     caret_ = anchor_ = 0;
     top_ = {};
@@ -185,7 +185,10 @@ void OutputView::SetText(std::u16string_view text) {
 void OutputView::AppendText(std::u16string_view chunk) {
     // The last line may change; every line before it stays as it was laid out.
     rowsOfLine_.erase(rowsOfLine_.lower_bound(text_.LineCount() - 1), rowsOfLine_.end());
-    carriageReturns_.Feed(chunk, text_);
+    console_.Feed(chunk);
+    // Erasing within the last line may have shortened the text.
+    caret_ = std::min(caret_, text_.Size());
+    anchor_ = std::min(anchor_, text_.Size());
     changed_ = true;
 }
 

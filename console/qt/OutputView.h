@@ -3,6 +3,7 @@
 // a read-only text box does, and tells screen readers what it holds through the accessible text interface.
 #pragma once
 
+#include "ConsoleOutput.h"
 #include "OutputText.h"
 
 #include <QAbstractScrollArea>
@@ -24,8 +25,10 @@ public:
     explicit OutputView(QWidget* parent = nullptr);
 
     void SetText(std::u16string_view text);     // replaces the text; shown at the next Show
-    void AppendText(std::u16string_view chunk); // carriage returns as a console treats them
-    void Show(bool caretToEnd);                 // puts what was added on screen now
+    void AppendText(std::u16string_view chunk); // carriage returns and sequences as a console treats them
+    void StartRun() { console_.StartRun(); }    // a command's output starts in the default colours
+    const OutputStyles& Styles() const { return styles_; }
+    void Show(bool caretToEnd); // puts what was added on screen now
 
     QString toPlainText() const { return Text(0, text_.Size()); }
     QString Text(std::size_t from, std::size_t to) const;
@@ -87,7 +90,8 @@ private:
     void TellScreenReader();
 
     OutputText text_;
-    CarriageReturns carriageReturns_;
+    OutputStyles styles_;
+    ConsoleOutput console_{text_, &styles_};
     std::size_t caret_ = 0;
     std::size_t anchor_ = 0;
     Row top_;

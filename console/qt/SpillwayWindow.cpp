@@ -307,6 +307,10 @@ void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
     outputsBatcher_.TextAdded();
 }
 
+void SpillwayWindow::OutputsRunStarts() {
+    txtOutputs_->StartRun();
+}
+
 void SpillwayWindow::MoveOutputsCaretToEnd() {
     outputsBatcher_.CaretToEnd();
 }

@@ -31,6 +31,7 @@ public:
     // SpillwayControls
     void SetOutputsText(const std::u16string& text) override;
     void AppendOutputsText(const std::u16string& text) override;
+    void OutputsRunStarts() override;
     void MoveOutputsCaretToEnd() override;
     void ShowOutputsNow() override;
     std::u16string CommandText() const override;

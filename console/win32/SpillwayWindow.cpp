@@ -433,9 +433,16 @@ void SpillwayWindow::PendingOutputs::Overwrite(std::size_t column, std::u16strin
     changed = true;
 }
 
+void SpillwayWindow::PendingOutputs::Truncate(std::size_t column) {
+    if (column < LastLineLength()) {
+        tail.resize(lineStart + column);
+        changed = true;
+    }
+}
+
 void SpillwayWindow::SetOutputsText(const std::u16string& text) {
     outputsBatcher_.Discard();
-    carriageReturns_.Reset();
+    console_.Reset();
     pendingOutputs_ = {};
     boxLineStart_ = 0;
     if (::SetWindowTextW(txtOutputs_, L"") == 0) {
@@ -446,8 +453,12 @@ void SpillwayWindow::SetOutputsText(const std::u16string& text) {
 }
 
 void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
-    carriageReturns_.Feed(text, pendingOutputs_);
+    console_.Feed(text);
     outputsBatcher_.TextAdded();
+}
+
+void SpillwayWindow::OutputsRunStarts() {
+    console_.StartRun();
 }
 
 void SpillwayWindow::MoveOutputsCaretToEnd() {

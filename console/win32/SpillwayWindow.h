@@ -2,6 +2,7 @@
 // carries out what the handlers ask of them and forwards the controls' events to frmSpillway.
 #pragma once
 
+#include "ConsoleOutput.h"
 #include "OutputBatcher.h"
 #include "OutputFind.h"
 #include "OutputText.h"
@@ -51,6 +52,7 @@ public:
     // SpillwayControls
     void SetOutputsText(const std::u16string& text) override;
     void AppendOutputsText(const std::u16string& text) override;
+    void OutputsRunStarts() override;
     void MoveOutputsCaretToEnd() override;
     void ShowOutputsNow() override;
     void ShowOutputsWaiting() override;
@@ -109,13 +111,15 @@ private:
         std::size_t LastLineLength() const override { return tail.size() - lineStart; }
         void Append(std::u16string_view text) override;
         void Overwrite(std::size_t column, std::u16string_view text) override;
+        void Truncate(std::size_t column) override;
+        std::size_t Size() const override { return tail.size(); }
 
         std::u16string tail;       // the box's last line as it now reads, and what followed it
         std::size_t lineStart = 0; // of the last line in tail
         bool changed = false;
     };
-    CarriageReturns carriageReturns_;
     PendingOutputs pendingOutputs_;
+    ConsoleOutput console_{pendingOutputs_}; // one colour: the sequences are only taken out
     std::size_t boxLineStart_ = 0; // where the box's last line starts in its own text (CR LF breaks)
     OutputBatcher outputsBatcher_{[this](bool caretToEnd) { FlushOutputs(caretToEnd); },
                                   2}; // showing takes at most about a third of a flood's time

@@ -1,0 +1,321 @@
+#include "EscapeParser.h"
+
+#include <algorithm>
+
+namespace {
+
+using State = EscapeParser::State;
+
+// What a character can be to a sequence; every character is classified once, here.
+enum Class : std::uint8_t {
+    Ctl,    // a C0 control not named below
+    Bel,    // ends an OSC string (or any string)
+    Esc,    // starts a sequence, or ST inside a string
+    Cancel, // CAN, SUB: end any sequence, unfinished
+    Inter,  // SP to '/': intermediates
+    Digit,  // '0' to '9'
+    Colon,  // sub-parameter separator
+    Semi,   // parameter separator
+    Marker, // '<' '=' '>' '?'
+    Csi,    // '['
+    Osc,    // ']'
+    Str,    // 'P' 'X' '^' '_': DCS, SOS, PM, APC
+    Slash,  // '\': ST after ESC
+    Final,  // the rest of '@' to '~'
+    Del,    // ignored everywhere
+    Other,  // beyond ASCII: text, never part of a sequence
+    ClassCount,
+};
+
+constexpr auto ClassTable = [] {
+    std::array<Class, 128> table{};
+    for (int c = 0; c < 128; ++c) {
+        Class k = Final;
+        if (c < 0x20) {
+            k = c == 0x07 ? Bel : c == 0x1B ? Esc : (c == 0x18 || c == 0x1A) ? Cancel : Ctl;
+        } else if (c < 0x30) {
+            k = Inter;
+        } else if (c <= '9') {
+            k = Digit;
+        } else if (c == ':') {
+            k = Colon;
+        } else if (c == ';') {
+            k = Semi;
+        } else if (c < 0x40) {
+            k = Marker;
+        } else if (c == '[') {
+            k = Csi;
+        } else if (c == ']') {
+            k = Osc;
+        } else if (c == 'P' || c == 'X' || c == '^' || c == '_') {
+            k = Str;
+        } else if (c == '\\') {
+            k = Slash;
+        } else if (c == 0x7F) {
+            k = Del;
+        }
+        table[static_cast<std::size_t>(c)] = k;
+    }
+    return table;
+}();
+
+Class ClassOf(char16_t c) {
+    return c < 0x80 ? ClassTable[c] : Other;
+}
+
+enum Action : std::uint8_t {
+    Ignore,      // consumed
+    Print,       // a single character in the ground state
+    Execute,     // a control in the ground state
+    Enter,       // a new sequence starts
+    Collect,     // an intermediate
+    Param,       // a digit
+    Separate,    // ';' or ':'
+    Mark,        // a marker before the parameters
+    EscDispatch, // ESC sequence complete
+    CsiDispatch, // control sequence complete
+    OscPut,      // a character of an OSC string
+    StringEnd,   // BEL or ST: the string is complete
+    Drop,        // CAN, SUB: the sequence ends unfinished, the character with it
+    Reprocess,   // the sequence ends unfinished; the character is read again from the ground state
+    EscapeAgain, // ESC inside a string, not followed by '\': the string ends unfinished, a sequence starts
+};
+
+struct Transition {
+    Action action;
+    State next;
+};
+
+constexpr std::size_t StateCount = static_cast<std::size_t>(State::StringEscape) + 1;
+
+// Controls end an unfinished sequence and then act, so that a stray or cut-off sequence never eats the line
+// ends after it; text beyond ASCII ends one too.
+constexpr auto Table = [] {
+    std::array<std::array<Transition, ClassCount>, StateCount> table{};
+    const auto row = [&table](State state) -> std::array<Transition, ClassCount>& {
+        return table[static_cast<std::size_t>(state)];
+    };
+    const auto set = [&row](State state, std::initializer_list<Class> classes, Transition t) {
+        for (const Class k : classes) {
+            row(state)[k] = t;
+        }
+    };
+    const auto setRange = [&row](State state, Class first, Class last, Transition t) {
+        for (int k = first; k <= last; ++k) {
+            row(state)[static_cast<std::size_t>(k)] = t;
+        }
+    };
+
+    setRange(State::Ground, Inter, Final, {Print, State::Ground});
+    set(State::Ground, {Ctl, Bel}, {Execute, State::Ground});
+    set(State::Ground, {Esc}, {Enter, State::Escape});
+    set(State::Ground, {Cancel, Del}, {Ignore, State::Ground});
+    set(State::Ground, {Other}, {Print, State::Ground});
+
+    // What every sequence (not a string) does with controls, ESC, DEL and text beyond ASCII.
+    for (const State s : {State::Escape, State::EscapeIntermediate, State::CsiEntry, State::CsiParameter,
+                          State::CsiIntermediate, State::CsiIgnore}) {
+        set(s, {Ctl, Bel, Other}, {Reprocess, State::Ground});
+        set(s, {Esc}, {Enter, State::Escape});
+        set(s, {Cancel}, {Drop, State::Ground});
+        set(s, {Del}, {Ignore, s});
+    }
+
+    setRange(State::Escape, Digit, Final, {EscDispatch, State::Ground});
+    set(State::Escape, {Inter}, {Collect, State::EscapeIntermediate});
+    set(State::Escape, {Csi}, {Enter, State::CsiEntry});
+    set(State::Escape, {Osc}, {Enter, State::OscString});
+    set(State::Escape, {Str}, {Enter, State::OtherString});
+
+    setRange(State::EscapeIntermediate, Digit, Final, {EscDispatch, State::Ground});
+    set(State::EscapeIntermediate, {Inter}, {Collect, State::EscapeIntermediate});
+
+    setRange(State::CsiEntry, Csi, Final, {CsiDispatch, State::Ground});
+    set(State::CsiEntry, {Inter}, {Collect, State::CsiIntermediate});
+    set(State::CsiEntry, {Digit}, {Param, State::CsiParameter});
+    set(State::CsiEntry, {Colon, Semi}, {Separate, State::CsiParameter});
+    set(State::CsiEntry, {Marker}, {Mark, State::CsiParameter});
+
+    setRange(State::CsiParameter, Csi, Final, {CsiDispatch, State::Ground});
+    set(State::CsiParameter, {Inter}, {Collect, State::CsiIntermediate});
+    set(State::CsiParameter, {Digit}, {Param, State::CsiParameter});
+    set(State::CsiParameter, {Colon, Semi}, {Separate, State::CsiParameter});
+    set(State::CsiParameter, {Marker}, {Ignore, State::CsiIgnore});
+
+    setRange(State::CsiIntermediate, Csi, Final, {CsiDispatch, State::Ground});
+    set(State::CsiIntermediate, {Inter}, {Collect, State::CsiIntermediate});
+    setRange(State::CsiIntermediate, Digit, Marker, {Ignore, State::CsiIgnore});
+
+    setRange(State::CsiIgnore, Inter, Marker, {Ignore, State::CsiIgnore});
+    setRange(State::CsiIgnore, Csi, Final, {Ignore, State::Ground});
+
+    for (const State s : {State::OscString, State::OtherString}) {
+        setRange(s, Inter, Other, {s == State::OscString ? OscPut : Ignore, s});
+        set(s, {Ctl}, {Reprocess, State::Ground});
+        set(s, {Bel}, {StringEnd, State::Ground});
+        set(s, {Esc}, {Ignore, State::StringEscape});
+        set(s, {Cancel}, {Drop, State::Ground});
+        set(s, {Del}, {Ignore, s});
+    }
+
+    setRange(State::StringEscape, Ctl, Other, {EscapeAgain, State::Escape});
+    set(State::StringEscape, {Slash}, {StringEnd, State::Ground});
+    return table;
+}();
+
+// Parameters go on in a loop in Feed; these are the transitions it takes for granted.
+constexpr bool InParameters(State state, Class k) {
+    const Transition t = Table[static_cast<std::size_t>(state)][k];
+    return t.action == (k == Digit ? Param : Separate) && t.next == State::CsiParameter;
+}
+static_assert(InParameters(State::CsiEntry, Digit) && InParameters(State::CsiEntry, Colon) &&
+              InParameters(State::CsiEntry, Semi) && InParameters(State::CsiParameter, Digit) &&
+              InParameters(State::CsiParameter, Colon) && InParameters(State::CsiParameter, Semi));
+
+} // namespace
+
+void EscapeParser::Reset() {
+    state_ = State::Ground;
+    osc_.clear();
+    osc_.shrink_to_fit();
+}
+
+void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
+    const char16_t* p = chunk.data();
+    const char16_t* const end = p + chunk.size();
+    while (p != end) {
+        if (state_ == State::Ground) {
+            // Text goes on in runs, with one comparison a character.
+            const char16_t* const run = p;
+            while (p != end && *p >= 0x20 && *p != 0x7F) {
+                ++p;
+            }
+            if (p != run) {
+                listener.Print({run, static_cast<std::size_t>(p - run)});
+            }
+            if (p == end) {
+                break;
+            }
+        } else if (state_ == State::CsiEntry || state_ == State::CsiParameter) {
+            // So do parameters, as the table has them.
+            const char16_t* const from = p;
+            for (; p != end && *p >= u'0' && *p <= u';' && length_ < MaxSequenceLength; ++p, ++length_) {
+                if (*p <= u'9') {
+                    AddDigit(*p);
+                } else {
+                    NextParameter(*p);
+                }
+            }
+            if (p != from) {
+                state_ = State::CsiParameter;
+            }
+            if (p == end) {
+                break;
+            }
+        }
+        Step(*p++, listener);
+    }
+}
+
+void EscapeParser::AddDigit(char16_t c) {
+    if (csi_.count == 0) {
+        csi_.count = 1;
+        csi_.values[0] = -1;
+    }
+    std::int32_t& value = csi_.values[csi_.count - 1];
+    if (!overflow_) {
+        value = std::min<std::int32_t>(MaxValue, std::max(value, 0) * 10 + (c - u'0'));
+    }
+}
+
+void EscapeParser::NextParameter(char16_t c) {
+    if (csi_.count == 0) {
+        csi_.count = 1;
+        csi_.values[0] = -1;
+    }
+    if (csi_.count < MaxParameters) {
+        csi_.values[csi_.count] = -1;
+        csi_.sub[csi_.count] = c == u':';
+        ++csi_.count;
+    } else {
+        overflow_ = true;
+    }
+}
+
+// Only what a new sequence reads before writing: parameters are written as they are counted.
+void EscapeParser::StartSequence() {
+    csi_.marker = 0;
+    csi_.intermediateCount = 0;
+    csi_.count = 0;
+    overflow_ = false;
+    length_ = 0;
+    osc_.clear();
+}
+
+void EscapeParser::Step(char16_t c, Listener& listener) {
+    if (state_ != State::Ground) {
+        const bool string = state_ >= State::OscString;
+        if (++length_ > (string ? MaxStringLength : MaxSequenceLength)) {
+            state_ = State::Ground; // too long to be meant: what follows is text again
+        }
+    }
+    const Transition t = Table[static_cast<std::size_t>(state_)][ClassOf(c)];
+    state_ = t.next;
+    switch (t.action) {
+    case Ignore:
+        break;
+    case Print:
+        listener.Print({&c, 1});
+        break;
+    case Execute:
+        listener.Control(c);
+        break;
+    case Enter:
+        StartSequence();
+        inOsc_ = t.next == State::OscString;
+        break;
+    case Collect:
+        if (csi_.intermediateCount < csi_.intermediates.size()) {
+            csi_.intermediates[csi_.intermediateCount] = c;
+        }
+        ++csi_.intermediateCount; // beyond two, Plain() is false and no one acts on it
+        break;
+    case Param:
+        AddDigit(c);
+        break;
+    case Separate:
+        NextParameter(c);
+        break;
+    case Mark:
+        csi_.marker = c;
+        break;
+    case EscDispatch:
+        listener.EscapeSequence({csi_.intermediates.data(), std::min<std::size_t>(csi_.intermediateCount, 2)},
+                                c);
+        break;
+    case CsiDispatch:
+        csi_.final = c;
+        listener.ControlSequence(csi_);
+        break;
+    case OscPut:
+        osc_ += c;
+        break;
+    case StringEnd:
+        if (inOsc_) {
+            listener.OperatingSystemCommand(osc_);
+        }
+        osc_.clear();
+        break;
+    case Drop:
+        osc_.clear();
+        break;
+    case Reprocess:
+        osc_.clear();
+        Step(c, listener);
+        break;
+    case EscapeAgain:
+        StartSequence();
+        Step(c, listener);
+        break;
+    }
+}

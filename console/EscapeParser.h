@@ -1,0 +1,78 @@
+// The escape and control sequences of ECMA-48 and the VT family, recognised in decoded text fed chunk by
+// chunk: what a command prints comes out as plain events (runs of text, controls, CSI and ESC sequences, OSC
+// strings), and what they mean is decided one layer up. A sequence cut apart by the chunks is recognised
+// whole.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class EscapeParser {
+public:
+    static constexpr std::size_t MaxParameters = 32;      // more are dropped
+    static constexpr std::size_t MaxSequenceLength = 256; // ESC and CSI sequences, then they are dropped
+    static constexpr std::size_t MaxStringLength = 65536; // OSC, DCS, SOS, PM and APC strings
+
+    // A control sequence: ESC [ (or CSI), an optional marker (< = > ?), parameters split by ';', each with
+    // sub-parameters split by ':', intermediates (SP to /) and the final character (@ to ~).
+    struct Csi {
+        char16_t marker = 0;
+        std::array<char16_t, 2> intermediates{};
+        std::size_t intermediateCount = 0;
+        char16_t final = 0;
+        std::size_t count = 0;                            // parameters and sub-parameters together
+        std::array<std::int32_t, MaxParameters> values{}; // -1 where left out
+        std::array<bool, MaxParameters> sub{};            // joined to the one before by ':'
+
+        std::int32_t Value(std::size_t i, std::int32_t otherwise) const {
+            return i < count && values[i] >= 0 ? values[i] : otherwise;
+        }
+        bool Plain() const { return marker == 0 && intermediateCount == 0; }
+    };
+
+    class Listener {
+    public:
+        virtual ~Listener() = default;
+        virtual void Print(std::u16string_view run) = 0; // no control characters in it
+        virtual void Control(char16_t c) = 0;            // a C0 control other than ESC, CAN and SUB
+        virtual void ControlSequence(const Csi& csi) = 0;
+        virtual void EscapeSequence(std::u16string_view intermediates, char16_t final) = 0;
+        virtual void OperatingSystemCommand(std::u16string_view text) = 0;
+    };
+
+    void Feed(std::u16string_view chunk, Listener& listener);
+    // Drops an unfinished sequence: what comes next is read from the ground state.
+    void Reset();
+
+    enum class State : std::uint8_t {
+        Ground,
+        Escape,
+        EscapeIntermediate,
+        CsiEntry,
+        CsiParameter,
+        CsiIntermediate,
+        CsiIgnore,
+        OscString,
+        OtherString,  // DCS, SOS, PM, APC: hidden whole
+        StringEscape, // ESC inside a string: ST if '\' follows
+    };
+
+private:
+    void Step(char16_t c, Listener& listener);
+    void StartSequence();
+    void AddDigit(char16_t c);
+    void NextParameter(char16_t c); // after ';' or ':'
+
+    static constexpr std::int32_t MaxValue = 65535; // larger parameters are taken as this
+
+    State state_ = State::Ground;
+    bool inOsc_ = false;
+    bool overflow_ =
+        false; // past MaxParameters: further digits are dropped // the string StringEscape belongs to
+    std::size_t length_ = 0;
+    Csi csi_;
+    std::u16string osc_;
+};

@@ -1,0 +1,124 @@
+// Escape and control sequences as the box shows them: the text and its style runs, however the chunks cut.
+#include "ConsoleOutput.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Style runs as "from-to" and what differs from the default: f and b with a palette index or #rrggbb,
+// the attributes as BFIURCS, L and a link's target; runs split by '|'.
+std::string Describe(const OutputStyles& styles, std::size_t size) {
+    std::string out;
+    const auto colour = [](char what, TextColour c) -> std::string {
+        char hex[8];
+        switch (c.What()) {
+        case TextColour::Kind::Indexed:
+            return what + std::to_string(c.Index());
+        case TextColour::Kind::Direct:
+            std::snprintf(hex, sizeof hex, "%06x", static_cast<unsigned>(c.Rgb()));
+            return std::string{what, '#'} + hex;
+        default:
+            return "";
+        }
+    };
+    for (const OutputStyles::Run& run : styles.Runs(0, size)) {
+        const TextStyle& s = styles.Style(run.style);
+        out += (out.empty() ? "" : "|") + std::to_string(run.from) + '-' + std::to_string(run.to) + ' ' +
+               colour('f', s.foreground) + colour('b', s.background);
+        for (int i = 0; i < 7; ++i)
+            if ((s.attributes & (1 << i)) != 0)
+                out += "BFIURCS"[i];
+        out += s.link != 0 ? "L" : "";
+        for (const char16_t c : styles.Link(s.link))
+            out += static_cast<char>(c);
+    }
+    return out;
+}
+
+const std::u16string Digits300(300, u'1');
+const std::u16string LongString(EscapeParser::MaxStringLength + 5, u'q');
+
+} // namespace
+
+TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
+    const struct {
+        std::u16string input;
+        std::u16string text;
+        std::string runs;
+    } cases[] = {
+        {u"plain\r\nline\n\rx", u"plain\nline\nx", ""},
+        {u"\x1b[31mred\x1b[0m plain", u"red plain", "0-3 f1"},
+        {u"\x1b[1;4;38;5;208mX\x1b[22;24mY\x1b[39mZ", u"XYZ", "0-1 f208BU|1-2 f208"},
+        {u"\x1b[38;2;1;2;3mA\x1b[48:2::4:5:6mB\x1b[38:2:7:8:9mC\x1b[49;39mD", u"ABCD",
+         "0-1 f#010203|1-2 f#010203b#040506|2-3 f#070809b#040506"},
+        {u"\x1b[92;104mA\x1b[7;8;9;3;2mB\x1b[27;28;29;23mC\x1b[mD", u"ABCD",
+         "0-1 f10b12|1-2 f10b12FIRCS|2-3 f10b12F"},
+        {u"\x1b[4:0mA\x1b[4:3mB\x1b[58:2::1:2:3;31mC\x1b[24;58;5;4;32mD\x1b[21mE", u"ABCDE",
+         "1-2 U|2-3 f1U|3-4 f2|4-5 f2U"},
+        {u"\x1b[>4;2mA\x1b[38;5;300mB\x1b[38;7mC\x1b[1 mD", u"ABCD", ""}, // not SGR, or not a colour
+        // Erasing and moving within the line, with carriage returns and style runs.
+        {u"\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
+        {u"abcdef\x1b[3D\x1b[1K\ndef\x1b[2KY", u"    ef\n   Y", ""},
+        {u"abc\x1b[5GX\x1b[2GY\x1b[CZ\b\b\bW", u"aWcZX", ""},
+        {u"\x1b[31mabcdef\x1b[0m\r\x1b[2Cxy", u"abxyef", "0-2 f1|4-6 f1"},
+        {u"\x1b[31mab\x1b[32mcd\r\x1b[32mXY", u"XYcd", "0-4 f2"},
+        {u"\x1b[41mabcd\r\x1b[2C\x1b[K\x1b[0mxy\x1b[44m\r\x1b[3Cz", u"abxz", "0-2 b1|3-4 b4"},
+        {u"\x1b[1K\x1b[7CA\x1b[1`B\x1b[3aC\r\x1b[0K", u"", ""},
+        {u"a\tb\x07"
+         u"c\x7f"
+         u"d\ve\ff\x0e",
+         u"a\tbcd\ne\nf", ""},
+        // Everything else hidden, whole.
+        {u"\x1b]0;title\x07"
+         u"A\x1b[?25lB\x1b(0C\x1bPq#0;2;0\x1b\\D\x1b_apc\x1b\\E\x1b[2J\x1b[HF\x1b\\\x1b"
+         u"7G",
+         u"ABCDEFG", ""},
+        // Links, over renditions and across a reset.
+        {u"see \x1b]8;id=1;https://x.org/\x1b\\here\x1b]8;;\x1b\\ end", u"see here end",
+         "4-8 Lhttps://x.org/"},
+        {u"\x1b]8;;file:///a\x07\x1b[1ma\x1b[0mb\x1b]8;;\x07"
+         u"c",
+         u"abc", "0-1 BLfile:///a|1-2 Lfile:///a"},
+        // Unfinished and malformed sequences end without eating the text after them.
+        {u"a\x1b\nb\x1b[12\nc\x1b]0;unended\nd\x1bP1\re", u"a\nb\nc\ne", ""},
+        {u"x\x1b[1\u00e9y\x1b\u00e8z", u"x\u00e9y\u00e8z", ""},
+        {u"\x1b[1<2mA\x1b[1\x18"
+         u"B\x1b]8;;u\x1b[31mC\x1b]8;;u\x1a"
+         u"D",
+         u"ABCD", "2-4 f1"},
+        {u"\x1b[" + Digits300 + u"mX", Digits300.substr(EscapeParser::MaxSequenceLength) + u"mX", ""},
+        {u"\x1bP" + LongString + u"Z", u"qqqqqZ", ""},
+    };
+    OutputText text;
+    OutputStyles styles;
+    ConsoleOutput output(text, &styles);
+    const auto check = [&](const auto& c, const std::vector<std::u16string_view>& chunks) {
+        text.Clear();
+        output.Reset();
+        for (const auto chunk : chunks)
+            output.Feed(chunk);
+        ASSERT_EQ(text.Text(0, text.Size()), c.text);
+        ASSERT_EQ(Describe(styles, text.Size()), c.runs);
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const std::u16string_view input = c.input;
+        check(c, {input});
+        for (std::size_t cut = 1; cut < input.size() && input.size() < 1000; ++cut) {
+            SCOPED_TRACE(cut);
+            check(c, {input.substr(0, cut), input.substr(cut)});
+        }
+    }
+
+    // A command's output starts in the default colours, and an unfinished sequence ends with the last.
+    text.Clear();
+    output.Reset();
+    output.Feed(u"\x1b]8;;x\x07\x1b[31mred\x1b[3");
+    output.StartRun();
+    output.Feed(u"1mA");
+    EXPECT_EQ(text.Text(0, text.Size()), u"red1mA");
+    EXPECT_EQ(Describe(styles, text.Size()), "0-3 f1Lx");
+}
