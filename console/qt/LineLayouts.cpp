@@ -1,6 +1,8 @@
 #include "LineLayouts.h"
 
 #include <QFontMetricsF>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
@@ -242,6 +244,26 @@ std::pair<double, double> LineLayouts::CharacterSpan(std::size_t position) const
     const double leading = textLine.cursorToX(static_cast<int>(start - from), QTextLine::Leading);
     if (start == text_.LineEnd(row.line)) {
         return {leading, leading + 1};
+    }
+    // The engine puts a position where the direction changes at the end of the run before it, as a caret;
+    // a right-to-left cluster's extent comes from its glyphs instead.
+    const QChar::Direction direction = QChar::direction(text_.At(start));
+    if (direction == QChar::DirR || direction == QChar::DirAL) {
+        const std::size_t end = NextCluster(start);
+        double left = textLine.x() + textLine.naturalTextWidth();
+        double right = textLine.x();
+        for (const QGlyphRun& run : Layout(row.line, row.piece)->glyphRuns(static_cast<int>(start - from),
+                                                                          static_cast<int>(end - start))) {
+            const QList<QPointF> positions = run.positions();
+            const QList<QPointF> advances = run.rawFont().advancesForGlyphIndexes(run.glyphIndexes());
+            for (qsizetype i = 0; i < positions.size(); ++i) {
+                left = std::min(left, positions[i].x());
+                right = std::max(right, positions[i].x() + advances[i].x());
+            }
+        }
+        if (left < right) {
+            return {left, right};
+        }
     }
     const double trailing = textLine.cursorToX(static_cast<int>(start - from), QTextLine::Trailing);
     return std::minmax(leading, trailing);

@@ -26,6 +26,7 @@ class OutputView final : public QAbstractScrollArea {
 
 public:
     explicit OutputView(QWidget* parent = nullptr);
+    static constexpr int Margin = 4; // between the frame and the text, left and right
 
     void SetText(std::u16string_view text);     // replaces the text; shown at the next Show
     void AppendText(std::u16string_view chunk); // carriage returns as a console treats them
@@ -72,8 +73,6 @@ protected:
 
 private:
     enum class Unit { Character, Word, Line }; // what a drag extends the selection by
-
-    static constexpr int Margin = 4; // between the frame and the text, left and right
 
     TextRow EndTop() const; // the top row that shows the last row at the bottom
     int VisibleRows() const;

@@ -1,0 +1,193 @@
+// The output view against Qt's own engine as the oracle: rows, character rectangles, hit tests and cluster
+// steps of a multilingual corpus as a reference layout of the same text, font and width gives them; the keys
+// as a table; what it draws, grabbed.
+#include "OutputView.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QFontMetricsF>
+#include <QTest>
+#include <QTextBoundaryFinder>
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace {
+
+constexpr int Margin = OutputView::Margin;
+
+// A view `rows` rows high in Noto Sans.
+std::unique_ptr<OutputView> ViewOf(const QString& text, int rows = 10) {
+    auto view = std::make_unique<OutputView>();
+    QFont font(QStringLiteral("Noto Sans"));
+    font.setPixelSize(11);
+    view->setFont(font);
+    view->resize(300, rows * static_cast<int>(std::ceil(QFontMetricsF(font).lineSpacing())) + 2 * view->frameWidth());
+    QPalette colours = view->palette();
+    colours.setColor(QPalette::Base, Qt::black);
+    colours.setColor(QPalette::Text, Qt::white);
+    colours.setColor(QPalette::Highlight, Qt::blue);
+    view->setPalette(colours);
+    view->show();
+    view->SetText(text.toStdU16String());
+    view->Show(false);
+    return view;
+}
+
+QString Copied(OutputView& view) {
+    QApplication::clipboard()->clear();
+    view.Copy();
+    return QApplication::clipboard()->text();
+}
+
+TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
+    const QString words[] = {
+        QStringLiteral("AVAWAY Tahoma office ﬁle"), QStringLiteral("Привет мир Γειά σου κόσμε"),
+        QStringLiteral("你好世界 こんにちは 한국어"),   QStringLiteral("مرحبا بالعالم abc 123 שלום עולם"),
+        QStringLiteral("नमस्ते दुनिया สวัสดีชาวโลก"),     QStringLiteral("😀 👍🏽 👨‍👩‍👧 🇫🇷 e\u0301 a\u0308"),
+        QStringLiteral("name\tsize\talpha\t1"),
+    };
+    for (const QString& sample : words) {
+        SCOPED_TRACE(sample.toStdString());
+        const QString text = (sample + u' ').repeated(4);
+        const auto view = ViewOf(text);
+        QTextLayout reference(text, view->font());
+        QTextOption option(Qt::AlignLeft);
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        option.setTextDirection(Qt::LeftToRight);
+        option.setTabStopDistance(8 * QFontMetricsF(view->font()).averageCharWidth());
+        reference.setTextOption(option);
+        reference.beginLayout();
+        for (QTextLine line = reference.createLine(); line.isValid(); line = reference.createLine())
+            line.setLineWidth(view->viewport()->width() - 2 * Margin);
+        reference.endLayout();
+        ASSERT_GE(reference.lineCount(), 2);
+        const int height = static_cast<int>(std::ceil(QFontMetricsF(view->font()).lineSpacing()));
+        const QPoint origin = view->viewport()->pos() + QPoint(Margin, 0);
+
+        QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+        std::vector<std::size_t> steps;
+        for (qsizetype at = clusters.toNextBoundary(); at > 0; at = clusters.toNextBoundary())
+            steps.push_back(static_cast<std::size_t>(at));
+        for (std::size_t at = 0, step = 0; at < static_cast<std::size_t>(text.size()); ++at) {
+            const std::size_t start = step == 0 ? 0 : steps[step - 1];
+            const QTextLine line = reference.lineForTextPosition(static_cast<int>(start));
+            const auto [left, right] = std::minmax(line.cursorToX(static_cast<int>(start), QTextLine::Leading),
+                                                   line.cursorToX(static_cast<int>(start), QTextLine::Trailing));
+            const QRect expected = QRectF(left, line.lineNumber() * height, std::max(1.0, right - left), height)
+                                       .toAlignedRect()
+                                       .translated(origin);
+            if (right - left > 0.5) // else a run's edge, where the engine gives a caret's place (see below)
+                ASSERT_EQ(view->CharacterRect(at), expected) << at;
+            step += at + 1 == steps[step] ? 1 : 0;
+        }
+        for (int row = 0; row < reference.lineCount(); ++row)
+            for (int x = -Margin; x < view->viewport()->width(); x += 3)
+                ASSERT_EQ(view->PositionAt(origin + QPoint(x, row * height + height / 2)),
+                          reference.lineAt(row).xToCursor(x)) << row << ' ' << x;
+
+        view->Select(0, 0); // Shift+Right a cluster at a time; what it copies holds whole clusters only
+        for (const std::size_t step : steps) {
+            QTest::keyClick(view.get(), Qt::Key_Right, Qt::ShiftModifier);
+            ASSERT_EQ(view->Caret(), step);
+            ASSERT_EQ(Copied(*view), text.left(static_cast<qsizetype>(step)));
+        }
+    }
+}
+
+TEST(OutputView, KeysMoveByClusterWordRowAndPage) {
+    const QString words = QStringLiteral("abc def\nghi\n\njkl");
+    QString lines;
+    for (int i = 0; i < 100; ++i)
+        lines += QStringLiteral("line %1\n").arg(i, 2, 10, QLatin1Char('0'));
+    const QString pieces = QStringLiteral("😀a").repeated(3000); // laid out in pieces
+    const auto C = Qt::ControlModifier;
+    const auto S = Qt::ShiftModifier;
+    const struct {
+        QString text;
+        std::size_t start;
+        std::vector<std::pair<Qt::Key, Qt::KeyboardModifiers>> keys;
+        std::size_t caret, anchor;
+    } cases[] = {
+        {words, 0, {5, {Qt::Key_Right, C}}, 11, 11},  {words, 0, {7, {Qt::Key_Right, C}}, 13, 13},
+        {words, 12, {{Qt::Key_Right, C}}, 13, 13},    {words, 16, {7, {Qt::Key_Left, C}}, 3, 3},
+        {words, 1, {{Qt::Key_Down, {}}, {Qt::Key_End, S}}, 11, 9},
+        {words, 13, {{Qt::Key_Up, {}}, {Qt::Key_Left, S}}, 11, 12},
+        {words, 9, {{Qt::Key_Home, {}}, {Qt::Key_End, C | S}}, 16, 8},
+        {QStringLiteral("a😀b"), 1, {{Qt::Key_Right, S}}, 3, 1},
+        {QStringLiteral("a😀b"), 3, {{Qt::Key_Left, S}}, 1, 3},
+        {QStringLiteral("🇫🇷👍🏽e\u0301x"), 0, {3, {Qt::Key_Right, {}}}, 10, 10},
+        {pieces, 4095, {{Qt::Key_Right, {}}}, 4097, 4097},
+        {lines, 0, {{Qt::Key_PageDown, {}}}, 8 * 17, 8 * 17}, // 18 rows shown, one kept
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const auto view = ViewOf(c.text, 18);
+        view->Select(c.start, c.start);
+        for (const auto& [key, modifiers] : c.keys)
+            QTest::keyClick(view.get(), key, modifiers);
+        EXPECT_EQ(std::pair(view->Caret(), view->Selection().first),
+                  std::pair(c.caret, std::min(c.caret, c.anchor)));
+        EXPECT_EQ(Copied(*view), c.text.mid(static_cast<qsizetype>(std::min(c.caret, c.anchor)),
+                                            static_cast<qsizetype>(std::max(c.caret, c.anchor) - std::min(c.caret, c.anchor))));
+    }
+}
+
+// The selection's highlight covers exactly its logical range (in pieces, in right-to-left text); the caret shows
+// only with the focus; find matches show behind the text; nothing is drawn past the text.
+TEST(OutputView, DrawsWhatItMeasures) {
+    const auto view = ViewOf(QStringLiteral("abc مرحبا بالعالم def"), 2);
+    view->extraHighlights = [](std::size_t, std::size_t) { return std::vector<std::pair<std::size_t, std::size_t>>{{18, 20}}; };
+    const auto columns = [&view](QRgb colour) { // the columns of the first row that show the colour
+        const QImage image = view->viewport()->grab().toImage();
+        std::vector<int> found;
+        for (int x = 0; x < image.width(); ++x)
+            for (int y = 0; y < image.height() / 2; ++y)
+                if (image.pixel(x, y) == colour) {
+                    found.push_back(x);
+                    break;
+                }
+        return found;
+    };
+    const auto inside = [&view](const std::vector<int>& xs, std::size_t from, std::size_t to) {
+        for (const int x : xs) {
+            bool in = false;
+            for (std::size_t at = from; at < to; ++at)
+                in = in || view->CharacterRect(at).translated(-view->viewport()->pos()).contains(x, 1);
+            if (!in)
+                return false;
+        }
+        return !xs.empty();
+    };
+    view->Select(4, 9);
+    EXPECT_TRUE(inside(columns(qRgb(0, 0, 255)), 4, 9)) << "the first Arabic word only";
+    EXPECT_EQ(Copied(*view), QStringLiteral("مرحبا"));
+    EXPECT_TRUE(inside(columns(qRgb(0x80, 0x68, 0)), 18, 20));
+    view->Select(3, 3);
+    view->setFocus();
+    view->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
+    const int caret = view->CharacterRect(3).x() - view->viewport()->x();
+    const std::vector<int> lit = columns(qRgb(255, 255, 255));
+    EXPECT_NE(std::find(lit.begin(), lit.end(), caret), lit.end()) << "caret with the focus";
+    view->clearFocus();
+    const std::vector<int> unlit = columns(qRgb(255, 255, 255));
+    EXPECT_EQ(std::find(unlit.begin(), unlit.end(), caret), unlit.end()) << "no caret without it";
+    for (int x = view->CharacterRect(21).right() - view->viewport()->x() + 1; x < view->viewport()->width(); ++x)
+        EXPECT_TRUE(std::find(unlit.begin(), unlit.end(), x) == unlit.end()) << x;
+}
+
+// A drag held below the view keeps scrolling and selecting.
+TEST(OutputView, DragHeldBeyondTheEdgeScrolls) {
+    const auto view = ViewOf(QStringLiteral("line\n").repeated(200));
+    view->Select(0, 0);
+    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
+    QMouseEvent move(QEvent::MouseMove, QPointF(10, view->viewport()->height() + 40), view->viewport()->mapToGlobal(QPointF(10, view->viewport()->height() + 40)), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &move);
+    EXPECT_TRUE(QTest::qWaitFor([&view] { return view->VisibleSpan().first > 5 * 40; }, 5000));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
+    EXPECT_GT(view->Selection().second, 5u * 40);
+}
+
+} // namespace
