@@ -177,7 +177,8 @@ std::shared_ptr<const QTextLayout> LineLayouts::Layout(std::size_t line, std::si
 
 std::pair<std::size_t, std::size_t> LineLayouts::RowSpan(TextRow row) const {
     const QTextLine textLine = Layout(row.line, row.piece)->lineAt(row.row);
-    const std::size_t from = PieceSpan(row.line, row.piece).first + static_cast<std::size_t>(textLine.textStart());
+    const std::size_t from =
+        PieceSpan(row.line, row.piece).first + static_cast<std::size_t>(textLine.textStart());
     return {from, from + static_cast<std::size_t>(textLine.textLength())};
 }
 
@@ -252,8 +253,9 @@ std::pair<double, double> LineLayouts::CharacterSpan(std::size_t position) const
         const std::size_t end = NextCluster(start);
         double left = textLine.x() + textLine.naturalTextWidth();
         double right = textLine.x();
-        for (const QGlyphRun& run : Layout(row.line, row.piece)->glyphRuns(static_cast<int>(start - from),
-                                                                          static_cast<int>(end - start))) {
+        for (const QGlyphRun& run :
+             Layout(row.line, row.piece)
+                 ->glyphRuns(static_cast<int>(start - from), static_cast<int>(end - start))) {
             const QList<QPointF> positions = run.positions();
             const QList<QPointF> advances = run.rawFont().advancesForGlyphIndexes(run.glyphIndexes());
             for (qsizetype i = 0; i < positions.size(); ++i) {

@@ -30,7 +30,8 @@ struct TextRow {
 
 class LineLayouts {
 public:
-    using Formats = std::function<QList<QTextLayout::FormatRange>(std::size_t lineStart, std::size_t lineEnd)>;
+    using Formats =
+        std::function<QList<QTextLayout::FormatRange>(std::size_t lineStart, std::size_t lineEnd)>;
 
     explicit LineLayouts(const OutputText& text) : text_(text) {}
 
@@ -48,7 +49,7 @@ public:
     std::size_t PieceCount(std::size_t line) const;
 
     std::pair<std::size_t, std::size_t> RowSpan(TextRow row) const; // text positions
-    TextRow RowOf(std::size_t position) const; // a position between two rows starts the second
+    TextRow RowOf(std::size_t position) const;            // a position between two rows starts the second
     TextRow MoveRows(TextRow from, long long rows) const; // within the text
     TextRow LastRow() const;
     double X(TextRow row, std::size_t position) const; // from the row's left

@@ -275,4 +275,3 @@ void OutputView::changeEvent(QEvent* event) {
         viewport()->update();
     }
 }
-

@@ -76,7 +76,7 @@ private:
 
     TextRow EndTop() const; // the top row that shows the last row at the bottom
     int VisibleRows() const;
-    long long ScreenRow(TextRow row) const; // from the top of the view; -1 when off screen
+    long long ScreenRow(TextRow row) const;       // from the top of the view; -1 when off screen
     std::size_t AtRowsAway(long long rows) const; // the caret's x kept, for Up, Down and the page keys
     std::size_t WordRight(std::size_t position) const;
     std::size_t WordLeft(std::size_t position) const;

@@ -68,7 +68,8 @@ void OutputView::keyPressEvent(QKeyEvent* event) {
     const bool control = (event->modifiers() & Qt::ControlModifier) != 0;
     const auto [rowFrom, rowTo] = layouts_.RowSpan(layouts_.RowOf(caret_));
     // A wrapped row's End stays before the row's last cluster, on that row.
-    const std::size_t rowEnd = rowTo < text_.LineEnd(text_.LineOf(rowFrom)) ? layouts_.PreviousCluster(rowTo) : rowTo;
+    const std::size_t rowEnd =
+        rowTo < text_.LineEnd(text_.LineOf(rowFrom)) ? layouts_.PreviousCluster(rowTo) : rowTo;
     switch (event->key()) {
     case Qt::Key_Left:
         MoveCaret(control ? WordLeft(caret_) : layouts_.PreviousCluster(caret_), extend);

@@ -47,8 +47,8 @@ void OutputView::paintEvent(QPaintEvent*) {
         // The rows of one piece that are on screen, drawn at once.
         TextRow last = row;
         int count = 1;
-        for (TextRow next = layouts_.MoveRows(last, 1); shown + count < rows && next != last &&
-                                                        next.line == row.line && next.piece == row.piece;
+        for (TextRow next = layouts_.MoveRows(last, 1);
+             shown + count < rows && next != last && next.line == row.line && next.piece == row.piece;
              next = layouts_.MoveRows(last, 1)) {
             last = next;
             ++count;
@@ -69,11 +69,11 @@ void OutputView::paintEvent(QPaintEvent*) {
         if (pieceTo == lineEnd && layout->lineCount() == last.row + 1 && selection.first <= lineEnd &&
             selection.second > lineEnd) {
             const QTextLine textLine = layout->lineAt(last.row);
-            const double end =
-                std::max(textLine.naturalTextWidth(), textLine.cursorToX(static_cast<int>(lineEnd - pieceFrom)));
-            painter.fillRect(QRectF(Margin + end, (shown + count - 1) * lineHeight, layouts_.BlankWidth(),
-                                    lineHeight),
-                             selected.background());
+            const double end = std::max(textLine.naturalTextWidth(),
+                                        textLine.cursorToX(static_cast<int>(lineEnd - pieceFrom)));
+            painter.fillRect(
+                QRectF(Margin + end, (shown + count - 1) * lineHeight, layouts_.BlankWidth(), lineHeight),
+                selected.background());
         }
         shown += count;
         const TextRow next = layouts_.MoveRows(last, 1);
@@ -86,9 +86,8 @@ void OutputView::paintEvent(QPaintEvent*) {
     const TextRow caretRow = layouts_.RowOf(caret_);
     const long long caretIndex = ScreenRow(caretRow);
     if (hasFocus() && caretIndex >= 0) {
-        painter.fillRect(QRectF(Margin + layouts_.X(caretRow, caret_), static_cast<double>(caretIndex * lineHeight),
-                                1, lineHeight),
-                         textColour);
+        const auto x = static_cast<int>(std::floor(Margin + layouts_.X(caretRow, caret_)));
+        painter.fillRect(QRect(x, static_cast<int>(caretIndex) * lineHeight, 1, lineHeight), textColour);
     }
 }
 
@@ -115,13 +114,15 @@ QRect OutputView::CharacterRect(std::size_t position) const {
     }
     const auto [left, right] = layouts_.CharacterSpan(position);
     const int lineHeight = layouts_.LineHeight();
-    return QRectF(Margin + left, static_cast<double>(index * lineHeight), std::max(1.0, right - left), lineHeight)
+    return QRectF(Margin + left, static_cast<double>(index * lineHeight), std::max(1.0, right - left),
+                  lineHeight)
         .toAlignedRect()
         .translated(viewport()->pos());
 }
 
 std::size_t OutputView::PositionAt(QPoint point) const {
     point -= viewport()->pos();
-    const auto rows = static_cast<long long>(std::floor(static_cast<double>(point.y()) / layouts_.LineHeight()));
+    const auto rows =
+        static_cast<long long>(std::floor(static_cast<double>(point.y()) / layouts_.LineHeight()));
     return layouts_.PositionInRow(layouts_.MoveRows(top_, rows), point.x() - Margin);
 }
