@@ -6,6 +6,9 @@
 #   - a 1 MB line with no line break;
 #   - Select All and Copy of twice MB (100 MB by default);
 #   - start to the window's first paint, against `xterm -e true`;
+#   - MB of mixed-script lines (Latin, Cyrillic, Greek, CJK, Arabic, Hebrew, Devanagari, Thai, emoji, tabs)
+#     against `urxvt -e cat` of the same file, paging through them (Page Down 100 times, each painted), and a
+#     1 MB line of such words;
 #   - the same text lines with and without the window handling its events during the run, three rounds
 #     interleaved (median), for what keeping the window alive costs a flood;
 #   - with --gigabyte, 1 GB of text lines: shown whole, the process's peak RSS, then scrolling to the top,
@@ -36,7 +39,11 @@ lines=$data/lines.txt
 line=$data/line.txt
 bench/make_lines.py "$lines" "$megabytes"
 python3 -c 'import sys; open(sys.argv[1], "wb").write(b"x" * 1000 * 1000)' "$line"
-cat "$lines" "$line" >/dev/null # into the page cache
+mixed=$data/mixed.txt
+mixed_line=$data/mixed_line.txt
+bench/make_mixed.py "$mixed" "$megabytes"
+bench/make_mixed.py "$mixed_line" 1 --line
+cat "$lines" "$line" "$mixed" "$mixed_line" >/dev/null # into the page cache
 
 seconds_of() { # command...: wall time in seconds
   local start end
@@ -69,6 +76,11 @@ lines_ombrel=$(ombrel "$lines_bytes" cat "$lines")
 lines_urxvt=$(seconds_of urxvt -e cat "$lines")
 line_ombrel=$(ombrel "$line_bytes" cat "$line")
 double_ombrel=$(ombrel $((2 * lines_bytes)) cat "$lines" "$lines")
+mixed_bytes=$(stat -c %s "$mixed")
+mixed_ombrel=$(ombrel "$mixed_bytes" cat "$mixed")
+mixed_urxvt=$(seconds_of urxvt -e cat "$mixed")
+mixed_line_ombrel=$(ombrel "$(stat -c %s "$mixed_line")" cat "$mixed_line")
+mixed_paging=$("$driver" page "$mixed_bytes" cat "$mixed" 2>/dev/null)
 giga_ombrel=None
 if [[ "$gigabyte" == --gigabyte ]]; then
   giga=$data/giga.txt
@@ -92,6 +104,7 @@ python3 - <<PY
 # Each run: seconds, RSS beyond idle per byte, peak RSS, paints, characters, top, select all, copy 1 MB,
 # select all + copy.
 seq, lines, line, double, giga = $seq_ombrel, $lines_ombrel, $line_ombrel, $double_ombrel, $giga_ombrel
+mixed, mixed_line = $mixed_ombrel, $mixed_line_ombrel
 for name, run, size in (("seq", seq, $seq_bytes), ("lines", lines, $lines_bytes), ("line", line, $line_bytes),
                         ("double", double, 2 * $lines_bytes)):
     if run[4] != size:
@@ -101,6 +114,7 @@ rows = [
     ("seq 1 3000000: Enter to last line painted", seq[0], "urxvt -e", $seq_urxvt, "<= 1.0"),
     ("$megabytes MB of text lines: Enter to last line painted", lines[0], "urxvt -e cat", $lines_urxvt, "<= 1.0"),
     ("start to first paint (best of 5)", $best_paint, "xterm -e true", $best_xterm_true, "<= 1.0"),
+    ("$megabytes MB of mixed-script lines: Enter to last painted", mixed[0], "urxvt -e cat", $mixed_urxvt, "<= 1.5"),
 ]
 print("Window, under Xvfb (one run)")
 print(f"{'case':52} {'Ombrel':>9}  {'against':14} {'theirs':>9} {'ratio':>7}  target")
@@ -112,6 +126,9 @@ print(f"{'peak RSS beyond idle per output byte, seq 1 3000000':52} {seq[1]:8.2f}
 print(f"{'peak RSS beyond idle per output byte, $megabytes MB lines':52} {lines[1]:8.2f}B  <= 5 (stretch 4)")
 print(f"{'1 MB line with no break: Enter to last line painted':52} {line[0]:8.3f}s  <= 0.3 s")
 print(f"{'1 MB line: peak RSS beyond idle per output byte':52} {line[1]:8.2f}B  <= 5")
+print(f"{'peak RSS beyond idle per output byte, mixed lines':52} {mixed[1]:8.2f}B  <= 5")
+print(f"{'mixed-script lines: Page Down, each painted (avg of 100)':52} {$mixed_paging:7.2f}ms  <= 20 ms")
+print(f"{'1 MB mixed-script line: Enter to last line painted':52} {mixed_line[0]:8.3f}s  <= 0.5 s")
 print(f"{'Select All + Copy of %d MB' % (2 * $megabytes):52} {double[8]:8.3f}s  <= 1 s")
 if giga:
     print(f"{'1 GB of text lines: Enter to last line painted':52} {giga[0]:8.1f}s  shown whole: {giga[4]} characters")

@@ -47,11 +47,13 @@ void LineLayouts::SetWidth(double width, std::size_t charactersPerRow) {
 }
 
 void LineLayouts::Clear() {
+    ++changes_;
     layouts_.clear();
     pieces_.clear();
 }
 
 void LineLayouts::LineChanged(std::size_t line) {
+    ++changes_;
     layouts_.erase(layouts_.lower_bound(Key{line, 0}), layouts_.end());
     pieces_.erase(pieces_.lower_bound(line), pieces_.end());
 }

@@ -41,6 +41,7 @@ public:
     void Clear();
     void LineChanged(std::size_t line); // that line and the ones after it changed
     Formats formats;                    // a line's colours and weights, applied to the layouts built after
+    std::uint64_t Changes() const { return changes_; } // counts the calls above
 
     int LineHeight() const { return lineHeight_; }
     double BlankWidth() const { return blankWidth_; }
@@ -84,6 +85,7 @@ private:
     int lineHeight_ = 1;
     int ascent_ = 0;
     double blankWidth_ = 1;
+    std::uint64_t changes_ = 0;
     mutable std::map<Key, std::shared_ptr<QTextLayout>> layouts_;
     mutable std::map<std::size_t, std::vector<std::size_t>> pieces_;
 };

@@ -192,7 +192,12 @@ void OutputView::UpdateMetrics() {
 }
 
 TextRow OutputView::EndTop() const {
-    return layouts_.MoveRows(layouts_.LastRow(), 1 - VisibleRows());
+    if (endTopChanges_ != layouts_.Changes() || endTopRows_ != VisibleRows()) {
+        endTop_ = layouts_.MoveRows(layouts_.LastRow(), 1 - VisibleRows());
+        endTopChanges_ = layouts_.Changes();
+        endTopRows_ = VisibleRows();
+    }
+    return endTop_;
 }
 
 int OutputView::VisibleRows() const {

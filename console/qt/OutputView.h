@@ -101,6 +101,9 @@ private:
     bool changed_ = false; // text added since the last Show
 
     LineLayouts layouts_{text_};
+    mutable std::uint64_t endTopChanges_ = ~std::uint64_t{0}; // EndTop as of these layouts and rows
+    mutable int endTopRows_ = 0;
+    mutable TextRow endTop_;
 
     Unit unit_ = Unit::Character;
     std::pair<std::size_t, std::size_t> unitAnchor_; // the word or line a drag started on
