@@ -141,9 +141,9 @@ TEST(OutputView, KeysMoveByClusterWordRowAndPage) {
 // The selection's highlight covers exactly its logical range (in right-to-left text too); the caret shows
 // only with the focus; find matches show behind the text; nothing is drawn past the text.
 TEST(OutputView, DrawsWhatItMeasures) {
-    const auto view = ViewOf(QStringLiteral("abc مرحبا بالعالم def"), 2);
+    const auto view = ViewOf(QStringLiteral("\nabc مرحبا بالعالم def"), 3); // on the second row
     view->extraHighlights = [](std::size_t, std::size_t) {
-        return std::vector<std::pair<std::size_t, std::size_t>>{{18, 20}};
+        return std::vector<std::pair<std::size_t, std::size_t>>{{19, 21}};
     };
     const auto drawn = [&view](QRgb colour) { // the first and last column that show the colour
         const QImage image = view->viewport()->grab().toImage();
@@ -159,17 +159,17 @@ TEST(OutputView, DrawsWhatItMeasures) {
             united |= view->CharacterRect(at).translated(-view->viewport()->pos());
         return std::pair(united.left(), united.right());
     };
-    view->Select(4, 9);
-    EXPECT_EQ(drawn(qRgb(0, 0, 255)), rects(4, 9)) << "the first Arabic word only";
+    view->Select(5, 10);
+    EXPECT_EQ(drawn(qRgb(0, 0, 255)), rects(5, 10)) << "the first Arabic word only";
     EXPECT_EQ(Copied(*view), QStringLiteral("مرحبا"));
-    EXPECT_EQ(drawn(qRgb(0x80, 0x68, 0)), rects(18, 20));
-    view->Select(21, 21);
+    EXPECT_EQ(drawn(qRgb(0x80, 0x68, 0)), rects(19, 21));
+    view->Select(22, 22);
     view->activateWindow();
     view->setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
-    EXPECT_EQ(drawn(qRgb(255, 255, 255)).second, rects(21, 22).first) << "the caret, last";
+    EXPECT_EQ(drawn(qRgb(255, 255, 255)).second, rects(22, 23).first) << "the caret, last";
     view->clearFocus();
-    EXPECT_LT(drawn(qRgb(255, 255, 255)).second, rects(21, 22).first) << "no caret without the focus";
+    EXPECT_LT(drawn(qRgb(255, 255, 255)).second, rects(22, 23).first) << "no caret without the focus";
 }
 
 // A drag held below the view keeps scrolling and selecting.

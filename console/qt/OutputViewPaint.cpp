@@ -62,7 +62,7 @@ void OutputView::paintEvent(QPaintEvent*) {
         highlights.append(InPiece(selection, pieceFrom, pieceTo, selected));
         const double y = shown * lineHeight - row.row * lineHeight;
         layout->draw(&painter, QPointF(Margin, y), highlights,
-                     QRectF(0, row.row * lineHeight, viewport()->width(), count * lineHeight));
+                     QRectF(0, shown * lineHeight, viewport()->width(), count * lineHeight));
 
         // A selected line break shows as a blank's width after the line.
         const std::size_t lineEnd = text_.LineEnd(row.line);
