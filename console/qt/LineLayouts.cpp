@@ -76,7 +76,8 @@ std::size_t LineLayouts::CutAt(std::size_t from, std::size_t end) const {
     const QString window = TextOf(text_, limit - Around, std::min(limit + Around, end));
     QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, window);
     clusters.setPosition(static_cast<qsizetype>(Around));
-    const qsizetype cut = clusters.isAtBoundary() ? Around : clusters.toPreviousBoundary();
+    const qsizetype cut =
+        clusters.isAtBoundary() ? static_cast<qsizetype>(Around) : clusters.toPreviousBoundary();
     return cut > 0 ? limit - Around + static_cast<std::size_t>(cut) : limit;
 }
 
@@ -153,8 +154,8 @@ std::shared_ptr<const QTextLayout> LineLayouts::Layout(std::size_t line, std::si
             const qsizetype start = std::max<qsizetype>(range.start - shift, 0);
             const qsizetype end = std::min<qsizetype>(range.start + range.length - shift, length);
             if (start < end) {
-                range.start = start;
-                range.length = end - start;
+                range.start = static_cast<int>(start);
+                range.length = static_cast<int>(end - start);
                 inPiece.append(range);
             }
         }

@@ -10,12 +10,12 @@
 #include <QTextLayout>
 #include <QTextOption>
 
-#include <compare>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -25,7 +25,10 @@ struct TextRow {
     std::size_t line = 0;
     std::size_t piece = 0;
     int row = 0;
-    auto operator<=>(const TextRow&) const = default;
+    bool operator==(const TextRow&) const = default;
+    bool operator<(const TextRow& other) const {
+        return std::tie(line, piece, row) < std::tie(other.line, other.piece, other.row);
+    }
 };
 
 class LineLayouts {
@@ -71,7 +74,9 @@ private:
     struct Key {
         std::size_t line;
         std::size_t piece;
-        auto operator<=>(const Key&) const = default;
+        bool operator<(const Key& other) const {
+            return std::tie(line, piece) < std::tie(other.line, other.piece);
+        }
     };
     const std::vector<std::size_t>& Pieces(std::size_t line) const; // starts of a long line's pieces
     std::size_t PieceOf(std::size_t line, std::size_t position) const;
