@@ -54,6 +54,12 @@ print(f"Spillways vs required work: {s:.2f} (target >= 0.85); vs QProcess + from
 print(f"Spillways peak RSS per output byte: {max(rss['spillways']) / size:.2f} (target <= 5, stretch <= 3)")
 PY
 
+# Find over the output box's store: 1 GB of text lines and 50 M characters of mixed scripts, held in memory.
+echo
+cmake --build "$build" --target ombrel_search_bench >/dev/null
+echo "Find in the output (over the store, no window; best of 3)"
+"$build/bench/ombrel_search_bench" 1000 50
+
 if [[ -x bench/window_bench.sh ]]; then
   echo
   bench/window_bench.sh 50 "${2:-}"

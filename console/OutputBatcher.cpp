@@ -9,9 +9,7 @@ void OutputBatcher::TextAdded() {
 
 void OutputBatcher::CaretToEnd() {
     caretPending_ = true;
-    if (textPending_) {
-        ShowIfDue();
-    } else {
+    if (!textPending_) {
         ShowNow(); // the text is on screen already: only the caret moves
     }
 }

@@ -20,7 +20,7 @@ public:
         : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor) {}
 
     void TextAdded();  // shown with the batch, at once when the interval has passed
-    void CaretToEnd(); // with the batch; at once when no text waits
+    void CaretToEnd(); // with the waiting batch; at once when no text waits
     void ShowNow();    // whatever is waiting
     void Discard() { textPending_ = caretPending_ = false; } // the text was replaced as a whole
 

@@ -7,7 +7,24 @@ namespace {
 
 constexpr unsigned BlockShift = 20; // a block holds a million characters: 1 MB, or 2 MB once it needs 16 bits
 constexpr std::size_t BlockSize = std::size_t{1} << BlockShift;
-constexpr std::size_t GroupLines = 4096;
+
+// Whether the eight characters at `eight` are all Latin-1 and none is a line break: the common case, stored
+// eight at a time.
+bool PlainLatin1(const char16_t* eight) {
+    std::uint64_t a = 0;
+    std::uint64_t b = 0;
+    std::memcpy(&a, eight, sizeof a);
+    std::memcpy(&b, eight + 4, sizeof b);
+    if (((a | b) & 0xFF00FF00FF00FF00ULL) != 0) {
+        return false;
+    }
+    constexpr std::uint64_t LineBreaks = 0x000A000A000A000AULL;
+    constexpr std::uint64_t Ones = 0x0001000100010001ULL;
+    constexpr std::uint64_t Highs = 0x8000800080008000ULL;
+    const std::uint64_t x = a ^ LineBreaks; // a lane is 0 where a line break was
+    const std::uint64_t y = b ^ LineBreaks;
+    return ((((x - Ones) & ~x) | ((y - Ones) & ~y)) & Highs) == 0;
+}
 
 // What a double click takes together: 0 blanks, 1 word characters, 2 other signs.
 int CharacterClass(char16_t c) {
@@ -59,12 +76,6 @@ struct OutputText::Block {
     std::unique_ptr<char16_t[]> wide;
 };
 
-struct OutputText::LineGroup {
-    std::uint64_t base;                       // where its first line starts
-    std::uint64_t rows = 0;                   // estimated rows of its lines that have ended
-    std::unique_ptr<std::uint32_t[]> offsets; // line starts from base
-};
-
 OutputText::OutputText() {
     Clear();
 }
@@ -73,9 +84,9 @@ OutputText::~OutputText() = default;
 
 void OutputText::Clear() {
     blocks_.clear();
-    groups_.clear();
+    lines_.Clear();
+    groupRows_.clear();
     size_ = 0;
-    lineCount_ = 0;
     StartLine(0);
 }
 
@@ -112,23 +123,15 @@ std::u16string OutputText::Text(std::size_t from, std::size_t to) const {
 }
 
 std::size_t OutputText::LineStart(std::size_t line) const {
-    const LineGroup& group = groups_[line / GroupLines];
-    return static_cast<std::size_t>(group.base + group.offsets[line % GroupLines]);
+    return lines_.Start(line);
 }
 
 std::size_t OutputText::LineEnd(std::size_t line) const {
-    return line + 1 < lineCount_ ? LineStart(line + 1) - 1 : size_;
+    return line + 1 < LineCount() ? LineStart(line + 1) - 1 : size_;
 }
 
 std::size_t OutputText::LineOf(std::size_t position) const {
-    const auto group = std::upper_bound(groups_.begin(), groups_.end(), position,
-                                        [](std::size_t p, const LineGroup& g) { return p < g.base; }) -
-                       1;
-    const std::size_t first = static_cast<std::size_t>(group - groups_.begin()) * GroupLines;
-    const std::size_t count = std::min(GroupLines, lineCount_ - first);
-    const auto offset = static_cast<std::uint32_t>(position - group->base);
-    const std::uint32_t* offsets = group->offsets.get();
-    return first + static_cast<std::size_t>(std::upper_bound(offsets, offsets + count, offset) - offsets) - 1;
+    return lines_.LineOf(position);
 }
 
 std::pair<std::size_t, std::size_t> OutputText::WordAt(std::size_t position) const {
@@ -162,11 +165,11 @@ void OutputText::SetCharactersPerRow(std::size_t characters) {
         return;
     }
     charactersPerRow_ = characters;
-    for (std::size_t g = 0; g < groups_.size(); ++g) {
-        groups_[g].rows = 0;
-        const std::size_t end = std::min((g + 1) * GroupLines, lineCount_ - 1);
+    for (std::size_t g = 0; g < groupRows_.size(); ++g) {
+        groupRows_[g] = 0;
+        const std::size_t end = std::min((g + 1) * GroupLines, LineCount() - 1);
         for (std::size_t line = g * GroupLines; line < end; ++line) {
-            groups_[g].rows += EstimatedRows(line);
+            groupRows_[g] += EstimatedRows(line);
         }
     }
 }
@@ -179,7 +182,7 @@ std::uint64_t OutputText::EstimatedRows(std::size_t line) const {
 std::uint64_t OutputText::EstimatedRowsBefore(std::size_t line) const {
     std::uint64_t rows = 0;
     for (std::size_t g = 0; g < line / GroupLines; ++g) {
-        rows += groups_[g].rows;
+        rows += groupRows_[g];
     }
     for (std::size_t l = line / GroupLines * GroupLines; l < line; ++l) {
         rows += EstimatedRows(l);
@@ -189,14 +192,14 @@ std::uint64_t OutputText::EstimatedRowsBefore(std::size_t line) const {
 
 std::size_t OutputText::LineAtEstimatedRow(std::uint64_t row) const {
     std::size_t line = 0;
-    for (const LineGroup& group : groups_) {
-        if (line + GroupLines >= lineCount_ || row < group.rows) {
+    for (const std::uint64_t groupRows : groupRows_) {
+        if (line + GroupLines >= LineCount() || row < groupRows) {
             break;
         }
-        row -= group.rows;
+        row -= groupRows;
         line += GroupLines;
     }
-    for (; line + 1 < lineCount_; ++line) {
+    for (; line + 1 < LineCount(); ++line) {
         const std::uint64_t rows = EstimatedRows(line);
         if (row < rows) {
             break;
@@ -206,48 +209,61 @@ std::size_t OutputText::LineAtEstimatedRow(std::uint64_t row) const {
     return line;
 }
 
+// One pass over the text: each character is stored and each line break starts a line, with no search ahead.
 void OutputText::Append(std::u16string_view text) {
-    while (!text.empty()) {
-        const std::size_t end = text.find(u'\n');
-        if (end == std::u16string_view::npos) {
-            AppendRun(text);
-            return;
-        }
-        AppendRun(text.substr(0, end + 1));
-        StartLine(size_);
-        text.remove_prefix(end + 1);
-    }
-}
-
-void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
-    const std::size_t start = LineStart(lineCount_ - 1) + column;
-    const std::size_t over = std::min(text.size(), size_ - std::min(start, size_));
-    for (std::size_t i = 0; i < over; ++i) {
-        Put(start + i, text[i]);
-    }
-    AppendRun(text.substr(over));
-}
-
-void OutputText::AppendRun(std::u16string_view text) {
-    while (!text.empty()) {
+    const char16_t* from = text.data();
+    const char16_t* const end = from + text.size();
+    while (from != end) {
         if (size_ == blocks_.size() * BlockSize) {
             blocks_.emplace_back().narrow = std::make_unique_for_overwrite<unsigned char[]>(BlockSize);
         }
         Block& block = blocks_.back();
         const std::size_t i = size_ & (BlockSize - 1);
-        const std::size_t n = std::min(text.size(), BlockSize - i);
+        const std::size_t n = std::min(static_cast<std::size_t>(end - from), BlockSize - i);
         std::size_t done = 0;
-        if (!block.wide) {
-            for (; done < n && text[done] <= 0xFF; ++done) {
-                block.narrow[i + done] = static_cast<unsigned char>(text[done]);
+        if (block.wide) {
+            char16_t* out = block.wide.get() + i;
+            for (; done < n; ++done) {
+                out[done] = from[done];
+                if (from[done] == u'\n') {
+                    StartLine(size_ + done + 1);
+                }
+            }
+        } else {
+            unsigned char* out = block.narrow.get() + i;
+            while (done < n && from[done] <= 0xFF) {
+                while (done + 8 <= n && PlainLatin1(from + done)) {
+                    for (std::size_t k = 0; k < 8; ++k) {
+                        out[done + k] = static_cast<unsigned char>(from[done + k]);
+                    }
+                    done += 8;
+                }
+                if (done == n || from[done] > 0xFF) {
+                    break;
+                }
+                out[done] = static_cast<unsigned char>(from[done]);
+                if (from[done] == u'\n') {
+                    StartLine(size_ + done + 1);
+                }
+                ++done;
+            }
+            if (done < n) {
+                Put(size_ + done, from[done]); // the block's first character beyond Latin-1
+                ++done;
             }
         }
         size_ += done;
-        for (; done < n; ++done) {
-            Put(size_++, text[done]);
-        }
-        text.remove_prefix(n);
+        from += done;
     }
+}
+
+void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
+    const std::size_t start = lastStart_ + column;
+    const std::size_t over = std::min(text.size(), size_ - std::min(start, size_));
+    for (std::size_t i = 0; i < over; ++i) {
+        Put(start + i, text[i]);
+    }
+    Append(text.substr(over));
 }
 
 void OutputText::Put(std::size_t position, char16_t c) {
@@ -271,15 +287,22 @@ void OutputText::Put(std::size_t position, char16_t c) {
 }
 
 void OutputText::StartLine(std::size_t start) {
-    if (lineCount_ > 0) {
-        const std::size_t ended = lineCount_ - 1;
-        groups_[ended / GroupLines].rows += std::max<std::uint64_t>(
-            1, (start - 1 - LineStart(ended) + charactersPerRow_ - 1) / charactersPerRow_);
+    const std::size_t lines = LineCount();
+    if (lines > 0) {
+        // Most lines fit in a row: no division for them.
+        const std::size_t length = start - 1 - lastStart_;
+        groupRows_[(lines - 1) / GroupLines] +=
+            length <= charactersPerRow_ ? 1 : (length + charactersPerRow_ - 1) / charactersPerRow_;
     }
-    if (lineCount_ % GroupLines == 0) {
-        groups_.push_back({start, 0, std::make_unique_for_overwrite<std::uint32_t[]>(GroupLines)});
+    if (lines % GroupLines == 0) {
+        groupRows_.push_back(0);
     }
-    LineGroup& group = groups_.back();
-    group.offsets[lineCount_ % GroupLines] = static_cast<std::uint32_t>(start - group.base);
-    ++lineCount_;
+    lines_.Add(start);
+    lastStart_ = start;
+}
+
+OutputText::Run OutputText::RunAt(std::size_t position) const {
+    const Block& block = blocks_[position >> BlockShift];
+    const std::size_t start = position & ~(BlockSize - 1);
+    return {start, std::min(BlockSize, size_ - start), block.narrow.get(), block.wide.get()};
 }

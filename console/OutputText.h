@@ -2,6 +2,8 @@
 // console treats carriage returns, and the spans a selection picks.
 #pragma once
 
+#include "LineStarts.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -35,8 +37,8 @@ private:
 };
 
 // The shown text, append-only but for the last line, in UTF-16 positions. Text sits in blocks of a fixed
-// size, each kept one byte per character while it holds Latin-1 only; line starts sit in groups of 32-bit
-// offsets, four bytes a line. Appending costs time in proportion to what is appended; nothing stored moves.
+// size, each kept one byte per character while it holds Latin-1 only; line starts take four bytes a line
+// (LineStarts.h). Appending costs time in proportion to what is appended; nothing stored moves.
 class OutputText final : public OutputLines {
 public:
     OutputText();
@@ -50,7 +52,18 @@ public:
     void CopyTo(std::size_t from, std::size_t to, char16_t* out) const; // [from, to) into out
     std::u16string Text(std::size_t from, std::size_t to) const;        // either order
 
-    std::size_t LineCount() const { return lineCount_; }
+    // The stored block that holds `position` (< Size()), for reading long stretches at memory speed: its
+    // first position, how many characters it holds, and those, one byte each (while Latin-1) or two. Valid
+    // until the text changes.
+    struct Run {
+        std::size_t start = 0;
+        std::size_t size = 0;
+        const unsigned char* narrow = nullptr; // one of the two
+        const char16_t* wide = nullptr;
+    };
+    Run RunAt(std::size_t position) const;
+
+    std::size_t LineCount() const { return lines_.Count(); }
     std::size_t LineStart(std::size_t line) const;
     std::size_t LineEnd(std::size_t line) const; // before its line break
     std::size_t LineOf(std::size_t position) const;
@@ -67,25 +80,25 @@ public:
     std::uint64_t EstimatedRows(std::size_t line) const;
     std::uint64_t EstimatedRowsBefore(std::size_t line) const;
     std::uint64_t EstimatedTotalRows() const {
-        return EstimatedRowsBefore(lineCount_ - 1) + EstimatedRows(lineCount_ - 1);
+        return EstimatedRowsBefore(LineCount() - 1) + EstimatedRows(LineCount() - 1);
     }
     std::size_t LineAtEstimatedRow(std::uint64_t row) const; // the line that estimated row falls in
 
     // OutputLines
-    std::size_t LastLineLength() const override { return size_ - LineStart(lineCount_ - 1); }
+    std::size_t LastLineLength() const override { return size_ - lastStart_; }
     void Append(std::u16string_view text) override;
     void Overwrite(std::size_t column, std::u16string_view text) override;
 
 private:
     struct Block;
-    struct LineGroup;
-    void AppendRun(std::u16string_view text); // no '\n'
+    static constexpr std::size_t GroupLines = LineStarts<std::uint32_t>::GroupLines;
     void Put(std::size_t position, char16_t c);
     void StartLine(std::size_t start);
 
     std::vector<Block> blocks_;
-    std::vector<LineGroup> groups_;
+    LineStarts<std::uint32_t> lines_;
+    std::vector<std::uint64_t> groupRows_; // estimated rows of each group's lines that have ended
     std::size_t size_ = 0;
-    std::size_t lineCount_ = 0;
+    std::size_t lastStart_ = 0; // of the last line
     std::size_t charactersPerRow_ = 80;
 };

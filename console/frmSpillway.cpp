@@ -130,7 +130,8 @@ void frmSpillway::cmdExecute_Click() {
             running_ = true;
             windowEventsHandled_ = std::chrono::steady_clock::now();
             floodWindowEventsInterval_ = WindowEventsInterval;
-            objDOS_->ExecuteCommand();
+            // The output is on screen already: no copy of it is asked for.
+            objDOS_->Run();
         }
         controls_.SetCommandText(u"");
     } catch (...) {

@@ -55,10 +55,11 @@ public:
 
     // Reads at most `size` bytes, waiting until the child writes or the pipe ends, but no longer than
     // WakeIntervalMs: a wait that long with nothing arriving returns `woke`, so the caller can look after its
-    // window and a stop in between. `aboutToWait`, if set, is called first whenever nothing is ready. An
-    // interrupted read is retried, never taken for the end.
+    // window and a stop in between. `aboutToWait`, if set, is called first whenever nothing is ready (on
+    // POSIX once nothing has come for PauseGraceMs). An interrupted read is retried, never taken for the end.
     ReadResult Read(char* buffer, std::size_t size, const std::function<void()>& aboutToWait);
     static constexpr int WakeIntervalMs = 30;
+    static constexpr int PauseGraceMs = 1;
 
     // Sends the started child, and whatever it started that shares its session or console, a signal: an
     // interrupt as Ctrl+C gives, a kill that cannot be refused, or the hang-up of a closing terminal (on
@@ -85,8 +86,8 @@ public:
     std::size_t ReadSize(std::size_t maxCharacters) const;
 
     // Appends to `out` the text of the carried bytes followed by `bytes`, keeping an unfinished character
-    // back.
-    void Decode(const char* bytes, std::size_t count, std::u16string& out);
+    // back. True when nothing was carried and `bytes` are all ASCII: their text is then the bytes themselves.
+    bool Decode(const char* bytes, std::size_t count, std::u16string& out);
 
     // At the end of the output: true if bytes were still carried, with their replacement appended to `out`.
     bool Finish(std::u16string& out);

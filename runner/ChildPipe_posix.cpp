@@ -245,9 +245,17 @@ ReadResult ChildPipe::Read(char* buffer, std::size_t size, const std::function<v
             continue;
         if (errno != EAGAIN && errno != EWOULDBLOCK)
             return {false, 0};
-        if (aboutToWait)
-            aboutToWait();
         pollfd ready{fd, POLLIN, 0};
+        if (aboutToWait) {
+            // A flood's pipe is often empty for an instant only, while the child runs again: that is no
+            // pause, and showing the output for it would cost the flood a paint each time.
+            const int polled = ::poll(&ready, 1, PauseGraceMs);
+            if (polled > 0 || (polled < 0 && errno == EINTR))
+                continue;
+            if (polled < 0)
+                return {false, 0};
+            aboutToWait();
+        }
         const int polled = ::poll(&ready, 1, WakeIntervalMs);
         if (polled == 0)
             return {true, 0, true}; // nothing yet: the caller gets a look in
@@ -284,17 +292,27 @@ std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
     return maxCharacters - carriedCount_;
 }
 
-void NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
+bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
     std::string_view input(bytes, count);
-    std::string joined;
+    if (carriedCount_ == 0 && AppendAscii(input, out))
+        return true;
+    // The carried bytes go in front, on the stack for a chunk's worth.
+    char joined[sizeof carried_ + 256];
+    std::string longer;
     if (carriedCount_ > 0) {
-        joined.assign(carried_, carriedCount_);
-        joined.append(bytes, count);
-        input = joined;
+        char* to = joined;
+        if (carriedCount_ + count > sizeof joined) {
+            longer.resize(carriedCount_ + count);
+            to = longer.data();
+        }
+        std::copy_n(carried_, carriedCount_, to);
+        std::copy_n(bytes, count, to + carriedCount_);
+        input = std::string_view(to, carriedCount_ + count);
     }
     const std::size_t unfinished = DecodeUtf8(input, out, false);
     std::copy(input.end() - static_cast<std::ptrdiff_t>(unfinished), input.end(), carried_);
     carriedCount_ = unfinished;
+    return false;
 }
 
 bool NarrowDecoder::Finish(std::u16string& out) {

@@ -175,8 +175,12 @@ std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
     return NarrowReadSize(CP_ACP, carriedCount_, maxCharacters);
 }
 
-void NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
+bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
+    // Every narrow code page reads a run of bytes below 0x80 as ASCII.
+    if (carriedCount_ == 0 && AppendAscii(std::string_view(bytes, count), out))
+        return true;
     DecodeNarrow(CP_ACP, carried_, carriedCount_, bytes, count, out);
+    return false;
 }
 
 bool NarrowDecoder::Finish(std::u16string& out) {

@@ -15,17 +15,28 @@ void OutputStore::Clear() {
     length_ = 0;
 }
 
+char* OutputStore::Room(std::size_t bytes) {
+    // A whole piece goes into one block, so no character is ever cut between two blocks.
+    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < bytes) {
+        const std::size_t capacity = std::max(BlockSize, bytes);
+        blocks_.push_back(Block{std::unique_ptr<char[]>(new char[capacity]), 0, capacity});
+    }
+    return blocks_.back().bytes.get() + blocks_.back().used;
+}
+
+void OutputStore::AppendAscii(std::string_view bytes) {
+    if (bytes.empty())
+        return;
+    std::copy(bytes.begin(), bytes.end(), Room(bytes.size()));
+    blocks_.back().used += bytes.size();
+    length_ += bytes.size();
+}
+
 void OutputStore::Append(std::u16string_view text) {
     if (text.empty())
         return;
-    // A whole piece goes into one block, so no character is ever cut between two blocks.
-    const std::size_t worst = text.size() * 3;
-    if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < worst) {
-        const std::size_t capacity = std::max(BlockSize, worst);
-        blocks_.push_back(Block{std::unique_ptr<char[]>(new char[capacity]), 0, capacity});
-    }
+    char* end = EncodeUtf8(text, Room(text.size() * 3));
     Block& block = blocks_.back();
-    char* end = EncodeUtf8(text, block.bytes.get() + block.used);
     block.used = static_cast<std::size_t>(end - block.bytes.get());
     length_ += text.size();
 }

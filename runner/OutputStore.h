@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace spillways_detail {
@@ -14,10 +15,13 @@ class OutputStore {
 public:
     void Clear();
     void Append(std::u16string_view text);
+    void AppendAscii(std::string_view bytes); // bytes below 0x80 only
     std::u16string Text() const;
     std::size_t size() const { return length_; } // in 16-bit characters
 
 private:
+    char* Room(std::size_t bytes); // where the next `bytes` go, in the last block
+
     struct Block {
         std::unique_ptr<char[]> bytes; // left uninitialised: the pages are only touched as they fill
         std::size_t used = 0;

@@ -45,13 +45,17 @@ std::u16string Spillways::Outputs() const {
 }
 
 std::u16string Spillways::ExecuteCommand(const std::u16string& CommandLine) {
+    return Run(CommandLine) ? outputs_->Text() : std::u16string();
+}
+
+bool Spillways::Run(const std::u16string& CommandLine) {
     if (!CommandLine.empty())
         commandLine_ = CommandLine;
 
     auto fail = [this](const std::u16string& message) {
         if (showStopMessage_)
             showStopMessage_(message);
-        return std::u16string();
+        return false;
     };
     if (commandLine_.empty())
         return fail(CommandLineEmptyMessage);
@@ -104,12 +108,15 @@ std::u16string Spillways::ExecuteCommand(const std::u16string& CommandLine) {
         }
         if (read.woke)
             continue;
-        decoder.Decode(buffer, read.count, chunk);
-        outputs_->Append(chunk);
+        // Plain ASCII, as most output is, is kept as the bytes read: nothing to encode again.
+        if (decoder.Decode(buffer, read.count, chunk))
+            outputs_->AppendAscii(std::string_view(buffer, read.count));
+        else
+            outputs_->Append(chunk);
         RaiseReceiveOutputs(chunk);
     }
     child.Close();
-    return outputs_->Text();
+    return true;
 }
 
 void Spillways::Stop(StopKind kind) {

@@ -29,12 +29,21 @@ public:
 
     void CommandLine(const std::u16string& DOSCommand); // property set
     std::u16string CommandLine() const;                 // property get
+    // What each member costs, per byte of output. The runner keeps the last run's text as UTF-8 in 1 MB
+    // blocks for as long as it lives: 1 byte per ASCII character, 2 to 4 for others (Outputs' store).
+    // Outputs() and ExecuteCommand() each return a fresh 16-bit copy of it: 2 bytes per character more, for
+    // as long as the caller keeps it. Run() returns nothing and so adds nothing; ReceiveOutputs hands out
+    // chunks of at most 256 characters from one buffer that the whole run reuses.
     std::u16string Outputs() const;
 
-    // Runs the stored command line (replaced first by a non-empty argument) and returns its whole output once
-    // the child and everything it left behind have closed the pipe. Returns empty text after showing one of
-    // the runner's own failure messages. Any other failure, including one thrown by a listener, reaches the
-    // caller.
+    // Runs the stored command line (replaced first by a non-empty argument) and returns once the child and
+    // everything it left behind have closed the pipe; the whole output is then in Outputs(). False, with
+    // Outputs() as it was, after showing one of the runner's own failure messages. Any other failure,
+    // including one thrown by a listener, reaches the caller.
+    bool Run(const std::u16string& CommandLine = {});
+
+    // Run() and then Outputs(): the whole output, or empty text after one of the runner's own failure
+    // messages.
     std::u16string ExecuteCommand(const std::u16string& CommandLine = {});
 
     // How Stop ends the running command.

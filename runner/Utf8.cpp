@@ -65,6 +65,24 @@ void AppendCodePoint(char32_t c, std::u16string& out) {
 
 } // namespace
 
+bool AppendAscii(std::string_view bytes, std::u16string& out) {
+    const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
+    const std::size_t n = bytes.size();
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+        if (HasNonAscii(s + i))
+            return false;
+    }
+    for (; i < n; ++i) {
+        if (s[i] >= 0x80)
+            return false;
+    }
+    const std::size_t start = out.size();
+    out.resize(start + n);
+    Widen(s, n, out.data() + start);
+    return true;
+}
+
 std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd) {
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();

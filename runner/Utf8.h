@@ -14,6 +14,10 @@ namespace spillways_detail {
 // next call.
 std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd);
 
+// Appends `bytes` to `out` as they are when all of them are ASCII, and returns true; otherwise appends
+// nothing and returns false.
+bool AppendAscii(std::string_view bytes, std::u16string& out);
+
 // Appends the UTF-8 form of `text` to `out`; an unpaired surrogate becomes U+FFFD. Returns false if there was
 // one.
 bool AppendUtf8(std::u16string_view text, std::string& out);

@@ -10,6 +10,7 @@ packages=(
   xvfb xauth x11-utils xdotool imagemagick fonts-wine
   fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
   lintian desktop-file-utils appstream xclip
+  librsvg2-bin icoutils
 )
 windows=false
 [[ "${1:-}" == "--windows" ]] && windows=true

@@ -1,30 +1,17 @@
 #!/bin/sh
-# Draws the window and executable icon (a console with a ">_" prompt) and writes resources/Ombrel.png and
-# resources/Ombrel.ico: one 48 x 48 image in 24-bit colour. ImageMagick's ICO writer always stores 32 bits a
-# pixel, so the .ico is packed here from the raw RGB pixels.
+# Makes the icon's pixel sizes from its one drawing, resources/Ombrel.svg (a console with a ">_" prompt):
+#   resources/icons/Ombrel-N.png  N = 16, 24, 32, 48, 64, 128, 256: the Linux window's and menus' sizes
+#   resources/Ombrel.ico          the Windows icon: 48, 16 and 32 pixels in 24-bit colour, the 48 first (the
+#                                 program's own size), and 256 pixels stored as PNG
+# They are kept in the tree, so neither build needs an SVG renderer; scripts/check-packages.sh checks that they
+# are what this script makes.  Needs rsvg-convert (librsvg2-bin) and icotool (icoutils).
+#   make_icon.sh [DIR]     writes into DIR (as icons/ and Ombrel.ico) instead of resources/
 set -eu
-cd "$(dirname "$0")/../resources"
-
-convert -size 48x48 xc:'#c0c0c0' \
-    -fill black -stroke '#404040' -strokewidth 1 -draw "rectangle 2,5 45,42" \
-    -fill '#000080' -stroke none -draw "rectangle 3,6 44,11" \
-    -fill white -draw "polygon 9,17 20,24 9,31 9,28 15,24 9,20" -draw "rectangle 22,31 33,34" \
-    -type TrueColor -alpha off -depth 8 PNG24:Ombrel.png
-
-convert Ombrel.png -depth 8 rgb:- | python3 -c '
-import struct, sys
-size = 48
-rgb = sys.stdin.buffer.read()
-assert len(rgb) == size * size * 3
-rows = [rgb[y * size * 3:(y + 1) * size * 3] for y in range(size)]
-# Bottom-up rows of BGR pixels (144 bytes, already a multiple of 4), then an all-opaque AND mask
-# (48 bits padded to 8 bytes a row).
-pixels = b"".join(bytes(b for i in range(0, len(r), 3) for b in (r[i + 2], r[i + 1], r[i])) for r in reversed(rows))
-mask = bytes(8 * size)
-header = struct.pack("<IiiHHIIiiII", 40, size, size * 2, 1, 24, 0, len(pixels) + len(mask), 0, 0, 0, 0)
-image = header + pixels + mask
-sys.stdout.buffer.write(struct.pack("<HHH", 0, 1, 1))
-sys.stdout.buffer.write(struct.pack("<BBBBHHII", size, size, 0, 0, 1, 24, len(image), 6 + 16))
-sys.stdout.buffer.write(image)
-' > Ombrel.ico
-identify Ombrel.png Ombrel.ico
+resources=$(cd "$(dirname "$0")/../resources" && pwd)
+out=${1:-$resources}
+mkdir -p "$out/icons"
+for size in 16 24 32 48 64 128 256; do
+  rsvg-convert --width=$size --height=$size --output="$out/icons/Ombrel-$size.png" "$resources/Ombrel.svg"
+done
+icotool --create --output="$out/Ombrel.ico" --bit-depth=24 \
+  "$out/icons/Ombrel-48.png" "$out/icons/Ombrel-16.png" "$out/icons/Ombrel-32.png" --raw="$out/icons/Ombrel-256.png"

@@ -39,6 +39,11 @@ struct RecordingRunner {
         chunks.clear();
         return runner->ExecuteCommand(commandLine);
     }
+    bool RunQuietly(const std::u16string& commandLine) { // through Run(), which returns no text
+        messages.clear();
+        chunks.clear();
+        return runner->Run(commandLine);
+    }
 
     // What every started command owes its listener: chunks of at most 256 characters that make up the
     // output, the last one empty; and no message.

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <functional>
 #include <new>
+#include <numeric>
 #include <stdexcept>
 #include <string>
 #include <system_error>
@@ -186,6 +187,8 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         {{u"ab\r", u"wxyz"}, u"wxyz"},
         {{u"x\n\rab\rc"}, u"x\ncb"},
         {{u"tab\there", u"\u00e9\u20ac\r\u00e8"}, u"\u00e8ab\there\u00e9\u20ac"},
+        {{u"abc\ndefghijk\n"}, u"abc\ndefghijk\n"}, // line breaks in each half of eight characters
+        {{u"abcdefg\nhijk\u0100lmnop"}, u"abcdefg\nhijk\u0100lmnop"},
         {{lines}, lines},                            // a group of lines filled exactly
         {{lines, u"abc\nend"}, lines + u"abc\nend"}, // two groups
     };
@@ -196,8 +199,16 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         text.Clear();
         returns.Reset();
         text.SetCharactersPerRow(3); // counted as lines end, then counted again at another width
-        for (const auto& chunk : c.chunks)
-            returns.Feed(chunk, text);
+        // Text without returns goes straight in, line breaks and all.
+        const bool returnsIn = std::any_of(c.chunks.begin(), c.chunks.end(), [](const std::u16string& chunk) {
+            return chunk.find(u'\r') != std::u16string::npos;
+        });
+        for (const auto& chunk : c.chunks) {
+            if (returnsIn)
+                returns.Feed(chunk, text);
+            else
+                text.Append(chunk);
+        }
         ASSERT_EQ(text.Text(text.Size(), 0), c.shown);
         ASSERT_EQ(text.LineCount(), std::count(c.shown.begin(), c.shown.end(), u'\n') + 1);
         // Every line's place and estimated rows, which map back to it; a row holds 3 characters, then 1.
@@ -230,6 +241,24 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
     EXPECT_EQ(text.Text(0, 2), u"\u0101a");
     EXPECT_EQ(text.Text(filler.size() - 5, text.Size()), u"aabcd\u20ac\nd");
     EXPECT_EQ(text.LineOf(text.Size()), 1u);
+}
+
+// Line starts more than an offset holds past their group's first (4 Gi characters in the box), with one-byte
+// offsets: a group that spills, then one that stays narrow with a position far past its last start.
+TEST(OutputText, LineStartsPastWhatAnOffsetHolds) {
+    std::vector<std::size_t> added;
+    for (std::size_t line = 0; line < LineStarts<std::uint8_t>::GroupLines; ++line)
+        added.push_back(line * 3);
+    added.insert(added.end(), {20000, 20100});
+    LineStarts<std::uint8_t> starts;
+    for (const std::size_t start : added)
+        starts.Add(start);
+    for (std::size_t line = 0; line < added.size(); ++line) {
+        ASSERT_EQ(starts.Start(line), added[line]);
+        ASSERT_EQ(std::pair(starts.LineOf(added[line]), starts.LineOf(added[line] + 2)),
+                  std::pair(line, line));
+    }
+    EXPECT_EQ(starts.LineOf(20300), added.size() - 1);
 }
 
 // A flood is shown once an interval, stretched by what showing cost; an explicit showing always shows.

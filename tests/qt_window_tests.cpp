@@ -1,13 +1,16 @@
 // The real Qt window, under the offscreen platform: one walk of its controls, keys, focus and message boxes,
 // one of its output view, and one through runs that stay alive, stop on Ctrl+C and end on closing.
+#include "FindField.h"
 #include "OutputView.h"
 #include "RunnerTestSupport.h"
 #include "SpillwayWindow.h"
 
 #include <QAccessible>
 #include <QApplication>
+#include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -99,6 +102,7 @@ protected:
 // after it.
 TEST_F(QtWindow, KeysFocusMessageBoxesAndExit) {
     Open();
+    EXPECT_EQ(window->windowIcon().availableSizes().size(), 7) << "the icon at every size it is drawn in";
     EXPECT_EQ(command->geometry(), QRect(0, 376, 609, 27)) << "over the output box's last row";
     EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
     Key(Qt::Key_Return);
@@ -217,6 +221,60 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
     EXPECT_TRUE(CaretAtEnd());
     EXPECT_EQ(text->cursorPosition(), expected.size());
     EXPECT_EQ(outputs->verticalScrollBar()->value(), outputs->verticalScrollBar()->maximum());
+}
+
+// Find: Ctrl+F opens the field over the box's top right corner, nothing else moving; typing selects the first
+// match from the caret on (here round the end), Enter and F3 the next (never part of an accented letter),
+// Shift+F3 the previous, each saying when it went round; Alt+C matches case; Escape gives the focus back, the
+// match selected for Ctrl+C. The field closes when a run starts.
+TEST_F(QtWindow, FindsInTheOutputBetweenRuns) {
+    Open();
+    window->Form().objDOS_ReceiveOutputs(u"alpha Beta\nbeta gamma beta\u0301\n"); // the last one accented
+    window->ShowOutputsNow();
+    const auto at = static_cast<std::size_t>(Banner.size());
+    FindField* find = window->Find();
+    QLineEdit* pattern = find->Pattern();
+    const auto step = [&](Qt::Key key, Qt::KeyboardModifiers modifiers, std::size_t from,
+                          const QString& status) {
+        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+        EXPECT_EQ(outputs->Selection(), std::make_pair(at + from, at + from + 4)) << key;
+        EXPECT_EQ(find->Status(), status) << key;
+    };
+    QTest::keyClick(outputs, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(find->isVisible());
+    EXPECT_EQ(Focus(), QStringLiteral("findPattern"));
+    EXPECT_EQ(pattern->accessibleName(), QStringLiteral("Find"));
+    EXPECT_TRUE(outputs->geometry().contains(find->geometry()));
+    EXPECT_LT(find->geometry().top(), 4);
+    EXPECT_GT(find->geometry().right(), outputs->width() - 40);
+    EXPECT_EQ(command->geometry(), QRect(0, 376, 609, 27));
+    QTest::keyClicks(pattern, QStringLiteral("beta"));
+    EXPECT_EQ(find->Status(), QStringLiteral("Wrapped to the top"));
+    EXPECT_EQ(find->MatchesWithin(0, outputs->CharacterCount()),
+              (std::vector<std::pair<std::size_t, std::size_t>>{{at + 6, at + 10}, {at + 11, at + 15}}));
+    step(Qt::Key_Return, {}, 11, {});
+    step(Qt::Key_F3, {}, 6, QStringLiteral("Wrapped to the top"));
+    step(Qt::Key_F3, Qt::ShiftModifier, 11, QStringLiteral("Wrapped to the bottom"));
+    step(Qt::Key_C, Qt::AltModifier, 11, {});
+    EXPECT_TRUE(find->findChild<QCheckBox*>()->isChecked());
+    step(Qt::Key_Return, Qt::ShiftModifier, 11, QStringLiteral("Wrapped to the bottom"));
+    step(Qt::Key_X, {}, 11, QStringLiteral("No matches"));
+    step(Qt::Key_Backspace, {}, 11, {});
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Focus(), QStringLiteral("findMatchCase"));
+    step(Qt::Key_Escape, {}, 11, {});
+    EXPECT_FALSE(find->isVisible());
+    EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
+    QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("beta"));
+
+    Key(Qt::Key_Tab);
+    QTest::keyClick(command, Qt::Key_F, Qt::ControlModifier);
+    ASSERT_TRUE(find->isVisible());
+    command->setFocus();
+    QTest::keyClicks(command, Q(ChildCommand("hi")));
+    Key(Qt::Key_Return);
+    EXPECT_FALSE(find->isVisible()) << "closed as the run started";
 }
 
 // Whether any process of the group is still running (one that has exited but not been collected does not

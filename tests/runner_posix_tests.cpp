@@ -68,6 +68,7 @@ TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
          u"[$HOME]\n[*]\n[~]\n[a  b]\n[]\n[x y]\n[|]\n[;]\n[#]\n[été߿ࠀ]\n[😀]\n"},
         {u"/bin/sh -c 'echo via the shell only when asked'", u"via the shell only when asked\n"},
         {uR"(printf 'a\000b\377\303')", std::u16string(u"a\0b\uFFFD\uFFFD", 5)},
+        {uR"(printf 'ab\200')", u"ab\uFFFD"}, // the lowest byte past ASCII, alone in its chunk
         {uR"(printf 'a\342\202')", u"a\uFFFD", {u"a", u"\uFFFD", u""}},
         // The first read ends inside the character, which comes out whole with the next.
         {u"printf %0255d€ 0", std::u16string(255, u'0') + u"€", {std::u16string(255, u'0'), u"€", u""}},

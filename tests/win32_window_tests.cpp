@@ -239,6 +239,56 @@ TEST(Win32Window, WalkThroughTheWindow) {
     ::KillTimer(nullptr, timer);
 }
 
+// Find: Ctrl+F opens the system's Find dialog; Find Next selects the match in the box, down or up, with or
+// without regard to case, round the end; F3 finds again with the last options; a text that is not there gets
+// the information box naming it, titled with the window's caption. A run closes the dialog.
+TEST(Win32Window, FindsInTheOutput) {
+    SpillwayWindow window(::GetModuleHandleW(nullptr), TestSystem());
+    window.Show();
+    Pump(window);
+    const HWND outputs = window.Control(SpillwayWindow::IdOutputs);
+    window.Form().objDOS_ReceiveOutputs(u"alpha Beta\nbeta gamma beta\n");
+    window.ShowOutputsNow();
+    const auto at = static_cast<WORD>(Banner.size());
+    BYTE keys[256] = {};
+    ::GetKeyboardState(keys);
+    keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    ::SetFocus(outputs);
+    Press(window, 'F');
+    keys[VK_CONTROL] = 0;
+    ::SetKeyboardState(keys);
+    const HWND dialog = window.FindDialog();
+    ASSERT_TRUE(dialog != nullptr && ::IsWindowVisible(dialog));
+    owner = dialog; // the box below is the dialog's
+    const UINT_PTR timer = ::SetTimer(nullptr, 0, 5, &Tick);
+    const auto findNext = [&](const wchar_t* what, bool down, bool matchCase) {
+        ::SetDlgItemTextW(dialog, 0x480, what); // the text, Up and Down, Match case
+        ::CheckRadioButton(dialog, 0x420, 0x421, down ? 0x421 : 0x420);
+        ::CheckDlgButton(dialog, 0x411, matchCase ? BST_CHECKED : BST_UNCHECKED);
+        seen = {};
+        ::SendMessageW(dialog, WM_COMMAND, IDOK, 0);
+        Pump(window);
+        return ::SendMessageW(outputs, EM_GETSEL, 0, 0);
+    };
+    EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 6, at + 10));
+    EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 12, at + 16));
+    EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 23, at + 27));
+    EXPECT_EQ(findNext(L"beta", false, false), MAKELONG(at + 12, at + 16));
+    EXPECT_EQ(findNext(L"beta", true, true), MAKELONG(at + 23, at + 27));
+    ::SendMessageW(outputs, EM_SETSEL, 0, 0);
+    ::SetFocus(outputs);
+    Press(window, VK_F3);
+    EXPECT_EQ(::SendMessageW(outputs, EM_GETSEL, 0, 0), MAKELONG(at + 12, at + 16));
+    findNext(L"zeta", true, false);
+    EXPECT_EQ(seen.text, u"Cannot find \"zeta\"");
+    EXPECT_EQ(seen.title, u"Quarn's Command Prompt");
+    EXPECT_EQ(seen.icon, ::LoadIconW(nullptr, MAKEINTRESOURCEW(32516))); // IDI_ASTERISK
+    EnterIn(window, window.Control(SpillwayWindow::IdCommand), ChildCommand("l:x"));
+    EXPECT_FALSE(::IsWindow(dialog));
+    ::KillTimer(nullptr, timer);
+}
+
 TEST(OmbrelExe, OpensRunsATypedCommandWithEnterAndCloses) {
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);

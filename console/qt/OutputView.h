@@ -35,6 +35,7 @@ public:
     QString toPlainText() const { return Text(0, text_.Size()); }
     QString Text(std::size_t from, std::size_t to) const;
     std::size_t CharacterCount() const { return text_.Size(); }
+    const OutputText& Store() const { return text_; }
     std::size_t Caret() const { return caret_; }
     std::pair<std::size_t, std::size_t> Selection() const; // [from, to), empty when nothing is selected
     void Select(std::size_t anchor, std::size_t caret);    // and brings the caret into view
@@ -54,7 +55,6 @@ public:
     std::function<std::vector<std::pair<std::size_t, std::size_t>>(std::size_t from, std::size_t to)>
         extraHighlights;
     void InvalidateLayouts(); // formats changed: drop cached layouts, repaint
-    const OutputText& Store() const { return text_; }
     std::pair<std::size_t, std::size_t> VisibleSpan() const; // text positions on screen
 
 protected:

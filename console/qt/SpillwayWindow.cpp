@@ -1,9 +1,11 @@
 #include "SpillwayWindow.h"
 
+#include "FindField.h"
 #include "OutputView.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -129,7 +131,12 @@ SpillwayWindow::~SpillwayWindow() {
 void SpillwayWindow::CreateControls() {
     setObjectName(QStringLiteral("frmSpillway"));
     setWindowTitle(QString::fromStdU16String(frmSpillway::Caption));
-    setWindowIcon(QIcon(QStringLiteral(":/Ombrel.png")));
+    // Every size drawn, so the title bar, the task switcher and the dock each take a sharp one.
+    QIcon icon;
+    for (const QFileInfo& file : QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files)) {
+        icon.addFile(file.filePath());
+    }
+    setWindowIcon(icon);
     setFixedSize(FromTwips(0, 0, 9075, 6030).size());
     setFont(ControlFont());
     QPalette windowPalette = palette();
@@ -172,15 +179,22 @@ void SpillwayWindow::CreateControls() {
         button->setAutoDefault(true); // Enter on a focused button activates it, as Space does
     }
 
-    setTabOrder(txtOutputs_, txtCommand_);
+    findField_ = new FindField(txtOutputs_, this);
+    txtOutputs_->extraHighlights = [this](std::size_t from, std::size_t to) {
+        return findField_->MatchesWithin(from, to);
+    };
+    setTabOrder(txtOutputs_, findField_->Pattern()); // while it is open
+    setTabOrder(findField_->LastInTabOrder(), txtCommand_);
     setTabOrder(txtCommand_, cmdExecute_);
     setTabOrder(cmdExecute_, cmdExit_);
     txtOutputs_->setFocus();
 
     txtOutputs_->installEventFilter(this);
     txtCommand_->installEventFilter(this);
-    connect(cmdExecute_, &QPushButton::clicked, this,
-            [this] { Forward([this] { form_.cmdExecute_Click(); }); });
+    connect(cmdExecute_, &QPushButton::clicked, this, [this] {
+        findField_->Close(false); // the window takes no input during the run
+        Forward([this] { form_.cmdExecute_Click(); });
+    });
     connect(cmdExit_, &QPushButton::clicked, this, [this] { Forward([this] { form_.cmdExit_Click(); }); });
 }
 
@@ -219,6 +233,9 @@ bool SpillwayWindow::eventFilter(QObject* watched, QEvent* event) {
         cmdExecute_->click();
         return true;
     }
+    if ((watched == txtOutputs_ || watched == txtCommand_) && FindKey(event)) {
+        return true;
+    }
     if (watched == txtCommand_ && event->type() == QEvent::KeyPress) {
         const int key = static_cast<const QKeyEvent*>(event)->key();
         bool recalled = false;
@@ -231,6 +248,24 @@ bool SpillwayWindow::eventFilter(QObject* watched, QEvent* event) {
         return recalled;
     }
     return QWidget::eventFilter(watched, event);
+}
+
+// Ctrl+F opens the find field and F3 finds again, between runs only.
+bool SpillwayWindow::FindKey(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress || form_.Running()) {
+        return false;
+    }
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    if (key->key() == Qt::Key_F && key->modifiers() == Qt::ControlModifier) {
+        findField_->Open();
+        return true;
+    }
+    if (key->key() == Qt::Key_F3) {
+        findField_->FindAgain((key->modifiers() & Qt::ShiftModifier) != 0 ? TextSearch::Direction::Backward
+                                                                          : TextSearch::Direction::Forward);
+        return true;
+    }
+    return false;
 }
 
 void SpillwayWindow::closeEvent(QCloseEvent* event) {

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class FindField;
 class QLabel;
 class QLineEdit;
 class QLocale;
@@ -25,6 +26,7 @@ public:
     ~SpillwayWindow() override;
 
     frmSpillway& Form() { return form_; }
+    FindField* Find() const { return findField_; }
 
     // SpillwayControls
     void SetOutputsText(const std::u16string& text) override;
@@ -45,6 +47,7 @@ private:
     void CreateControls();
     void CentreOnScreen();
     void OnFocusChanged(QWidget* old, QWidget* now);
+    bool FindKey(const QEvent* event);
     template <typename Handler>
     void Forward(Handler handler);
 
@@ -53,6 +56,7 @@ private:
     QLineEdit* txtCommand_ = nullptr;
     QPushButton* cmdExecute_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
+    FindField* findField_ = nullptr; // over the output box, between runs only
 
     // Chunks go into the output box at once, and on screen in batches.
     OutputBatcher outputsBatcher_;

@@ -145,7 +145,7 @@ void SpillwayWindow::CreateControls() {
 
     // Created in tab order: each new child goes below the ones before it, and Tab follows that order.
     txtOutputs_ = create(WS_EX_CLIENTEDGE, L"EDIT", L"",
-                         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+                         WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL,
                          {0, 0, 9075, 5655}, IdOutputs);
     ::SendMessageW(txtOutputs_, EM_SETLIMITTEXT, OutputsTextLimit, 0);
     txtCommand_ = create(WS_EX_CLIENTEDGE, L"EDIT", Wide(frmSpillway::Placeholder),
@@ -167,6 +167,7 @@ void SpillwayWindow::CreateControls() {
         ::SetWindowLongPtrW(txtCommand_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CommandProc)));
 
     focusWhenInactive_ = txtOutputs_; // the focus starts in the output box
+    find_ = std::make_unique<OutputFind>(window_.get(), txtOutputs_, frmSpillway::Caption);
 }
 
 void SpillwayWindow::Show() {
@@ -229,6 +230,9 @@ void SpillwayWindow::HandleWindowEvents() {
 }
 
 bool SpillwayWindow::PreTranslate(MSG& message) const {
+    if (find_ != nullptr && find_->PreTranslate(message)) {
+        return true;
+    }
     return window_ != nullptr && ::IsDialogMessageW(window_.get(), &message) != 0;
 }
 
@@ -264,6 +268,9 @@ LRESULT CALLBACK SpillwayWindow::WindowProc(HWND window, UINT message, WPARAM wP
 }
 
 LRESULT SpillwayWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (find_ != nullptr && find_->Handle(message, lParam)) {
+        return 0;
+    }
     switch (message) {
     case WM_COMMAND:
         OnCommand(LOWORD(wParam), HIWORD(wParam));
@@ -328,6 +335,7 @@ void SpillwayWindow::OnCommand(int id, int notification) {
         break;
     case IdExecute:
         if (notification == BN_CLICKED) {
+            find_->Close(); // the window takes no input during the run
             Forward([this] { form_.cmdExecute_Click(); });
         }
         break;
@@ -345,6 +353,9 @@ void SpillwayWindow::OnCommand(int id, int notification) {
 // EDIT would otherwise keep them (and close the window on Escape).
 LRESULT CALLBACK SpillwayWindow::OutputsProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<SpillwayWindow*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
+    if (self->FindKey(message, wParam)) {
+        return 0;
+    }
     const LRESULT result = ::CallWindowProcW(self->outputsDefaultProc_, control, message, wParam, lParam);
     if (message == WM_GETDLGCODE) {
         return result & ~static_cast<LRESULT>(DLGC_WANTALLKEYS);
@@ -356,6 +367,9 @@ LRESULT CALLBACK SpillwayWindow::OutputsProc(HWND control, UINT message, WPARAM 
 // recall earlier lines.
 LRESULT CALLBACK SpillwayWindow::CommandProc(HWND control, UINT message, WPARAM wParam, LPARAM lParam) {
     auto* self = reinterpret_cast<SpillwayWindow*>(::GetWindowLongPtrW(control, GWLP_USERDATA));
+    if (self->FindKey(message, wParam)) {
+        return 0;
+    }
     if (message == WM_KEYDOWN && (wParam == VK_UP || wParam == VK_DOWN)) {
         bool recalled = false;
         self->Forward([&] {
@@ -371,6 +385,27 @@ LRESULT CALLBACK SpillwayWindow::CommandProc(HWND control, UINT message, WPARAM 
         self->commandFocusTo_ = reinterpret_cast<HWND>(wParam);
     }
     return ::CallWindowProcW(self->commandDefaultProc_, control, message, wParam, lParam);
+}
+
+// Ctrl+F opens the Find dialog and F3 finds again, between runs only; the character Ctrl+F makes goes
+// nowhere.
+bool SpillwayWindow::FindKey(UINT message, WPARAM wParam) {
+    constexpr WPARAM CtrlFCharacter = 6;
+    if (message == WM_CHAR && wParam == CtrlFCharacter) {
+        return true;
+    }
+    if (message != WM_KEYDOWN || form_.Running() || find_ == nullptr) {
+        return false;
+    }
+    if (wParam == 'F' && ::GetKeyState(VK_CONTROL) < 0) {
+        find_->Open();
+        return true;
+    }
+    if (wParam == VK_F3) {
+        find_->FindAgain();
+        return true;
+    }
+    return false;
 }
 
 void SpillwayWindow::PendingOutputs::Append(std::u16string_view text) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "OutputBatcher.h"
+#include "OutputFind.h"
 #include "OutputText.h"
 #include "frmSpillway.h"
 
@@ -44,6 +45,7 @@ public:
 
     HWND Handle() const { return window_.get(); }
     HWND Control(ControlId id) const { return ::GetDlgItem(window_.get(), id); }
+    HWND FindDialog() const { return find_ != nullptr ? find_->Dialog() : nullptr; }
     frmSpillway& Form() { return form_; }
 
     // SpillwayControls
@@ -66,6 +68,7 @@ private:
     void CreateControls();
     void FlushOutputs(bool caretToEnd);
     void MoveCaretToEndNow();
+    bool FindKey(UINT message, WPARAM wParam); // true when Ctrl+F or F3 was taken
     template <typename Handler>
     void Forward(Handler handler);
 
@@ -86,6 +89,7 @@ private:
     HWND cmdExecute_ = nullptr;
     HWND cmdExit_ = nullptr;
     HWND lblCommand_ = nullptr;
+    std::unique_ptr<OutputFind> find_; // Ctrl+F and F3 in either box, between runs only
     WNDPROC outputsDefaultProc_ = nullptr;
     WNDPROC commandDefaultProc_ = nullptr;
 

@@ -1,0 +1,87 @@
+// Where each line of the output box's text starts, in `Offset`s a line (four bytes for the box): starts sit
+// in groups of GroupLines, each an offset from its group's first start. A group whose lines span more than an
+// `Offset` holds keeps its offsets in 64 bits from then on, so no start is ever cut short; only lines that
+// average a million characters get there, so it costs nothing in practice. The box uses 32-bit offsets; a
+// smaller type lets the spill be checked without gigabytes of text.
+#pragma once
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <vector>
+
+template <typename Offset>
+class LineStarts {
+public:
+    static constexpr std::size_t GroupLines = 4096;
+
+    void Clear() {
+        groups_.clear();
+        count_ = 0;
+    }
+    std::size_t Count() const { return count_; }
+
+    // The next line starts at `start`, no earlier than the last one.
+    void Add(std::size_t start) {
+        const std::size_t i = count_ % GroupLines;
+        if (i == 0) {
+            Group& added = groups_.emplace_back();
+            added.base = start;
+            added.narrow = std::make_unique_for_overwrite<Offset[]>(GroupLines);
+        }
+        Group& group = groups_.back();
+        const std::uint64_t offset = start - group.base;
+        if (!group.wide && offset > std::numeric_limits<Offset>::max()) {
+            group.wide = std::make_unique_for_overwrite<std::uint64_t[]>(GroupLines);
+            std::copy_n(group.narrow.get(), i, group.wide.get());
+            group.narrow.reset();
+        }
+        if (group.wide) {
+            group.wide[i] = offset;
+        } else {
+            group.narrow[i] = static_cast<Offset>(offset);
+        }
+        ++count_;
+    }
+
+    std::size_t Start(std::size_t line) const {
+        const Group& group = groups_[line / GroupLines];
+        const std::size_t i = line % GroupLines;
+        return static_cast<std::size_t>(group.base + (group.wide ? group.wide[i] : group.narrow[i]));
+    }
+
+    // The last line that starts at or before `position` (the first line starts at 0 or before).
+    std::size_t LineOf(std::size_t position) const {
+        const auto group = std::upper_bound(groups_.begin(), groups_.end(), position,
+                                            [](std::size_t p, const Group& g) { return p < g.base; }) -
+                           1;
+        const std::size_t first = static_cast<std::size_t>(group - groups_.begin()) * GroupLines;
+        const std::size_t count = std::min(GroupLines, count_ - first);
+        const std::uint64_t offset = position - group->base;
+        if (group->wide) {
+            const std::uint64_t* offsets = group->wide.get();
+            return first +
+                   static_cast<std::size_t>(std::upper_bound(offsets, offsets + count, offset) - offsets) - 1;
+        }
+        // Past what an offset holds lies past every narrow one of the group.
+        if (offset > std::numeric_limits<Offset>::max()) {
+            return first + count - 1;
+        }
+        const Offset* offsets = group->narrow.get();
+        return first +
+               static_cast<std::size_t>(
+                   std::upper_bound(offsets, offsets + count, static_cast<Offset>(offset)) - offsets) -
+               1;
+    }
+
+private:
+    struct Group {
+        std::uint64_t base = 0; // where its first line starts
+        std::unique_ptr<Offset[]> narrow;
+        std::unique_ptr<std::uint64_t[]> wide; // once an offset outgrew Offset
+    };
+    std::vector<Group> groups_;
+    std::size_t count_ = 0;
+};
