@@ -54,7 +54,7 @@ public:
     // the span that is on screen.
     std::function<std::vector<std::pair<std::size_t, std::size_t>>(std::size_t from, std::size_t to)>
         extraHighlights;
-    void InvalidateLayouts(); // formats changed: drop cached layouts, repaint
+    void InvalidateLayouts();                                // formats changed: drop cached layouts, repaint
     std::pair<std::size_t, std::size_t> VisibleSpan() const; // text positions on screen
 
 protected:
