@@ -35,9 +35,11 @@ void OutputView::paintEvent(QPaintEvent*) {
     QTextCharFormat found;
     found.setBackground(QColor(0x80, 0x68, 0x00));
     const std::pair<std::size_t, std::size_t> selection = Selection();
-    const std::vector<std::pair<std::size_t, std::size_t>> extra =
-        extraHighlights ? extraHighlights(VisibleSpan().first, VisibleSpan().second)
-                        : std::vector<std::pair<std::size_t, std::size_t>>();
+    std::vector<std::pair<std::size_t, std::size_t>> extra;
+    if (extraHighlights) {
+        const auto [shownFrom, shownTo] = VisibleSpan();
+        extra = extraHighlights(shownFrom, shownTo);
+    }
     painter.setPen(textColour);
 
     const int lineHeight = layouts_.LineHeight();
