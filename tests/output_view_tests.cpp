@@ -3,6 +3,7 @@
 // as a table; what it draws, grabbed.
 #include "OutputView.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
@@ -64,12 +65,17 @@ TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
                           reference.lineAt(row).xToCursor(x));
         // Shift+Right a cluster at a time: what it copies holds whole clusters only.
         QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+        QAccessibleTextInterface* accessible =
+            QAccessible::queryAccessibleInterface(view.get())->textInterface();
         view->Select(0, 0);
         for (int start = 0, end = 0; (end = static_cast<int>(clusters.toNextBoundary())) > 0; start = end) {
             QTest::keyClick(view.get(), Qt::Key_Right, Qt::ShiftModifier);
             ASSERT_EQ(view->Caret(), end);
             view->Copy();
             ASSERT_EQ(QApplication::clipboard()->text(), text.left(end));
+            int from = 0, to = 0; // and a screen reader reads it whole
+            ASSERT_EQ(accessible->textAtOffset(end - 1, QAccessible::CharBoundary, &from, &to),
+                      text.mid(start, end - start));
             const QTextLine line = reference.lineForTextPosition(start);
             const auto [left, right] = std::minmax(line.cursorToX(start, QTextLine::Leading),
                                                    line.cursorToX(start, QTextLine::Trailing));
