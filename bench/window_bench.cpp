@@ -10,6 +10,8 @@
 //       to the top, Select All, copying the first 1 MB, and Select All with Copy (-1 beyond 200 MB)
 //   ombrel_window_bench run-without-events BYTES COMMAND...
 //       the same, with the window's event handling during the run switched off, to measure what it costs
+//   ombrel_window_bench page BYTES COMMAND...
+//       the same run, then from the top Page Down 100 times, each painted; prints the milliseconds a page
 // clang-format on
 #include "OutputView.h"
 #include "SpillwayWindow.h"
@@ -18,6 +20,7 @@
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFile>
+#include <QKeyEvent>
 #include <QScrollBar>
 #include <QTimer>
 
@@ -126,6 +129,19 @@ int main(int argc, char* argv[]) {
     const double seconds = static_cast<double>(enterToLastByte.nsecsElapsed()) / 1e9;
     const long long peak = StatusBytes("VmHWM:");
 
+    if (mode == "page") {
+        outputs->Select(0, 0);
+        outputs->viewport()->repaint();
+        QElapsedTimer paging;
+        paging.start();
+        for (int page = 0; page < 100; ++page) {
+            QKeyEvent pageDown(QEvent::KeyPress, Qt::Key_PageDown, Qt::NoModifier);
+            QApplication::sendEvent(outputs, &pageDown);
+            outputs->viewport()->repaint();
+        }
+        std::printf("%.2f\n", static_cast<double>(paging.nsecsElapsed()) / 1e6 / 100);
+        return 0;
+    }
     const auto timed = [outputs](auto action) {
         QElapsedTimer timer;
         timer.start();

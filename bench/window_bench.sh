@@ -7,6 +7,9 @@
 #   - a 1 MB line with no line break;
 #   - Select All and Copy of twice MB (100 MB by default);
 #   - start to the window's first paint, against `xterm -e true`;
+#   - MB of mixed-script lines (Latin, Cyrillic, Greek, CJK, Arabic, Hebrew, Devanagari, Thai, emoji, tabs)
+#     against `urxvt -e cat` of the same file, paging through them (Page Down 100 times, each painted), and a
+#     1 MB line of such words;
 #   - the same text lines with and without the window handling its events during the run, three rounds
 #     interleaved (median), for what keeping the window alive costs a flood;
 #   - with --gigabyte, 1 GB of text lines: shown whole, the process's peak RSS, then scrolling to the top,
@@ -39,7 +42,11 @@ line=$data/line.txt
 bench/make_lines.py "$lines" "$megabytes"
 bench/make_lines.py "$coloured" "$megabytes" coloured
 python3 -c 'import sys; open(sys.argv[1], "wb").write(b"x" * 1000 * 1000)' "$line"
-cat "$lines" "$coloured" "$line" >/dev/null # into the page cache
+mixed=$data/mixed.txt
+mixed_line=$data/mixed_line.txt
+bench/make_mixed.py "$mixed" "$megabytes"
+bench/make_mixed.py "$mixed_line" 1 --line
+cat "$lines" "$coloured" "$line" "$mixed" "$mixed_line" >/dev/null # into the page cache
 
 seconds_of() { # command...: wall time in seconds
   local start end
@@ -74,6 +81,11 @@ coloured_bytes=$(stat -c %s "$coloured")
 coloured_ombrel=$(ombrel "$coloured_bytes" cat "$coloured")
 line_ombrel=$(ombrel "$line_bytes" cat "$line")
 double_ombrel=$(ombrel $((2 * lines_bytes)) cat "$lines" "$lines")
+mixed_bytes=$(stat -c %s "$mixed")
+mixed_ombrel=$(ombrel "$mixed_bytes" cat "$mixed")
+mixed_urxvt=$(seconds_of urxvt -e cat "$mixed")
+mixed_line_ombrel=$(ombrel "$(stat -c %s "$mixed_line")" cat "$mixed_line")
+mixed_paging=$("$driver" page "$mixed_bytes" cat "$mixed" 2>/dev/null)
 giga_ombrel=None
 if [[ "$gigabyte" == --gigabyte ]]; then
   giga=$data/giga.txt
@@ -98,6 +110,7 @@ python3 - <<PY
 # select all + copy.
 seq, lines, line, double, giga = $seq_ombrel, $lines_ombrel, $line_ombrel, $double_ombrel, $giga_ombrel
 coloured = $coloured_ombrel
+mixed, mixed_line = $mixed_ombrel, $mixed_line_ombrel
 for name, run, size in (("seq", seq, $seq_bytes), ("lines", lines, $lines_bytes), ("line", line, $line_bytes),
                         ("double", double, 2 * $lines_bytes)):
     if run[4] != size:
@@ -108,6 +121,7 @@ rows = [
     ("$megabytes MB of text lines: Enter to last line painted", lines[0], "urxvt -e cat", $lines_urxvt, "<= 0.4"),
     ("$megabytes MB of coloured lines: Enter to last painted", coloured[0], "plain lines", lines[0], "<= 1.3"),
     ("start to first paint (best of 5)", $best_paint, "xterm -e true", $best_xterm_true, "<= 1.0"),
+    ("$megabytes MB of mixed-script lines: Enter to last painted", mixed[0], "urxvt -e cat", $mixed_urxvt, "<= 1.5"),
 ]
 print("Window, under Xvfb (one run)")
 print(f"{'case':52} {'Ombrel':>9}  {'against':14} {'theirs':>9} {'ratio':>7}  target")
@@ -120,6 +134,9 @@ print(f"{'peak RSS beyond idle per output byte, $megabytes MB lines':52} {lines[
 print(f"{'peak RSS beyond idle per output byte, coloured lines':52} {coloured[1]:8.2f}B  <= 6")
 print(f"{'1 MB line with no break: Enter to last line painted':52} {line[0]:8.3f}s  <= 0.3 s")
 print(f"{'1 MB line: peak RSS beyond idle per output byte':52} {line[1]:8.2f}B  <= 5")
+print(f"{'peak RSS beyond idle per output byte, mixed lines':52} {mixed[1]:8.2f}B  <= 5")
+print(f"{'mixed-script lines: Page Down, each painted (avg of 100)':52} {$mixed_paging:7.2f}ms  <= 20 ms")
+print(f"{'1 MB mixed-script line: Enter to last line painted':52} {mixed_line[0]:8.3f}s  <= 0.5 s")
 print(f"{'Select All + Copy of %d MB' % (2 * $megabytes):52} {double[8]:8.3f}s  <= 1 s")
 if giga:
     # urxvt is not run on a gigabyte: its time for the same bytes is taken as its time for the smaller file,

@@ -1,5 +1,5 @@
 // The output box's text as plain C++: a store that holds gigabytes in a few bytes per character with its last
-// line open to overwriting, word wrapping over any text and font, and the spans a selection picks.
+// line open to overwriting, and the spans a selection picks.
 #pragma once
 
 #include "LineStarts.h"
@@ -92,38 +92,3 @@ private:
     std::size_t lastStart_ = 0; // of the last line
     std::size_t charactersPerRow_ = 80;
 };
-
-// Where a line breaks into rows `width` wide, `advance(c)` being a character's width: at word boundaries
-// (after blanks, which may hang past the edge), and a word wider than a row at the edge, for that word alone.
-// Returns each row's first position (the first is 0). `text` needs size() and operator[].
-template <typename Text, typename Advance>
-std::vector<std::size_t> WrapRows(const Text& text, double width, Advance advance) {
-    std::vector<std::size_t> rows{0};
-    std::size_t rowStart = 0;
-    std::size_t wordStart = 0; // the last break opportunity in this row, or rowStart
-    double x = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i];
-        if (c == u' ' || c == u'\t') {
-            x += advance(c);
-            wordStart = i + 1;
-            continue;
-        }
-        const double w = advance(c);
-        while (x + w > width && i > rowStart) {
-            std::size_t next = wordStart > rowStart ? wordStart : i;
-            if (next == i && (c & 0xFC00) == 0xDC00 && next - 1 > rowStart) {
-                --next; // a surrogate pair stays together
-            }
-            rows.push_back(next);
-            rowStart = next;
-            wordStart = next;
-            x = 0;
-            for (std::size_t j = next; j < i; ++j) {
-                x += advance(text[j]);
-            }
-        }
-        x += w;
-    }
-    return rows;
-}

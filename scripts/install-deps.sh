@@ -8,6 +8,7 @@ packages=(
   build-essential cmake ninja-build pkg-config googletest clang-format clang-tidy
   qt6-base-dev libgl-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-wine
+  fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
   lintian desktop-file-utils appstream xclip
   librsvg2-bin icoutils
 )

@@ -265,24 +265,7 @@ TEST(OutputText, LineStartsPastWhatAnOffsetHolds) {
     EXPECT_EQ(starts.LineOf(20300), added.size() - 1);
 }
 
-// Rows break after blanks (which may hang past the edge); a word wider than a row breaks at the edge, and the
-// word after it starts its own row again.
-TEST(OutputText, WrapsAtWords) {
-    const struct {
-        std::u16string text;
-        double width;
-        std::vector<std::size_t> rows;
-    } cases[] = {
-        {u"aaa bbb ccc", 7, {0, 8}}, {u"aaa bbb   ccc", 7, {0, 10}}, {u"ab cdefghijkl mn", 5, {0, 3, 8, 14}},
-        {u"abc", 0.5, {0, 1, 2}},    {u"aWa aa", 4, {0, 4}}, // W is two wide
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(&c - cases);
-        EXPECT_EQ(WrapRows(c.text, c.width, [](char16_t ch) { return ch == u'W' ? 2.0 : 1.0; }), c.rows);
-    }
-}
-
-// A flood is shown once an interval (how it stretches: below); an explicit showing always shows.
+// A flood is shown once an interval, stretched by what showing cost; an explicit showing always shows.
 TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     using namespace std::chrono_literals;
     auto now = OutputBatcher::Clock::time_point{} + 1h;

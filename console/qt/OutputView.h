@@ -1,17 +1,21 @@
 // The output box on Qt: a read-only text view over OutputText that lays out and paints only the rows on
-// screen, so showing output costs the same at a kilobyte and at a gigabyte. It selects, copies and scrolls as
-// a read-only text box does, and tells screen readers what it holds through the accessible text interface.
+// screen, so showing output costs the same at a kilobyte and at a gigabyte. Qt's text engine lays out those
+// rows (LineLayouts); the view selects, copies and scrolls as a read-only text box does, a grapheme cluster
+// at a time, and tells screen readers what it holds through the accessible text interface.
 #pragma once
 
 #include "ConsoleOutput.h"
+#include "LineLayouts.h"
 #include "OutputText.h"
 
 #include <QAbstractScrollArea>
-#include <QHash>
+#include <QList>
 #include <QString>
+#include <QTextLayout>
+#include <QTimer>
 
 #include <cstddef>
-#include <map>
+#include <functional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -23,6 +27,7 @@ class OutputView final : public QAbstractScrollArea {
 
 public:
     explicit OutputView(QWidget* parent = nullptr);
+    static constexpr int Margin = 4; // between the frame and the text, left and right
 
     void SetText(std::u16string_view text);     // replaces the text; shown at the next Show
     void AppendText(std::u16string_view chunk); // carriage returns and sequences as a console treats them
@@ -41,8 +46,19 @@ public:
     void Copy() const;
     QRect CharacterRect(std::size_t position) const; // in the view's coordinates; empty when off screen
     std::size_t PositionAt(QPoint point) const;      // in the view's coordinates
-    std::pair<std::size_t, std::size_t> WordAt(std::size_t position) const { return text_.WordAt(position); }
+    std::pair<std::size_t, std::size_t> ClusterAt(std::size_t position) const; // the cluster holding it
+    std::pair<std::size_t, std::size_t> WordAt(std::size_t position) const;    // in whole clusters
     std::pair<std::size_t, std::size_t> LineAt(std::size_t position) const { return text_.LineAt(position); }
+
+    // The character formats of a line (colours, weights, underlines), as ranges relative to the line's
+    // start; none for plain text. Layouts built after it is set use it.
+    std::function<QList<QTextLayout::FormatRange>(std::size_t lineStart, std::size_t lineEnd)> lineFormats;
+    // Ranges [from, to) in text positions to draw highlighted behind the text (find matches), asked for
+    // the span that is on screen.
+    std::function<std::vector<std::pair<std::size_t, std::size_t>>(std::size_t from, std::size_t to)>
+        extraHighlights;
+    void InvalidateLayouts();                                // formats changed: drop cached layouts, repaint
+    std::pair<std::size_t, std::size_t> VisibleSpan() const; // text positions on screen
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -59,33 +75,22 @@ protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
-    // A screen row: the row'th row of a line as wrapped at the view's width.
-    struct Row {
-        std::size_t line = 0;
-        std::size_t row = 0;
-        bool operator==(const Row&) const = default;
-        bool operator<(const Row& other) const {
-            return line != other.line ? line < other.line : row < other.row;
-        }
-    };
     enum class Unit { Character, Word, Line }; // what a drag extends the selection by
 
-    const std::vector<std::size_t>& Rows(std::size_t line) const;
-    std::pair<std::size_t, std::size_t> RowSpan(Row row) const; // text positions
-    Row RowOf(std::size_t position) const;
-    Row MoveRows(Row from, long long rows) const; // within the text
-    Row EndTop() const;                           // the top row that shows the last row at the bottom
+    TextRow EndTop() const; // the top row that shows the last row at the bottom
     int VisibleRows() const;
-    double Advance(char16_t c) const;
-    double X(std::size_t rowStart, std::size_t position) const;
-    std::size_t PositionInRow(Row row, double x) const;
+    long long ScreenRow(TextRow row) const;       // from the top of the view; -1 when off screen
+    std::size_t AtRowsAway(long long rows) const; // the caret's x kept, for Up, Down and the page keys
+    std::size_t WordRight(std::size_t position) const;
+    std::size_t WordLeft(std::size_t position) const;
     void UpdateMetrics();
-    void ScrollTo(Row top);
+    void ScrollTo(TextRow top);
     void UpdateScrollBar();
     void OnScrollBarMoved(int value);
     void MoveCaret(std::size_t position, bool extend);
     void EnsureCaretVisible();
     void ExtendSelection(std::size_t position);
+    void AutoScroll();
     void OfferPrimarySelection() const;
     void TellScreenReader();
 
@@ -94,23 +99,21 @@ private:
     ConsoleOutput console_{text_, &styles_};
     std::size_t caret_ = 0;
     std::size_t anchor_ = 0;
-    Row top_;
+    TextRow top_;
     bool following_ = true; // the view stays at the end as output arrives
     bool settingScrollBar_ = false;
     bool changed_ = false; // text added since the last Show
 
-    // Layout: each character's advance in a font without kerning, so a row's width is the sum of its
-    // characters'; rows of recently shown lines are kept.
-    QFont rowFont_;
-    double latin1Advances_[256] = {};
-    mutable QHash<char16_t, double> otherAdvances_;
-    int lineHeight_ = 1;
-    int ascent_ = 0;
-    mutable std::map<std::size_t, std::vector<std::size_t>> rowsOfLine_;
+    LineLayouts layouts_{text_};
+    mutable std::uint64_t endTopChanges_ = ~std::uint64_t{0}; // EndTop as of these layouts and rows
+    mutable int endTopRows_ = 0;
+    mutable TextRow endTop_;
 
     Unit unit_ = Unit::Character;
     std::pair<std::size_t, std::size_t> unitAnchor_; // the word or line a drag started on
     qint64 lastDoubleClickMs_ = -1;
     QPoint lastDoubleClickAt_;
     int wheelRemainder_ = 0;
+    QTimer autoScroll_; // while a drag is held beyond the top or bottom edge
+    QPoint dragAt_;
 };

@@ -180,6 +180,9 @@ void SpillwayWindow::CreateControls() {
     }
 
     findField_ = new FindField(txtOutputs_, this);
+    txtOutputs_->extraHighlights = [this](std::size_t from, std::size_t to) {
+        return findField_->MatchesWithin(from, to);
+    };
     setTabOrder(txtOutputs_, findField_->Pattern()); // while it is open
     setTabOrder(findField_->LastInTabOrder(), txtCommand_);
     setTabOrder(txtCommand_, cmdExecute_);
