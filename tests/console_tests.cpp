@@ -32,8 +32,10 @@ public:
     std::size_t caret = 0;
     std::u16string command = frmSpillway::Placeholder; // the box's initial text
     Messages messages;
-    std::vector<std::u16string> shown;  // the output box at each ShowOutputsNow
-    std::function<void()> beforeAppend; // lets a test make appending fail
+    std::vector<std::u16string> shown;    // the output box at each ShowOutputsNow
+    std::function<void()> beforeAppend;   // lets a test make appending fail
+    std::function<void()> events = [] {}; // the user's doing while the window handles its events
+    int ended = 0;
 
     void SetOutputsText(const std::u16string& text) override { outputs = text; }
     void AppendOutputsText(const std::u16string& text) override {
@@ -46,8 +48,8 @@ public:
     std::u16string CommandText() const override { return command; }
     void SetCommandText(const std::u16string& text) override { command = text; }
     void ShowMessage(const std::u16string& text, Icon icon) override { messages.emplace_back(text, icon); }
-    void EndProgram() override {}
-    void HandleWindowEvents() override {}
+    void EndProgram() override { ++ended; }
+    void HandleWindowEvents() override { events(); }
 };
 
 SpillwaySystem FakeSystem(std::u16string folder = u"/opt/ombrel") {
@@ -162,12 +164,44 @@ TEST(Execute, RunsShowTheirOutputAndFailuresTheirMessage) {
     }
 }
 
-// What came before a pause is shown during it.
-TEST(Execute, OutputBeforeAPauseIsShownDuringIt) {
-    LoadedWindow window;
-    window.Enter(ChildCommand("a s:300 b"));
-    const auto& shown = window.controls.shown;
-    EXPECT_NE(std::find(shown.begin(), shown.end(), OptBanner + u"[a]\n"), shown.end());
+// The window handles its events during a run, in a pause (what came before it shown) and in a flood: Ctrl+C
+// stops the command; a close is refused, hangs the command up (its trap would show an interrupt) and ends
+// the program once the run is over, which ends by handling its last events. Outside a run a close is allowed.
+TEST(Execute, CtrlCAndClosingDuringARun) {
+    const std::pair<std::u16string, bool> cases[] = {
+        {u"yes", false},
+        {u"sh -c 'trap \"echo int\" INT; trap \"\" HUP; echo a; sleep 5 & wait'", true},
+    };
+    for (const auto& [typed, close] : cases) {
+        LoadedWindow window;
+        int appended = 0;
+        window.controls.beforeAppend = [&] {
+            if (++appended > 100000)
+                throw std::runtime_error("not stopped");
+        };
+        bool waiting = false; // Ctrl+C is pressed in the flood itself, not in a pause of it
+        window.form.objDOS()->AboutToWait = [&, wait = window.form.objDOS()->AboutToWait] {
+            waiting = true;
+            wait();
+            waiting = false;
+        };
+        window.controls.events = [&] {
+            window.controls.shown.emplace_back(); // marks where the events were handled
+            EXPECT_TRUE(!waiting || window.controls.shown.end()[-2] == window.controls.outputs)
+                << "shown first";
+            if (window.controls.outputs.size() == OptBanner.size())
+                return;
+            EXPECT_TRUE(!close || !window.form.Form_QueryUnload()) << "a close is refused";
+            if (!close && !waiting)
+                window.form.StopCommand();
+        };
+        window.Enter(typed);
+        EXPECT_EQ(window.controls.messages, Messages{});
+        EXPECT_EQ(window.controls.ended, close ? 1 : 0);
+        EXPECT_EQ(window.controls.outputs.find(u"int\n"), std::u16string::npos) << "hung up, not interrupted";
+        EXPECT_TRUE(window.controls.shown.back().empty()) << "events handled last";
+        EXPECT_TRUE(window.form.Form_QueryUnload());
+    }
 }
 
 // The output as a console shows it, wherever the chunks are cut, and the line index over it: lines, their
@@ -220,6 +254,7 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
                 const std::size_t end = std::min(c.shown.find(u'\n', start), c.shown.size());
                 ASSERT_EQ(std::pair(text.LineStart(line), text.LineEnd(line)), std::pair(start, end));
                 ASSERT_EQ(std::pair(text.LineOf(start), text.LineOf(end)), std::pair(line, line));
+                ASSERT_EQ(text.LineAt(end), std::pair(start, end)) << "a triple click takes no line break";
                 const std::uint64_t rows = std::max<std::size_t>(1, (end - start + perRow - 1) / perRow);
                 ASSERT_EQ(text.EstimatedRows(line), rows);
                 if (line % 64 == 0 || line + 2 >= text.LineCount()) { // each line's would take long
@@ -245,6 +280,21 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
     EXPECT_EQ(text.Text(0, 2), u"\u0101a");
     EXPECT_EQ(text.Text(filler.size() - 5, text.Size()), u"aabcd\u20ac\nd");
     EXPECT_EQ(text.LineOf(text.Size()), 1u);
+}
+
+// What a double click takes: a word, a run of blanks or of other signs, within its line; at a line's end the
+// last character's.
+TEST(OutputText, WordAtAPosition) {
+    OutputText text;
+    text.Append(u"\u00e9t\u00e9  x+=1\n\nab");
+    const std::pair<std::size_t, std::u16string> cases[] = {
+        {0, u"\u00e9t\u00e9"}, {2, u"\u00e9t\u00e9"}, {3, u"  "}, {6, u"+="}, {9, u"1"}, {10, u""},
+        {13, u"ab"},
+    };
+    for (const auto& [at, word] : cases) {
+        const auto [from, to] = text.WordAt(at);
+        EXPECT_EQ(text.Text(from, to), word) << at;
+    }
 }
 
 // Line starts more than an offset holds past their group's first (4 Gi characters in the box), with one-byte
@@ -323,6 +373,7 @@ TEST(OutputBatcher, ShowingAFloodCostsInProportionToItsSize) {
 // included, an unchanged repeat and empty lines left out, the line being typed kept below the newest.
 TEST(History, UpAndDownRecallTheSessionsLines) {
     LoadedWindow window;
+    window.form.cmdExecute_Click(); // the placeholder: entered, never recalled
     for (const char16_t* line : {u"one", u"two", u"two", u"", u"three"})
         window.Enter(line);
     window.controls.command = u"draft"; // typed, not entered

@@ -308,7 +308,7 @@ bool GroupLeftRunning(int group) {
         2000);
 }
 
-// During a run the window handles its events but drops keys, and stops the command on Ctrl+C:
+// During a run the window handles its events but drops keys and clicks, and stops the command on Ctrl+C:
 // the interrupt reaches the whole group (the shell's trap reports it), and what ignores it (the background
 // sleep) is killed 3 s later. The output stays; the run ends as any run. Closing the window during a run
 // hangs the command up and ends the program at once, without waiting for a command that ignores the hang-up.
@@ -325,6 +325,8 @@ TEST_F(QtWindow, DuringARunDropsKeysAndStopsOnCtrlCOrClosing) {
         asked = true;
         QTest::keyClicks(command, QStringLiteral("typed"));
         QTest::keyClick(command, Qt::Key_Return);
+        // On Exit, too; the click takes the focus, nothing else.
+        QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("cmdExit")), Qt::LeftButton);
         QTest::keyClick(command, Qt::Key_C, Qt::ControlModifier);
     });
     during.start(5);
@@ -337,6 +339,8 @@ TEST_F(QtWindow, DuringARunDropsKeysAndStopsOnCtrlCOrClosing) {
     QTest::qWait(20);
     EXPECT_EQ(command->text(), QString());
     EXPECT_TRUE(seen.empty()) << "no second run";
+    EXPECT_EQ(programEnded, 0);
+    command->setFocus();
 
     QObject::disconnect(&during, nullptr, nullptr, nullptr);
     QObject::connect(&during, &QTimer::timeout, [&] {

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,7 @@
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
+#include <tuple>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -170,7 +172,10 @@ TEST(RunnerPosix, ExitedChildrenAreCollected) {
 }
 
 // Stop ends a run as any run ends: from the listener in the middle of a flood (Ctrl+C during `yes`), or
-// from AboutToWait during a silence (a hang-up ends the run at once). Between runs it does nothing.
+// from AboutToWait during a silence. A hang-up ends the run at once; an interrupt the command ignores,
+// however often it comes, is followed by the kill 3 s after the first, and the run ends then although a
+// process in a session of its own still holds the output. Between runs Stop does nothing, and the next run is
+// whole.
 TEST(RunnerPosix, StopEndsTheRunFromEitherNotification) {
     RecordingRunner rec;
     rec.runner->Stop();
@@ -185,12 +190,25 @@ TEST(RunnerPosix, StopEndsTheRunFromEitherNotification) {
     EXPECT_GE(rec.chunks.size(), 100u);
     rec.ExpectWellFormed(flood);
 
-    rec.runner->AboutToWait = [&] {
-        if (!rec.chunks.empty())
-            rec.runner->Stop(Spillways::StopKind::HangUp);
+    using Kind = Spillways::StopKind;
+    // How to stop, the command, and the bounds of the time from its start to the end of the run, in seconds.
+    const std::tuple<Kind, const char16_t*, double, double> cases[] = {
+        {Kind::HangUp, u"sh -c 'echo a; trap \"\" HUP; sleep 5; echo b'", 0, 1},
+        {Kind::Interrupt, u"sh -c 'trap \"\" INT; setsid sleep 6 & echo a; sleep 6; echo b'", 3, 4.5},
     };
-    EXPECT_EQ(rec.Run(u"sh -c 'echo a; trap \"\" HUP; sleep 5; echo b'"), u"a\n");
-    rec.ExpectWellFormed(u"a\n");
+    for (const auto& [kind, line, least, most] : cases) {
+        rec.runner->AboutToWait = [&] {
+            if (!rec.chunks.empty())
+                rec.runner->Stop(kind);
+        };
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(rec.Run(line), u"a\n");
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        EXPECT_TRUE(took.count() >= least && took.count() < most) << took.count() << " s";
+        rec.ExpectWellFormed(u"a\n");
+    }
+    rec.runner->AboutToWait = nullptr;
+    EXPECT_EQ(rec.Run(ChildCommand("a s:100 b")), u"[a]\n[b]\n");
 }
 
 } // namespace

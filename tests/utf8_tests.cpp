@@ -36,6 +36,7 @@ TEST(Utf8, DecodesValidTextAndReplacesEachIllFormedPartOnce) {
         {"plain ascii", u"plain ascii"},
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)}, // NUL is text like any other
         {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", u"é€😀"},
+        {"\xEF\xBF\xBF\xF0\x90\x80\x80", u"\uFFFF\U00010000"}, // the last and first of their lengths
         {"\xFF"
          "a",
          u"\uFFFD"
