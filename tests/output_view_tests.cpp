@@ -77,15 +77,16 @@ TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
             ASSERT_EQ(accessible->textAtOffset(end - 1, QAccessible::CharBoundary, &from, &to),
                       text.mid(start, end - start));
             const QTextLine line = reference.lineForTextPosition(start);
-            const auto [left, right] = std::minmax(line.cursorToX(start, QTextLine::Leading),
-                                                   line.cursorToX(start, QTextLine::Trailing));
+            const auto [left, right] = std::minmax(
+                {line.cursorToX(start, QTextLine::Leading), line.cursorToX(start, QTextLine::Trailing)});
             const QRect expected =
                 QRectF(left, line.lineNumber() * height, std::max(1.0, right - left), height)
                     .toAlignedRect()
                     .translated(origin);
-            if (right - left > 0.5) // else a run's edge, where the engine gives a caret's place (see below)
+            if (right - left > 0.5) { // else a run's edge, where the engine gives a caret's place (see below)
                 ASSERT_EQ(std::pair(view->CharacterRect(start), view->CharacterRect(end - 1)),
                           std::pair(expected, expected));
+            }
         }
     }
 }
