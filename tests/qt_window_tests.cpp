@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -351,36 +352,63 @@ TEST_F(QtWindow, DuringARunDropsKeysAndStopsOnCtrlCOrClosing) {
     EXPECT_TRUE(GroupLeftRunning(Shown().section(u'\n', -3, -3).toInt())) << "the run did not wait for it";
 }
 
-// The colours of one run do not reach the next; the formats of a line's runs, and its link, which opens
-// through the desktop's handler for http, https and file only.
-TEST_F(QtWindow, ColoursAndLinksAsFormats) {
+// What the box draws (grabbed): 16-colour, 256-colour and direct colour text, inverse, selection colours over
+// them, an erase in the line, and the next run in the default colours. A Ctrl+click opens an http, https or
+// file link and selects nothing; a tooltip shows the link's target.
+TEST_F(QtWindow, DrawsColoursAndOpensLinks) {
     Open();
     command->setFocus();
-    QTest::keyClicks(command, QStringLiteral(R"(printf '\033[1;31mred\033]8;;https://x.org/\033\\link')"));
+    QTest::keyClicks(
+        command, QStringLiteral(R"(printf '\033[31m\342\226\210\033[38;5;208m\342\226\210)"
+                                R"(\033[38:2::1:2:250m\342\226\210\033[7;32m \033[0;1mbold\033[m)"
+                                R"(\033]8;;https://x.org/\033\\link\033]8;;\033\\ )"
+                                R"(\033]8;;mailto:a@x.org\033\\mail\033]8;;\033\\\n\033[41m   \r\033[K ')"));
     Key(Qt::Key_Return);
-    QTest::keyClicks(command, QStringLiteral("printf plain"));
+    QTest::keyClicks(command, QStringLiteral("printf ' '"));
     Key(Qt::Key_Return);
-    ASSERT_EQ(Shown(), Banner + QStringLiteral("redlinkplain"));
     const std::size_t start = Banner.size();
-    const auto formats = LineFormats(outputs->Styles(), start, outputs->CharacterCount());
-    ASSERT_EQ(formats.size(), 2);
-    EXPECT_EQ(std::pair(formats[0].start, formats[1].start + formats[1].length), std::pair(0, 7));
-    EXPECT_EQ(formats[1].format.foreground().color(), PaletteColour(1));
-    EXPECT_TRUE(formats[1].format.fontUnderline() && formats[1].format.fontWeight() == QFont::Bold);
-    EXPECT_EQ(LinkAt(outputs->Styles(), start + 6), QStringLiteral("https://x.org/"));
-    EXPECT_EQ(LinkAt(outputs->Styles(), start + 7), QString());
-    outputs->SelectAll(); // and an erase that shortens the text keeps the selection within it
-    window->Form().objDOS_ReceiveOutputs(u"\r\x1b[K");
-    EXPECT_EQ(outputs->Selection(), std::pair(std::size_t{0}, start));
+    ASSERT_EQ(Shown(), Banner + QStringLiteral("███ boldlink mail\n  "));
+    const auto colourAt = [this](std::size_t position) {
+        const QPoint at = outputs->CharacterRect(position).center() - outputs->viewport()->pos();
+        return QColor(outputs->viewport()->grab().toImage().pixel(at));
+    };
+    const QColor expected[] = {PaletteColour(1), PaletteColour(208), QColor(1, 2, 250), PaletteColour(2)};
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(colourAt(start + i), expected[i]) << i;
+    EXPECT_EQ(std::pair(colourAt(start + 18), colourAt(start + 19)),
+              std::pair(PaletteColour(1), QColor(Qt::black)))
+        << "the erased blanks gone, the next run in the default colours";
+    outputs->Select(start, start + 4);
+    const QPalette palette = outputs->palette();
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(colourAt(start + i),
+                  palette.color(QPalette::Inactive, i < 3 ? QPalette::HighlightedText : QPalette::Highlight))
+            << i;
 
     LinkCatcher catcher;
-    for (const char* scheme : {"https", "file", "mailto"})
+    for (const char* scheme : {"https", "mailto"})
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "Open");
-    EXPECT_TRUE(OpenLink(QStringLiteral("https://x.org/")) && OpenLink(QStringLiteral("file:///tmp")));
-    EXPECT_FALSE(OpenLink(QStringLiteral("mailto:a@x.org")));
-    EXPECT_EQ(catcher.opened, QStringList({QStringLiteral("https://x.org/"), QStringLiteral("file:///tmp")}));
+    for (const std::size_t link : {start + 9, start + 14}) {
+        const QPoint at = outputs->CharacterRect(link).center() - outputs->viewport()->pos();
+        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, Qt::ControlModifier, at);
+    }
+    EXPECT_EQ(catcher.opened, QStringList(QStringLiteral("https://x.org/")));
+    EXPECT_EQ(outputs->Selection(), std::pair(start, start + 4));
+    for (const char* scheme : {"https", "mailto"})
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
+    for (const auto& [position, tip] :
+         {std::pair(start + 7, QString()),
+          std::pair(start + 8, LinkToolTip(QStringLiteral("https://x.org/")))}) {
+        const QPoint at = outputs->CharacterRect(position).topLeft() - outputs->viewport()->pos();
+        QHelpEvent help(QEvent::ToolTip, at, outputs->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(outputs->viewport(), &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), tip) << position - start;
+    }
+    outputs->SelectAll(); // and an erase that shortens the text keeps the selection within it
+    window->Form().objDOS_ReceiveOutputs(u"\r\x1b[K");
+    EXPECT_EQ(outputs->Selection(), std::pair(std::size_t{0}, start + 18));
 
-    // Inverse, faint and conceal over the defaults; the cube and the greys.
+    // Faint and conceal over the defaults; the greys.
     TextStyle style;
     style.attributes = TextStyle::Inverse | TextStyle::Faint;
     const QTextCharFormat inverse = StyleFormat(style, Qt::white, Qt::black);
@@ -388,8 +416,7 @@ TEST_F(QtWindow, ColoursAndLinksAsFormats) {
               std::pair(QColor(127, 127, 127), QColor(Qt::white)));
     style = {TextColour::Direct(1, 2, 3), TextColour::Indexed(196), TextStyle::Conceal};
     EXPECT_EQ(StyleFormat(style, Qt::white, Qt::black).foreground().color(), QColor(255, 0, 0));
-    EXPECT_EQ(std::pair(PaletteColour(16 + 36 + 6 + 1), PaletteColour(244)),
-              std::pair(QColor(95, 95, 95), QColor(128, 128, 128)));
+    EXPECT_EQ(PaletteColour(244), QColor(128, 128, 128));
 }
 
 } // namespace
