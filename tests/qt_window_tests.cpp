@@ -20,6 +20,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -355,45 +356,59 @@ TEST_F(QtWindow, DuringARunDropsKeysAndStopsOnCtrlCOrClosing) {
     EXPECT_TRUE(GroupLeftRunning(Shown().section(u'\n', -3, -3).toInt())) << "the run did not wait for it";
 }
 
-// The colours of one run do not reach the next; the formats of a line's runs, and its link, which opens
-// through the desktop's handler for http, https and file only.
-TEST_F(QtWindow, ColoursAndLinksAsFormats) {
+// What the box draws (grabbed): 16-colour, 256-colour, direct colour, inverse, faint and concealed text, the
+// selection over them, an erase in the line, the next run's defaults; Ctrl+click and tooltips on links.
+TEST_F(QtWindow, DrawsColoursAndOpensLinks) {
     Open();
     command->setFocus();
-    QTest::keyClicks(command, QStringLiteral(R"(printf '\033[1;31mred\033]8;;https://x.org/\033\\link')"));
+    QTest::keyClicks(
+        command,
+        QStringLiteral(
+            R"(printf '\033[31m\342\226\210\033[38;5;244m\342\226\210)"
+            R"(\033[38:2::1:2:250m\342\226\210\033[0;7m \033[0;2;31m\342\226\210)"
+            R"(\033[22;8;48;5;196m\342\226\210\033[0;1mbold\033[m\033]8;;https://x.org/\033\\link)"
+            R"(\033]8;;\033\\ \033]8;;mailto:a@x.org\033\\mail\033]8;;\033\\\n\033[41m   \r\033[K ')"));
     Key(Qt::Key_Return);
-    QTest::keyClicks(command, QStringLiteral("printf plain"));
+    QTest::keyClicks(command, QStringLiteral("printf ' '"));
     Key(Qt::Key_Return);
-    ASSERT_EQ(Shown(), Banner + QStringLiteral("redlinkplain"));
     const std::size_t start = Banner.size();
-    const auto formats = LineFormats(outputs->Styles(), start, outputs->CharacterCount());
-    ASSERT_EQ(formats.size(), 2);
-    EXPECT_EQ(std::pair(formats[0].start, formats[1].start + formats[1].length), std::pair(0, 7));
-    EXPECT_EQ(formats[1].format.foreground().color(), PaletteColour(1));
-    EXPECT_TRUE(formats[1].format.fontUnderline() && formats[1].format.fontWeight() == QFont::Bold);
-    EXPECT_EQ(LinkAt(outputs->Styles(), start + 6), QStringLiteral("https://x.org/"));
-    EXPECT_EQ(LinkAt(outputs->Styles(), start + 7), QString());
-    outputs->SelectAll(); // and an erase that shortens the text keeps the selection within it
-    window->Form().objDOS_ReceiveOutputs(u"\r\x1b[K");
-    EXPECT_EQ(outputs->Selection(), std::pair(std::size_t{0}, start));
+    ASSERT_EQ(Shown(), Banner + QStringLiteral("███ ██boldlink mail\n  "));
+    const auto centre = [this](std::size_t position) {
+        return outputs->CharacterRect(position).center() - outputs->viewport()->pos();
+    };
+    const auto colourAt = [&](std::size_t at) {
+        return QColor(outputs->viewport()->grab().toImage().pixel(centre(at)));
+    };
+    const std::pair<std::size_t, QColor> drawn[] = {
+        {0, PaletteColour(1)},    {1, QColor(128, 128, 128)}, {2, QColor(1, 2, 250)}, {3, Qt::white},
+        {4, QColor(112, 34, 31)}, {5, QColor(255, 0, 0)},     {20, PaletteColour(1)}, {21, Qt::black}};
+    for (const auto& [position, colour] : drawn) // the erased blanks gone, the next run's defaults
+        EXPECT_EQ(colourAt(start + position), colour) << position;
+    outputs->Select(start, start + 4); // in the selection's colours, whatever the text's
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(colourAt(start + i),
+                  outputs->palette().color(QPalette::Inactive,
+                                           i < 3 ? QPalette::HighlightedText : QPalette::Highlight));
 
     LinkCatcher catcher;
-    for (const char* scheme : {"https", "file", "mailto"})
+    for (const char* scheme : {"https", "mailto"})
         QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), &catcher, "Open");
-    EXPECT_TRUE(OpenLink(QStringLiteral("https://x.org/")) && OpenLink(QStringLiteral("file:///tmp")));
-    EXPECT_FALSE(OpenLink(QStringLiteral("mailto:a@x.org")));
-    EXPECT_EQ(catcher.opened, QStringList({QStringLiteral("https://x.org/"), QStringLiteral("file:///tmp")}));
-
-    // Inverse, faint and conceal over the defaults; the cube and the greys.
-    TextStyle style;
-    style.attributes = TextStyle::Inverse | TextStyle::Faint;
-    const QTextCharFormat inverse = StyleFormat(style, Qt::white, Qt::black);
-    EXPECT_EQ(std::pair(inverse.foreground().color(), inverse.background().color()),
-              std::pair(QColor(127, 127, 127), QColor(Qt::white)));
-    style = {TextColour::Direct(1, 2, 3), TextColour::Indexed(196), TextStyle::Conceal};
-    EXPECT_EQ(StyleFormat(style, Qt::white, Qt::black).foreground().color(), QColor(255, 0, 0));
-    EXPECT_EQ(std::pair(PaletteColour(16 + 36 + 6 + 1), PaletteColour(244)),
-              std::pair(QColor(95, 95, 95), QColor(128, 128, 128)));
+    for (const std::size_t link : {start + 11, start + 16})
+        QTest::mouseClick(outputs->viewport(), Qt::LeftButton, Qt::ControlModifier, centre(link));
+    EXPECT_EQ(catcher.opened, QStringList(QStringLiteral("https://x.org/")));
+    EXPECT_EQ(outputs->Selection(), std::pair(start, start + 4));
+    for (const auto& [position, tip] :
+         {std::pair(start + 9, QString()),
+          std::pair(start + 13, LinkToolTip(QStringLiteral("https://x.org/")))}) {
+        const QPoint at =
+            outputs->CharacterRect(position).topRight() - outputs->viewport()->pos() - QPoint(1, 0);
+        QHelpEvent help(QEvent::ToolTip, at, at);
+        QApplication::sendEvent(outputs->viewport(), &help);
+        EXPECT_EQ(QToolTip::isVisible() ? QToolTip::text() : QString(), tip) << position - start;
+    }
+    outputs->SelectAll(); // and an erase that shortens the text keeps the selection within it
+    window->Form().objDOS_ReceiveOutputs(u"\r\x1b[K");
+    EXPECT_EQ(outputs->Selection(), std::pair(std::size_t{0}, start + 20));
 }
 
 } // namespace

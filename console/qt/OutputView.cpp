@@ -1,6 +1,7 @@
 #include "OutputView.h"
 
 #include "OutputAccessible.h"
+#include "StyleFormats.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -52,10 +53,16 @@ OutputView::OutputView(QWidget* parent) : QAbstractScrollArea(parent) {
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setMouseTracking(true); // a pointing hand over links while Ctrl is held
     viewport()->setAutoFillBackground(true);
     viewport()->setBackgroundRole(QPalette::Base);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &OutputView::OnScrollBarMoved);
     connect(&autoScroll_, &QTimer::timeout, this, &OutputView::AutoScroll);
+    // The output's colours over the box's own, which may change with the palette.
+    lineFormats = [this](std::size_t lineStart, std::size_t lineEnd) {
+        return LineFormats(styles_, lineStart, lineEnd, palette().color(QPalette::Text),
+                           palette().color(QPalette::Base));
+    };
     layouts_.formats = [this](std::size_t lineStart, std::size_t lineEnd) {
         return lineFormats ? lineFormats(lineStart, lineEnd) : QList<QTextLayout::FormatRange>();
     };
@@ -281,5 +288,7 @@ void OutputView::changeEvent(QEvent* event) {
         top_ = following_ ? EndTop() : TextRow{top_.line, 0, 0};
         UpdateScrollBar();
         viewport()->update();
+    } else if (event->type() == QEvent::PaletteChange) {
+        InvalidateLayouts();
     }
 }

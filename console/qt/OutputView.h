@@ -65,6 +65,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
@@ -73,6 +74,7 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void focusInEvent(QFocusEvent* event) override;
     void focusOutEvent(QFocusEvent* event) override;
+    bool viewportEvent(QEvent* event) override;
 
 private:
     enum class Unit { Character, Word, Line }; // what a drag extends the selection by
@@ -93,6 +95,8 @@ private:
     void AutoScroll();
     void OfferPrimarySelection() const;
     void TellScreenReader();
+    QString LinkUnder(QPoint point) const; // in the view's coordinates
+    void ShowLinkCursor(QPoint point, Qt::KeyboardModifiers modifiers);
 
     OutputText text_;
     OutputStyles styles_;

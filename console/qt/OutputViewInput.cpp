@@ -1,6 +1,7 @@
 // The output view's keys and mouse: the caret moves a grapheme cluster, a word, a row or a page at a time,
 // and a drag selects the logical range between the two places it hit, scrolling while held beyond an edge.
 #include "OutputView.h"
+#include "StyleFormats.h"
 
 #include <QApplication>
 #include <QContextMenuEvent>
@@ -8,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QToolTip>
 
 #include <algorithm>
 
@@ -101,6 +103,9 @@ void OutputView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End:
         MoveCaret(control ? text_.Size() : std::max(rowEnd, rowFrom), extend);
         break;
+    case Qt::Key_Control:
+        ShowLinkCursor(mapFromGlobal(QCursor::pos()), Qt::ControlModifier);
+        return;
     default:
         QAbstractScrollArea::keyPressEvent(event);
         return;
@@ -110,9 +115,49 @@ void OutputView::keyPressEvent(QKeyEvent* event) {
     }
 }
 
+// The link over the character under the point: the character's own rectangle, not the nearest caret place,
+// so the blank past a line's end is no link.
+QString OutputView::LinkUnder(QPoint point) const {
+    const std::size_t position = PositionAt(point);
+    for (const std::size_t at : {position, layouts_.PreviousCluster(position)}) {
+        if (at < text_.Size() && at != text_.LineEnd(text_.LineOf(at)) && CharacterRect(at).contains(point)) {
+            return LinkAt(styles_, at);
+        }
+    }
+    return {};
+}
+
+void OutputView::ShowLinkCursor(QPoint point, Qt::KeyboardModifiers modifiers) {
+    const bool onLink = (modifiers & Qt::ControlModifier) != 0 && !LinkUnder(point).isEmpty();
+    viewport()->setCursor(onLink ? Qt::PointingHandCursor : Qt::IBeamCursor);
+}
+
+bool OutputView::viewportEvent(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        const auto* help = static_cast<QHelpEvent*>(event);
+        const QString link = LinkUnder(help->pos() + viewport()->pos());
+        if (link.isEmpty()) {
+            QToolTip::hideText();
+            event->ignore();
+        } else {
+            QToolTip::showText(help->globalPos(), LinkToolTip(link), viewport());
+        }
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
 void OutputView::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) {
         return;
+    }
+    // Ctrl+click is for links: it opens an http, https or file one and selects nothing.
+    if ((event->modifiers() & Qt::ControlModifier) != 0) {
+        const QString link = LinkUnder(event->position().toPoint() + viewport()->pos());
+        if (!link.isEmpty()) {
+            OpenLink(link);
+            return;
+        }
     }
     const std::size_t position = PositionAt(event->position().toPoint() + viewport()->pos());
     const bool tripleClick =
@@ -130,6 +175,13 @@ void OutputView::mousePressEvent(QMouseEvent* event) {
         unit_ = Unit::Character;
         MoveCaret(position, (event->modifiers() & Qt::ShiftModifier) != 0);
     }
+}
+
+void OutputView::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Control) {
+        ShowLinkCursor(mapFromGlobal(QCursor::pos()), {});
+    }
+    QAbstractScrollArea::keyReleaseEvent(event);
 }
 
 void OutputView::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -161,6 +213,7 @@ void OutputView::ExtendSelection(std::size_t position) {
 
 void OutputView::mouseMoveEvent(QMouseEvent* event) {
     if ((event->buttons() & Qt::LeftButton) == 0) {
+        ShowLinkCursor(event->position().toPoint() + viewport()->pos(), event->modifiers());
         return;
     }
     dragAt_ = event->position().toPoint();

@@ -34,6 +34,7 @@ void OutputView::paintEvent(QPaintEvent*) {
     selected.setForeground(palette().color(group, QPalette::HighlightedText));
     QTextCharFormat found;
     found.setBackground(QColor(0x80, 0x68, 0x00));
+    found.setForeground(textColour); // over coloured text too, as the selection's colours are
     const std::pair<std::size_t, std::size_t> selection = Selection();
     std::vector<std::pair<std::size_t, std::size_t>> extra;
     if (extraHighlights) {
