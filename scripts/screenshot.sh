@@ -39,7 +39,10 @@ xdotool windowfocus --sync "$window"
 eval "$(xdotool getwindowgeometry --shell "$window")"
 xdotool mousemove --window "$window" 200 390 click 1
 sleep 0.2
-for line in "uname -s" "id -un" "echo one two three"; do
+for line in "uname -s" \
+    "printf '\\e[1;32mpassed\\e[0m 12  \\e[1;31mfailed\\e[0m 1  \\e[38;5;208mskipped\\e[0m 3  \\e[4mlog.txt\\e[0m\\n'" \
+    "printf 'name\\tsize\\nalpha\\t1\\nbe\\t22\\n'" \
+    "printf 'Gr\\u00fc\\u00dfe \\u041f\\u0440\\u0438\\u0432\\u0435\\u0442 \\u4f60\\u597d \\u0645\\u0631\\u062d\\u0628\\u0627 \\U0001F600\\n'"; do
     xdotool type --delay 20 "$line"
     xdotool key Return
     sleep 0.3
