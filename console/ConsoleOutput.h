@@ -25,6 +25,8 @@ public:
 
 private:
     void Print(std::u16string_view run) override;
+    // Appending at the end of the last line, a line break or a tab is only a character of the text.
+    bool PrintsLineBreaks() const override { return atEnd_; }
     void Control(char16_t c) override;
     void ControlSequence(const EscapeParser::Csi& csi) override;
     void EscapeSequence(std::u16string_view, char16_t) override {}

@@ -187,7 +187,8 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
         if (state_ == State::Ground) {
             // Text goes on in runs, with one comparison a character.
             const char16_t* const run = p;
-            while (p != end && *p >= 0x20 && *p != 0x7F) {
+            const bool breaks = listener.PrintsLineBreaks();
+            while (p != end && (*p >= 0x20 ? *p != 0x7F : breaks && (*p == u'\n' || *p == u'\t'))) {
                 ++p;
             }
             if (p != run) {

@@ -36,8 +36,11 @@ public:
     class Listener {
     public:
         virtual ~Listener() = default;
-        virtual void Print(std::u16string_view run) = 0; // no control characters in it
+        virtual void Print(std::u16string_view run) = 0; // no control characters but those below in it
         virtual void Control(char16_t c) = 0;            // a C0 control other than ESC, CAN and SUB
+        // Whether LF and TAB may go on in a run to Print for now, when they mean no more than the characters
+        // themselves: a flood of short lines then costs one call a run rather than two a line.
+        virtual bool PrintsLineBreaks() const { return false; }
         virtual void ControlSequence(const Csi& csi) = 0;
         virtual void EscapeSequence(std::u16string_view intermediates, char16_t final) = 0;
         virtual void OperatingSystemCommand(std::u16string_view text) = 0;
