@@ -51,11 +51,11 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
     } cases[] = {
         {u"plain\r\nline\n\rx", u"plain\nline\nx", ""},
         {u"\x1b[31mred\x1b[0m plain", u"red plain", "0-3 f1"},
-        {u"\x1b[1;4;38;5;208mX\x1b[22;24mY\x1b[39mZ", u"XYZ", "0-1 f208BU|1-2 f208"},
+        {u"\x1b[1;2;4;38;5;255mX\x1b[22;24mY\x1b[39mZ", u"XYZ", "0-1 f255BFU|1-2 f255"},
         {u"\x1b[38;2;1;2;3mA\x1b[48:2::4:5:6mB\x1b[38:2:7:8:9mC\x1b[49;39mD", u"ABCD",
          "0-1 f#010203|1-2 f#010203b#040506|2-3 f#070809b#040506"},
-        {u"\x1b[92;104mA\x1b[7;8;9;3;2mB\x1b[27;28;29;23mC\x1b[mD", u"ABCD",
-         "0-1 f10b12|1-2 f10b12FIRCS|2-3 f10b12F"},
+        {u"\x1b[92;107mA\x1b[7;8;9;3;2mB\x1b[27;28;29;23mC\x1b[mD", u"ABCD",
+         "0-1 f10b15|1-2 f10b15FIRCS|2-3 f10b15F"},
         {u"\x1b[4:0mA\x1b[4:3mB\x1b[58:2::1:2:3;31mC\x1b[24;58;5;4;32mD\x1b[21mE", u"ABCDE",
          "1-2 U|2-3 f1U|3-4 f2|4-5 f2U"},
         {u"\x1b[>4;2mA\x1b[38;5;300mB\x1b[38;7mC\x1b[1 mD", u"ABCD", ""}, // not SGR, or not a colour

@@ -7,6 +7,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
+#include <QMouseEvent>
+#include <QScrollBar>
 #include <QTest>
 #include <QTextBoundaryFinder>
 #include <gtest/gtest.h>
@@ -34,6 +36,21 @@ std::unique_ptr<OutputView> ViewOf(const QString& text, int rows = 10) {
     return view;
 }
 
+// The text laid out as the view's own engine lays it out: the oracle.
+std::unique_ptr<QTextLayout> ReferenceOf(const QString& text, const OutputView& view) {
+    auto reference = std::make_unique<QTextLayout>(text, view.font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option.setTextDirection(Qt::LeftToRight);
+    option.setTabStopDistance(8 * QFontMetricsF(view.font()).averageCharWidth());
+    reference->setTextOption(option);
+    reference->beginLayout();
+    for (QTextLine line = reference->createLine(); line.isValid(); line = reference->createLine())
+        line.setLineWidth(view.viewport()->width() - 2 * Margin);
+    reference->endLayout();
+    return reference;
+}
+
 TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
     const QString words[] = {
         QStringLiteral("AVAWAY ﬁle Привет мир Γειά σου κόσμε"),
@@ -45,16 +62,8 @@ TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
         SCOPED_TRACE(sample.toStdString());
         const QString text = (sample + u' ').repeated(4);
         const auto view = ViewOf(text);
-        QTextLayout reference(text, view->font());
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        option.setTextDirection(Qt::LeftToRight);
-        option.setTabStopDistance(8 * QFontMetricsF(view->font()).averageCharWidth());
-        reference.setTextOption(option);
-        reference.beginLayout();
-        for (QTextLine line = reference.createLine(); line.isValid(); line = reference.createLine())
-            line.setLineWidth(view->viewport()->width() - 2 * Margin);
-        reference.endLayout();
+        const auto referenceLayout = ReferenceOf(text, *view);
+        const QTextLayout& reference = *referenceLayout;
         ASSERT_GE(reference.lineCount(), 2);
         const int height = static_cast<int>(std::ceil(QFontMetricsF(view->font()).lineSpacing()));
         const QPoint origin = view->viewport()->pos() + QPoint(Margin, 0);
@@ -95,6 +104,10 @@ TEST(OutputView, KeysMoveByClusterWordRowAndPage) {
     const QString words = QStringLiteral("abc def\nghi\n\njkl");
     const QString lines = QStringLiteral("line\n").repeated(100); // Page Down: 18 rows shown, one kept
     const QString pieces = QStringLiteral("😀a").repeated(3000);   // laid out in pieces
+    const QString wrapped = QStringLiteral("word ").repeated(40);
+    const auto wrappedLayout = ReferenceOf(wrapped, *ViewOf(wrapped, 18));
+    const auto rowFrom = static_cast<std::size_t>(wrappedLayout->lineAt(1).textStart()); // the second row
+    const std::size_t rowTo = rowFrom + static_cast<std::size_t>(wrappedLayout->lineAt(1).textLength());
     const auto C = Qt::ControlModifier;
     const auto S = Qt::ShiftModifier;
     const struct {
@@ -107,11 +120,19 @@ TEST(OutputView, KeysMoveByClusterWordRowAndPage) {
                  {words, 1, {{Qt::Key_Down, {}}, {Qt::Key_End, S}}, 11, 9},
                  {words, 13, {{Qt::Key_Up, {}}, {Qt::Key_Left, S}}, 11, 12},
                  {words, 9, {{Qt::Key_Home, {}}, {Qt::Key_End, C | S}}, 16, 8},
+                 {words, 1, {{Qt::Key_Up, {}}}, 0, 0},
+                 {words, 14, {{Qt::Key_Down, S}}, 16, 14},
+                 {words, 7, {{Qt::Key_Right, {}}}, 8, 8},
+                 {wrapped, rowFrom + 2, {{Qt::Key_Home, {}}}, rowFrom, rowFrom},
+                 {wrapped, rowFrom + 2, {{Qt::Key_End, S}}, rowTo - 1, rowFrom + 2},
                  {QStringLiteral("a😀b"), 1, {{Qt::Key_Right, S}}, 3, 1},
                  {QStringLiteral("!\u0301a"), 0, {{Qt::Key_Right, C}}, 2, 2},
                  {QStringLiteral("a😀b"), 3, {{Qt::Key_Left, S}}, 1, 3},
                  {pieces, 4095, {{Qt::Key_Right, {}}}, 4097, 4097},
-                 {lines, 0, {{Qt::Key_PageDown, {}}}, 5 * 17, 5 * 17}};
+                 {pieces, 4095, {{Qt::Key_Left, {}}}, 4094, 4094},
+                 {lines, 0, {{Qt::Key_PageDown, {}}}, 5 * 17, 5 * 17},
+                 {lines, 5 * 40, {{Qt::Key_PageUp, {}}}, 5 * 23, 5 * 23},
+                 {lines, 0, {18, {Qt::Key_Down, {}}}, 5 * 18, 5 * 18}};
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         const auto view = ViewOf(c.text, 18);
@@ -120,6 +141,7 @@ TEST(OutputView, KeysMoveByClusterWordRowAndPage) {
             QTest::keyClick(view.get(), key, modifiers);
         EXPECT_EQ(view->Caret(), c.caret);
         EXPECT_EQ(view->Selection(), std::minmax({c.caret, c.anchor}));
+        EXPECT_TRUE(view->viewport()->geometry().contains(view->CharacterRect(view->Caret())));
     }
 }
 
@@ -148,6 +170,7 @@ TEST(OutputView, DrawsWhatItMeasures) {
     const auto found = columns(qRgb(0x80, 0x68, 0), 19, 21);
     EXPECT_EQ(found.first, found.second);
     view->Select(22, 22);
+    EXPECT_EQ(columns(qRgb(0, 0, 255), 22, 22).first, std::pair(-1, -1)) << "nothing drawn selected";
     view->activateWindow();
     view->setFocus();
     ASSERT_TRUE(QTest::qWaitForWindowActive(view.get()));
@@ -156,15 +179,112 @@ TEST(OutputView, DrawsWhatItMeasures) {
     view->clearFocus();
     EXPECT_LT(columns(qRgb(255, 255, 255), 22, 23).first.second, caret.second.first)
         << "no caret without the focus";
+
+    // A row cut by the bottom edge is drawn as far as it shows.
+    const int height = view->viewport()->height() / 3;
+    view->resize(view->width(), view->height() - height - height / 2);
+    view->Select(0, 0);
+    const QImage image = view->viewport()->grab().toImage();
+    int drawn = 0;
+    for (int x = 0; x < image.width(); ++x)
+        for (int y = height; y < image.height(); ++y)
+            drawn += image.pixel(x, y) != qRgb(0, 0, 0) ? 1 : 0;
+    EXPECT_GT(drawn, 0);
 }
 
-// A drag held below the view keeps scrolling and selecting.
-TEST(OutputView, DragHeldBeyondTheEdgeScrolls) {
+// A drag after a double click selects whole words and keeps the first one; held beyond an edge, a drag keeps
+// scrolling and selecting, up or down.
+TEST(OutputView, DragsByWordsAndScrollsBeyondTheEdges) {
     const auto view = ViewOf(QStringLiteral("line\n").repeated(200));
+    const auto at = [&view](std::size_t position) {
+        const QRect rect = view->CharacterRect(position).translated(-view->viewport()->pos());
+        return rect.topLeft() + QPoint(rect.width() / 4, rect.height() / 2);
+    };
+    const auto drag = [&view](QPoint point) {
+        QMouseEvent move(QEvent::MouseMove, point, view->viewport()->mapToGlobal(point), Qt::NoButton,
+                         Qt::LeftButton, {});
+        QApplication::sendEvent(view->viewport(), &move);
+    };
+    using Span = std::pair<std::size_t, std::size_t>;
     view->Select(0, 0);
-    QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
-    QTest::mouseMove(view->viewport(), QPoint(10, view->viewport()->height() + 40));
-    EXPECT_TRUE(QTest::qWaitFor([&view] { return view->Selection().second > 5 * 40; }, 5000));
+    QTest::mouseDClick(view->viewport(), Qt::LeftButton, {}, at(5 * 5 + 1));
+    drag(at(5 * 3 + 2));
+    EXPECT_EQ(view->Selection(), Span(15, 29));
+    drag(at(5 * 7 + 2));
+    EXPECT_EQ(view->Selection(), Span(25, 39));
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, at(5 * 7 + 2));
+
+    view->Select(5 * 100, 5 * 100);
+    for (const int beyond : {-40, view->viewport()->height() + 40}) {
+        const std::size_t from = view->Selection().first;
+        QTest::mousePress(view->viewport(), Qt::LeftButton, {}, QPoint(10, 5));
+        drag(QPoint(10, beyond));
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                return beyond < 0 ? view->Selection().first + 5 * 30 < from
+                                  : view->Selection().second > from + 5 * 40;
+            },
+            5000));
+        QTest::mouseRelease(view->viewport(), Qt::LeftButton, {}, QPoint(10, beyond));
+    }
+}
+
+// New output is followed while the view is at the end, however it got back there: the scroll bar dragged to
+// the bottom, or Ctrl+End.
+TEST(OutputView, FollowsNewOutputOnceBackAtTheEnd) {
+    const auto view = ViewOf(QStringLiteral("line\n").repeated(100));
+    QScrollBar* bar = view->verticalScrollBar();
+    const auto more = [&view] {
+        view->AppendText(u"more\n");
+        view->Show(false);
+        return !view->CharacterRect(view->CharacterCount()).isEmpty();
+    };
+    for (const bool keys : {false, true}) {
+        bar->setValue(0);
+        EXPECT_FALSE(more()) << "left where it was";
+        if (keys)
+            QTest::keyClick(view.get(), Qt::Key_End, Qt::ControlModifier);
+        else
+            bar->setValue(bar->maximum());
+        EXPECT_TRUE(more());
+        EXPECT_EQ(bar->value(), bar->maximum());
+    }
+}
+
+// What a screen reader reads at each offset: the cluster, the line with its break, the lines before and
+// after, any span widened to whole clusters; each character's rectangle on the screen, and back.
+TEST(OutputView, ScreenReadersReadClustersLinesAndRectangles) {
+    const QString text = QStringLiteral("abc de\u0301f\n\n😀 gh\nlast");
+    const auto view = ViewOf(text);
+    view->move(120, 80); // the screen's coordinates are not the view's
+    QAccessibleTextInterface* accessible = QAccessible::queryAccessibleInterface(view.get())->textInterface();
+    QTextBoundaryFinder clusters(QTextBoundaryFinder::Grapheme, text);
+    const auto cluster = [&clusters](int offset, bool end) {
+        clusters.setPosition(offset);
+        return clusters.isAtBoundary()
+                   ? offset
+                   : static_cast<int>(end ? clusters.toNextBoundary() : clusters.toPreviousBoundary());
+    };
+    for (int offset = 0; offset < text.size(); ++offset) {
+        SCOPED_TRACE(offset);
+        const int lineFrom = offset == 0 ? 0 : static_cast<int>(text.lastIndexOf(u'\n', offset - 1)) + 1;
+        const int lineBreak = static_cast<int>(text.indexOf(u'\n', offset));
+        const int lineTo = lineBreak < 0 ? static_cast<int>(text.size()) : lineBreak + 1;
+        int from = 0, to = 0;
+        EXPECT_EQ(accessible->textAtOffset(offset, QAccessible::LineBoundary, &from, &to),
+                  text.mid(lineFrom, lineTo - lineFrom));
+        EXPECT_EQ(std::pair(from, to), std::pair(lineFrom, lineTo));
+        accessible->textBeforeOffset(offset, QAccessible::LineBoundary, &from, &to);
+        EXPECT_EQ(to, lineFrom);
+        accessible->textAfterOffset(offset, QAccessible::LineBoundary, &from, &to);
+        EXPECT_EQ(from, lineTo);
+        EXPECT_EQ(accessible->text(offset, offset + 1),
+                  text.mid(cluster(offset, false), cluster(offset + 1, true) - cluster(offset, false)));
+        const QRect rect = accessible->characterRect(offset);
+        EXPECT_TRUE(QRect(view->mapToGlobal(QPoint()), view->size()).contains(rect));
+        EXPECT_EQ(accessible->offsetAtPoint(rect.topLeft() + QPoint(rect.width() / 4, rect.height() / 2)),
+                  cluster(offset, false));
+    }
 }
 
 } // namespace

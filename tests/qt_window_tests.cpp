@@ -275,6 +275,7 @@ TEST_F(QtWindow, FindsInTheOutputBetweenRuns) {
     EXPECT_EQ(Focus(), QStringLiteral("findMatchCase"));
     step(Qt::Key_Escape, {}, 11, {});
     EXPECT_FALSE(find->isVisible());
+    EXPECT_TRUE(find->MatchesWithin(0, outputs->CharacterCount()).empty()) << "none drawn once closed";
     EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
     QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("beta"));

@@ -30,6 +30,21 @@ std::u16string Decode(unsigned codePage, const std::string& bytes) {
     return text;
 }
 
+// A hang-up ends at once a child that ignores the interrupt, while the runner that ran it lives on.
+TEST(RunnerWin32, HangUpEndsAChildThatIgnoresTheInterrupt) {
+    RecordingRunner rec;
+    rec.runner->AboutToWait = [&rec] { rec.runner->Stop(Spillways::StopKind::HangUp); };
+    rec.RunQuietly(ChildCommand("i s:60000"));
+    bool left = true;
+    for (int tries = 0; tries < 100 && left; ++tries, ::Sleep(10)) {
+        const HANDLE alive = ::OpenMutexW(SYNCHRONIZE, FALSE, L"ombrel_test_child");
+        left = alive != nullptr;
+        if (left)
+            ::CloseHandle(alive);
+    }
+    EXPECT_FALSE(left);
+}
+
 // No command interpreter stands between the runner and the child: the interpreter's own commands start only
 // when the interpreter itself is the program. Standard error redirected by the interpreter is captured; a
 // zero-byte write (on Windows a ReadFile that succeeds with nothing; Wine completes none) loses nothing; the

@@ -45,12 +45,14 @@ TEST(TextSearch, FindsTheNextOrPreviousMatchAsShown) {
         {{u"xx abc xx ABC xx abc xx"}, u"abc", false, 23, Direction::Backward, 17, false},
         {{u"xx abc xx ABC xx abc xx"}, u"abc", false, 17, Direction::Backward, 10, false},
         {{u"xx abc xx ABC xx abc xx"}, u"ABC", true, 11, Direction::Forward, 10, true},
+        {{u"xxxxxabcabcxxxxxxxxxxx"}, u"abc", false, None, Direction::Backward, 8, false},
         {{u"Caf\u00e9 \u00c9T\u00c9"}, u"\u00e9t\u00e9", false, 0, Direction::Forward, 5, false},
         {{u"Caf\u00e9 \u00c9T\u00c9"}, u"\u00e9t\u00e9", true, 0, Direction::Forward, None, false},
         {{u"5 \u00b5s"}, u"\u039cS", false, 0, Direction::Forward, 2, false}, // micro sign, capital mu
         {{u"\u03a9 Abc abc"}, u"abc", true, 0, Direction::Forward, 6, false},
         {{u"\u03a9 Abc abc"}, u"ABC", false, 5, Direction::Backward, 2, false},
         {{u"\U00010400"}, u"\U00010428", false, 0, Direction::Forward, 0, false}, // Deseret's two cases
+        {{u"\u0179 \u017a"}, u"\u017a", false, 0, Direction::Forward, 0, false},  // cases in alternation
         {{u"e\u0301 e"}, u"e", false, 0, Direction::Forward, 3, false},
         {{u"\U0001F469\u200D\U0001F4BB \U0001F469"}, u"\U0001F469", false, 0, Direction::Forward, 6, false},
         {{u"\U0001F600"}, u"\xD83D", false, 0, Direction::Forward, None, false},
@@ -59,6 +61,7 @@ TEST(TextSearch, FindsTheNextOrPreviousMatchAsShown) {
         {{u"a\x1b[31", u"mb\x1b]8;;http://x\ac"}, u"abc", true, 0, Direction::Forward, 0, false}, // hidden
         {{filler, u"needle"}, u"NEEDLE", false, 0, Direction::Forward, 1048571, false},
         {{filler, u"needle"}, u"needle", true, None, Direction::Backward, 1048571, false},
+        {{filler + u"xxxx", u"needle"}, u"needle", false, 0, Direction::Forward, 1048575, false},
         {{u"\u03a9" + filler, u"needle"}, u"needle", false, 0, Direction::Forward, 1048572, false},
         {{u"\u03a9" + filler, u"needle"}, u"needle", false, None, Direction::Backward, 1048572, false},
     };
@@ -81,6 +84,7 @@ TEST(TextSearch, SeesTextAppendedSinceAndListsTheMatchesWithinASpan) {
     const TextSearch search(u"abc", false);
     EXPECT_EQ(search.MatchesWithin(shown.searched, 3, 19),
               (std::vector<std::pair<std::size_t, std::size_t>>{{3, 6}, {10, 13}}));
+    EXPECT_EQ(search.MatchesWithin(shown.searched, 3, 20).size(), 3u);
     const TextSearch later(u"later", false);
     EXPECT_FALSE(later.Find(shown.searched, 0, Direction::Forward));
     shown.output.Feed(u"\nlater");

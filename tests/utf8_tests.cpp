@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using namespace spillways_detail;
@@ -37,6 +38,7 @@ TEST(Utf8, DecodesValidTextAndReplacesEachIllFormedPartOnce) {
         {std::string("a\0b", 3), std::u16string(u"a\0b", 3)}, // NUL is text like any other
         {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80", u"é€😀"},
         {"\xEF\xBF\xBF\xF0\x90\x80\x80", u"\uFFFF\U00010000"}, // the last and first of their lengths
+        {"12345678\xC3\xA9 \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82", u"12345678é Привет"},
         {"\xFF"
          "a",
          u"\uFFFD"
@@ -48,13 +50,22 @@ TEST(Utf8, DecodesValidTextAndReplacesEachIllFormedPartOnce) {
         {"\xE2\x82"
          "A",
          u"\uFFFD"
-         "A"},                         // cut short, then ASCII: one replacement
-        {"\xF0\x9F\x98", u"\uFFFD"},   // cut short by the end
+         "A"},                       // cut short, then ASCII: one replacement
+        {"\xF0\x9F\x98", u"\uFFFD"}, // cut short by the end
+        {"abc\xC3", u"abc\uFFFD"},
         {"\x80\x80", u"\uFFFD\uFFFD"}, // stray continuation bytes
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.bytes);
         EXPECT_EQ(DecodeWhole(c.bytes), c.text);
+        std::u16string ascii;
+        EXPECT_EQ(AppendAscii(c.bytes, ascii),
+                  std::ranges::all_of(c.bytes, [](char b) { return static_cast<unsigned char>(b) < 0x80; }));
+        if (c.text.find(u'\uFFFD') == std::u16string::npos) { // and back
+            std::string encoded(c.text.size() * 3, '\0');
+            encoded.resize(static_cast<std::size_t>(EncodeUtf8(c.text, encoded.data()) - encoded.data()));
+            EXPECT_EQ(encoded, c.bytes);
+        }
         for (std::size_t cut = 1; cut <= 4; ++cut)
             EXPECT_EQ(DecodeInPieces(c.bytes, cut), c.text) << "cut every " << cut;
     }
