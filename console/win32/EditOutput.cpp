@@ -67,21 +67,45 @@ void EditOutput::Show(bool caretToEnd, const std::function<void()>& answer) {
     }
     // One paint for the batch, or one each time the window answers its messages: the text, the caret at the
     // end and the scroll bar with it.
-    ::SendMessageW(box_, WM_SETREDRAW, FALSE, 0);
+    Hold();
     if (pending_.Changed()) {
         Put(std::u16string_view(pending_.tail).substr(pending_.unchanged), [&] {
-            if (caretToEnd) {
-                MoveCaretToEnd();
-            }
-            Redraw();
+            Release(caretToEnd);
             answer();
-            ::SendMessageW(box_, WM_SETREDRAW, FALSE, 0);
+            Hold();
         });
     }
-    if (caretToEnd) {
-        MoveCaretToEnd();
+    Release(caretToEnd);
+}
+
+// While the batch goes in, the box paints nothing. A hidden box also leaves its scroll bar alone, which would
+// otherwise be drawn again for every piece and cost far more than the piece itself; a box with the focus only
+// stops painting, since hiding it would take the focus away.
+void EditOutput::Hold() {
+    hidden_ = ::IsWindowVisible(box_) != 0 && ::GetFocus() != box_;
+    if (hidden_) {
+        ::ShowWindow(box_, SW_HIDE);
+    } else {
+        ::SendMessageW(box_, WM_SETREDRAW, FALSE, 0);
     }
-    Redraw();
+}
+
+// The caret at the end when asked, and the box painted here and now: the window takes no messages while a
+// command runs.
+void EditOutput::Release(bool caretToEnd) {
+    if (hidden_) {
+        ::ShowWindow(box_, SW_SHOWNA);
+    } else {
+        ::SendMessageW(box_, WM_SETREDRAW, TRUE, 0);
+    }
+    if (caretToEnd) {
+        const auto length = static_cast<WPARAM>(::SendMessageW(box_, WM_GETTEXTLENGTH, 0, 0));
+        ::SendMessageW(box_, EM_SETSEL, length, static_cast<LPARAM>(length));
+        ::SendMessageW(box_, EM_SCROLLCARET, 0, 0);
+    }
+    if (::IsWindowVisible(box_)) {
+        ::RedrawWindow(box_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
+    }
 }
 
 // `text` replaces the box's text from tail's first changed character on, the first piece in place of what
@@ -94,7 +118,7 @@ void EditOutput::Put(std::u16string_view text, const std::function<void()>& answ
         ReplaceSelection(box_, from, to, {}); // only cut short
     }
     pieces_.Put(
-        text,
+        text, from,
         [&](std::u16string_view piece) {
             const std::u16string shown = WithCrLf(piece);
             ReplaceSelection(box_, from, to, shown);
@@ -107,18 +131,4 @@ void EditOutput::Put(std::u16string_view text, const std::function<void()>& answ
     pending_.tail.erase(0, pending_.lineStart);
     pending_.lineStart = 0;
     pending_.inBox = pending_.unchanged = pending_.tail.size();
-}
-
-void EditOutput::MoveCaretToEnd() {
-    const auto length = static_cast<WPARAM>(::SendMessageW(box_, WM_GETTEXTLENGTH, 0, 0));
-    ::SendMessageW(box_, EM_SETSEL, length, static_cast<LPARAM>(length));
-    ::SendMessageW(box_, EM_SCROLLCARET, 0, 0);
-}
-
-// The window takes no messages while a command runs, so the batch is painted here and now.
-void EditOutput::Redraw() {
-    ::SendMessageW(box_, WM_SETREDRAW, TRUE, 0);
-    if (::IsWindowVisible(box_)) {
-        ::RedrawWindow(box_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
-    }
 }

@@ -47,12 +47,13 @@ private:
     };
 
     void Put(std::u16string_view text, const std::function<void()>& answer);
-    void MoveCaretToEnd();
-    void Redraw();
+    void Hold();
+    void Release(bool caretToEnd);
 
     HWND box_;
     PendingOutputs pending_;
     ConsoleOutput console_{pending_}; // one colour: the sequences are only taken out
     std::size_t tailInBox_ = 0;       // where tail starts in the box's own text (CR LF line breaks)
     OutputPieces pieces_;
+    bool hidden_ = false; // while a batch goes in
 };
