@@ -7,27 +7,27 @@
 #   - one 100 KB line against 100 KB of 60-byte lines;
 #   - a grandchild that ignores Ctrl+C (its parent ignores it too): gone how long after Ctrl+C, and after the
 #     window is closed.
-#   bench/windows_bench.sh [MB]     (builds the program with the benchmark driver)
+#   bench/windows_bench.sh [MB]     (builds the windows-bench preset, in build/windows-bench)
 # Needs mingw-w64, wine, Xvfb. Ombrel is a 32-bit program and is measured as one under 32-bit Wine; where this
 # machine cannot execute 32-bit code at all, 32-bit Wine cannot start either, and the same sources built for
-# 64-bit Windows are measured under 64-bit Wine instead (as scripts/test-windows.sh tests them); the table
-# says which. Ratios compare cases within this run only.
+# 64-bit Windows (the windows-x86_64-bench preset) are measured under 64-bit Wine instead, as
+# scripts/test-windows.sh tests them; the table says which. Ratios compare cases within this run only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 megabytes=${1:-10}
 if [ -x /usr/lib/wine/wine ] && /usr/lib/wine/wine --version >/dev/null 2>&1; then
-  build=$root/build-win toolchain=toolchain-i686-w64-mingw32.cmake winearch=win32
+  preset=windows-bench winearch=win32
   measured="32-bit Ombrel.exe under 32-bit Wine"
 else
-  build=$root/build-win/x86_64-bench toolchain=toolchain-x86_64-w64-mingw32.cmake winearch=win64
+  preset=windows-x86_64-bench winearch=win64
   measured="64-bit build under 64-bit Wine: this machine cannot execute 32-bit code"
   echo "windows_bench.sh: this machine cannot execute 32-bit code; measuring the 64-bit build instead." >&2
 fi
-cmake -G Ninja -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain" \
-  -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_BENCH=ON >/dev/null
-ninja -C "$build" -j "${OMBREL_JOBS:-2}" Ombrel ombrel_windows_bench >/dev/null
+build=$root/build/$preset
+cmake --preset "$preset" >/dev/null
+cmake --build --preset "$preset" -j "${OMBREL_JOBS:-2}" >/dev/null
 driver=$build/bench/ombrel_windows_bench.exe
 
 data=$(mktemp -d)
