@@ -18,12 +18,47 @@ std::u16string WithCrLf(std::u16string_view text) {
     return shown;
 }
 
+bool IsBlank(wchar_t c) {
+    return c == L' ' || c == L'\t';
+}
+
+// Where the box may wrap a line, and what a double click selects: words between blanks, as the classic EDIT
+// has them. Given to the box as its own, since the system's default (under Wine) looks for word breaks
+// through all of the box's text after each change, which would make every insertion cost in proportion to the
+// text shown. A break lies before a word's first character; `text` holds `length` characters.
+int CALLBACK BreakAtBlanks(LPWSTR text, int at, int length, int code) {
+    const auto breakBefore = [&](int i) {
+        return i <= 0 || i >= length || (IsBlank(text[i - 1]) && !IsBlank(text[i]));
+    };
+    switch (code) {
+    case WB_LEFT:
+        at = std::max(at - 1, 0);
+        while (!breakBefore(at)) {
+            --at;
+        }
+        return at;
+    case WB_RIGHT:
+        while (at < length && !breakBefore(at)) {
+            ++at;
+        }
+        return at;
+    case WB_ISDELIMITER:
+        return at < length && IsBlank(text[at]) ? TRUE : FALSE;
+    default:
+        return 0;
+    }
+}
+
 void ReplaceSelection(HWND box, std::size_t from, std::size_t to, const std::u16string& text) {
     ::SendMessageW(box, EM_SETSEL, from, static_cast<LPARAM>(to));
     ::SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
 } // namespace
+
+EditOutput::EditOutput(HWND box) : box_(box) {
+    ::SendMessageW(box_, EM_SETWORDBREAKPROC, 0, reinterpret_cast<LPARAM>(&BreakAtBlanks));
+}
 
 void EditOutput::PendingOutputs::Append(std::u16string_view text) {
     tail += text;

@@ -14,7 +14,7 @@
 
 class EditOutput final {
 public:
-    explicit EditOutput(HWND box) : box_(box) {}
+    explicit EditOutput(HWND box);
     EditOutput(const EditOutput&) = delete;
     EditOutput& operator=(const EditOutput&) = delete;
 
