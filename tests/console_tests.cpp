@@ -381,10 +381,7 @@ TEST(OutputBatcher, ShowingAFloodCostsInProportionToItsSize) {
 // has passed since it last did.
 TEST(OutputPieces, CutsABatchAndAnswersBetweenPieces) {
     using namespace std::chrono_literals;
-    std::u16string lines;
-    while (lines.size() < 200000)
-        lines += u"a short line\n";
-    const std::u16string line(100000, u'x');
+    const std::u16string lines(200000, u'\n'), line(100000, u'x');
     // text, characters in the box, the first piece's length, pieces, what each costs, answers
     using Case = std::tuple<std::u16string, std::size_t, std::size_t, std::size_t, std::chrono::milliseconds,
                             std::size_t>;
