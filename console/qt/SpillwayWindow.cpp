@@ -45,6 +45,9 @@ QFont ControlFont() {
     return font;
 }
 
+// A flood's chunks come microseconds apart: the batcher looks at the clock every few of them.
+constexpr int ChunksPerClockLook = 16;
+
 bool IsEnterKey(const QEvent* event) {
     if (event->type() != QEvent::KeyPress) {
         return false;
@@ -115,7 +118,8 @@ QString TimeFormatWithSeconds(const QLocale& locale) {
 SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endProgram)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
-      outputsBatcher_([this](bool caretToEnd) { txtOutputs_->Show(caretToEnd); }),
+      outputsBatcher_([this](bool caretToEnd) { txtOutputs_->Show(caretToEnd); }, 4, &OutputBatcher::Clock::now,
+                      ChunksPerClockLook),
       endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
     CreateControls();
     connect(qApp, &QApplication::focusChanged, this, &SpillwayWindow::OnFocusChanged);

@@ -1,0 +1,35 @@
+// Large blocks on POSIX: mmap, aligned to the huge page size so the whole block can be backed by huge pages,
+// which madvise asks for (Linux offers them on request where transparent huge pages are set to "madvise").
+#include "LargeBlock.h"
+
+#include <cstdint>
+#include <sys/mman.h>
+
+namespace spillways_detail {
+
+void* AllocateLargeBlock(std::size_t bytes) {
+    // Mapped with room to spare, then trimmed to an aligned start.
+    const std::size_t mapped = bytes + LargeBlockBytes;
+    void* area = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (area == MAP_FAILED)
+        throw std::bad_alloc();
+    const auto start = reinterpret_cast<std::uintptr_t>(area);
+    const std::uintptr_t aligned = (start + LargeBlockBytes - 1) & ~(std::uintptr_t{LargeBlockBytes} - 1);
+    const std::size_t before = aligned - start;
+    if (before > 0)
+        ::munmap(area, before);
+    if (const std::size_t after = mapped - before - bytes; after > 0)
+        ::munmap(reinterpret_cast<void*>(aligned + bytes), after);
+    auto* block = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+    ::madvise(block, bytes, MADV_HUGEPAGE); // only advice: where refused, ordinary pages do
+#endif
+    return block;
+}
+
+void FreeLargeBlock(void* block, std::size_t bytes) noexcept {
+    if (block != nullptr)
+        ::munmap(block, bytes);
+}
+
+} // namespace spillways_detail
