@@ -224,13 +224,7 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
         } else if (state_ == State::CsiEntry || state_ == State::CsiParameter) {
             // So do parameters, as the table has them, and the final character dispatches at once.
             const char16_t* const from = p;
-            for (; p != end && *p >= u'0' && *p <= u';' && length_ < MaxSequenceLength; ++p, ++length_) {
-                if (*p <= u'9') {
-                    AddDigit(*p);
-                } else {
-                    NextParameter(*p);
-                }
-            }
+            p = ReadParameters(p, end);
             if (p != from) {
                 state_ = State::CsiParameter;
             }
@@ -247,6 +241,32 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
         }
         Step(*p++, listener);
     }
+}
+
+// As far as parameters and separators go, within the sequence's length: a run of digits is read into one
+// value at a time.
+const char16_t* EscapeParser::ReadParameters(const char16_t* p, const char16_t* end) {
+    const char16_t* const from = p;
+    const char16_t* const stop = p + std::min<std::size_t>(static_cast<std::size_t>(end - p), MaxSequenceLength - length_);
+    while (p != stop && *p >= u'0' && *p <= u';') {
+        if (*p > u'9') {
+            NextParameter(*p++);
+            continue;
+        }
+        if (csi_.count == 0) {
+            csi_.count = 1;
+            csi_.values[0] = -1;
+        }
+        std::int32_t value = std::max(csi_.values[csi_.count - 1], 0);
+        for (; p != stop && *p >= u'0' && *p <= u'9'; ++p) {
+            value = std::min<std::int32_t>(MaxValue, value * 10 + (*p - u'0'));
+        }
+        if (!overflow_) {
+            csi_.values[csi_.count - 1] = value;
+        }
+    }
+    length_ += static_cast<std::size_t>(p - from);
+    return p;
 }
 
 void EscapeParser::AddDigit(char16_t c) {
