@@ -25,7 +25,7 @@ private:
     char* Room(std::size_t bytes); // where the next `bytes` go, in the last block
 
     struct Block {
-        LargeBlockPtr<char> bytes; // left uninitialised: the pages are only touched as they fill
+        large_block::Ptr<char> bytes; // left uninitialised: the pages are only touched as they fill
         std::size_t used = 0;
         std::size_t capacity = 0;
     };

@@ -5,16 +5,16 @@
 #include <cstdint>
 #include <sys/mman.h>
 
-namespace spillways_detail {
+namespace large_block {
 
-void* AllocateLargeBlock(std::size_t bytes) {
+void* Allocate(std::size_t bytes) {
     // Mapped with room to spare, then trimmed to an aligned start.
-    const std::size_t mapped = bytes + LargeBlockBytes;
+    const std::size_t mapped = bytes + BlockBytes;
     void* area = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (area == MAP_FAILED)
         throw std::bad_alloc();
     const auto start = reinterpret_cast<std::uintptr_t>(area);
-    const std::uintptr_t aligned = (start + LargeBlockBytes - 1) & ~(std::uintptr_t{LargeBlockBytes} - 1);
+    const std::uintptr_t aligned = (start + BlockBytes - 1) & ~(std::uintptr_t{BlockBytes} - 1);
     const std::size_t before = aligned - start;
     if (before > 0)
         ::munmap(area, before);
@@ -27,9 +27,9 @@ void* AllocateLargeBlock(std::size_t bytes) {
     return block;
 }
 
-void FreeLargeBlock(void* block, std::size_t bytes) noexcept {
+void Free(void* block, std::size_t bytes) noexcept {
     if (block != nullptr)
         ::munmap(block, bytes);
 }
 
-} // namespace spillways_detail
+} // namespace large_block

@@ -6,8 +6,6 @@
 #include <bit>
 #include <cstring>
 
-using spillways_detail::MakeLargeBlock;
-
 namespace {
 
 constexpr unsigned BlockShift = 21;
@@ -27,8 +25,8 @@ int CharacterClass(char16_t c) {
 } // namespace
 
 struct OutputText::Block {
-    spillways_detail::LargeBlockPtr<unsigned char> narrow; // while every character is Latin-1
-    spillways_detail::LargeBlockPtr<char16_t> wide;
+    large_block::Ptr<unsigned char> narrow; // while every character is Latin-1
+    large_block::Ptr<char16_t> wide;
 };
 
 OutputText::OutputText() {
@@ -170,7 +168,7 @@ void OutputText::Append(std::u16string_view text) {
     const char16_t* const end = from + text.size();
     while (from != end) {
         if (size_ == blocks_.size() * BlockSize) {
-            blocks_.emplace_back().narrow = MakeLargeBlock<unsigned char>(BlockSize);
+            blocks_.emplace_back().narrow = large_block::Make<unsigned char>(BlockSize);
         }
         Block& block = blocks_.back();
         const std::size_t i = size_ & (BlockSize - 1);
@@ -247,7 +245,7 @@ void OutputText::Put(std::size_t position, char16_t c) {
     // The block's first character beyond Latin-1: from here on it keeps 16 bits a character.
     const std::size_t used =
         std::min(BlockSize, std::max(size_, position + 1) - (position & ~(BlockSize - 1)));
-    block.wide = MakeLargeBlock<char16_t>(BlockSize);
+    block.wide = large_block::Make<char16_t>(BlockSize);
     std::copy_n(block.narrow.get(), used, block.wide.get());
     block.narrow.reset();
     block.wide[i] = c;

@@ -8,27 +8,27 @@
 #include <memory>
 #include <new>
 
-namespace spillways_detail {
+namespace large_block {
 
 // The size a block should have: its huge pages are this big.
-constexpr std::size_t LargeBlockBytes = std::size_t{2} << 20;
+constexpr std::size_t BlockBytes = std::size_t{2} << 20;
 
-void* AllocateLargeBlock(std::size_t bytes); // uninitialised; throws std::bad_alloc
-void FreeLargeBlock(void* block, std::size_t bytes) noexcept;
+void* Allocate(std::size_t bytes); // uninitialised; throws std::bad_alloc
+void Free(void* block, std::size_t bytes) noexcept;
 
-struct LargeBlockDeleter {
+struct Deleter {
     std::size_t bytes = 0;
-    void operator()(void* block) const noexcept { FreeLargeBlock(block, bytes); }
+    void operator()(void* block) const noexcept { Free(block, bytes); }
 };
 
 template <typename T>
-using LargeBlockPtr = std::unique_ptr<T[], LargeBlockDeleter>;
+using Ptr = std::unique_ptr<T[], Deleter>;
 
 // Room for `count` objects of a trivial type, left uninitialised.
 template <typename T>
-LargeBlockPtr<T> MakeLargeBlock(std::size_t count) {
+Ptr<T> Make(std::size_t count) {
     const std::size_t bytes = count * sizeof(T);
-    return LargeBlockPtr<T>(static_cast<T*>(AllocateLargeBlock(bytes)), LargeBlockDeleter{bytes});
+    return Ptr<T>(static_cast<T*>(Allocate(bytes)), Deleter{bytes});
 }
 
-} // namespace spillways_detail
+} // namespace large_block

@@ -4,17 +4,17 @@
 
 #include <cstdlib>
 
-namespace spillways_detail {
+namespace large_block {
 
-void* AllocateLargeBlock(std::size_t bytes) {
+void* Allocate(std::size_t bytes) {
     void* block = std::malloc(bytes);
     if (block == nullptr)
         throw std::bad_alloc();
     return block;
 }
 
-void FreeLargeBlock(void* block, std::size_t) noexcept {
+void Free(void* block, std::size_t) noexcept {
     std::free(block);
 }
 
-} // namespace spillways_detail
+} // namespace large_block
