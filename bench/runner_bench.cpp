@@ -1,5 +1,6 @@
 // Reads the output of `cat FILE` one way and prints "<bytes> <seconds> <peak RSS bytes>".
-//   ombrel_runner_bench floor COMMAND...    the floor of the window's cases: spawns COMMAND, reads it 256 bytes
+//   ombrel_runner_bench floor COMMAND...    the floor of the window's cases: spawns COMMAND, reads it 256
+//   bytes
 //                                           at a time to the end and reaps it; prints "<bytes> <seconds>"
 // clang-format off
 //   bare256     plain 256-byte reads, nothing kept: the limit for reads of that size
@@ -122,7 +123,8 @@ int main(int argc, char** argv) {
     if (argc >= 3 && std::string(argv[1]) == "floor") {
         const auto start = std::chrono::steady_clock::now();
         const std::size_t bytes = Floor(argv + 2);
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
         std::printf("%zu %.6f\n", bytes, seconds);
         return bytes == 0 ? 1 : 0;
     }

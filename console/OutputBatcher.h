@@ -20,7 +20,8 @@ public:
     // clock need only be looked at every `textsPerLook` of them.
     explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
                            std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1)
-        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor), textsPerLook_(textsPerLook) {}
+        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor), textsPerLook_(textsPerLook) {
+    }
 
     void TextAdded();  // shown with the batch, once the interval has passed
     void CaretToEnd(); // with the waiting batch; at once when no text waits

@@ -15,7 +15,8 @@ void OutputStore::Clear() {
 char* OutputStore::Room(std::size_t bytes) {
     // A whole piece goes into one block, so no character is ever cut between two blocks.
     if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < bytes) {
-        const std::size_t capacity = (bytes + large_block::BlockBytes - 1) / large_block::BlockBytes * large_block::BlockBytes;
+        const std::size_t capacity =
+            (bytes + large_block::BlockBytes - 1) / large_block::BlockBytes * large_block::BlockBytes;
         blocks_.push_back(Block{large_block::Make<char>(capacity), 0, capacity});
     }
     return blocks_.back().bytes.get() + blocks_.back().used;

@@ -188,8 +188,8 @@ constexpr bool FinalsDispatch() {
     }
     return true;
 }
-static_assert(Takes(State::Ground, 0x1B, Enter, State::Escape) && Takes(State::Escape, u'[', Enter, State::CsiEntry) &&
-              FinalsDispatch());
+static_assert(Takes(State::Ground, 0x1B, Enter, State::Escape) &&
+              Takes(State::Escape, u'[', Enter, State::CsiEntry) && FinalsDispatch());
 
 } // namespace
 
@@ -247,7 +247,8 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
 // value at a time.
 const char16_t* EscapeParser::ReadParameters(const char16_t* p, const char16_t* end) {
     const char16_t* const from = p;
-    const char16_t* const stop = p + std::min<std::size_t>(static_cast<std::size_t>(end - p), MaxSequenceLength - length_);
+    const char16_t* const stop =
+        p + std::min<std::size_t>(static_cast<std::size_t>(end - p), MaxSequenceLength - length_);
     while (p != stop && *p >= u'0' && *p <= u';') {
         if (*p > u'9') {
             NextParameter(*p++);

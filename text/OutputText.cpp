@@ -195,8 +195,8 @@ std::size_t OutputText::AppendWide(const char16_t* from, std::size_t n, char16_t
 std::size_t OutputText::AppendNarrow(const char16_t* from, std::size_t n, unsigned char* out) {
     std::size_t done = 0;
     for (;;) {
-        for (std::uint32_t breaks = 0; n - done >= 16 && text_scan::NarrowSixteen(from + done, out + done, breaks);
-             done += 16) {
+        for (std::uint32_t breaks = 0;
+             n - done >= 16 && text_scan::NarrowSixteen(from + done, out + done, breaks); done += 16) {
             for (; breaks != 0; breaks &= breaks - 1) {
                 StartLine(size_ + done + static_cast<std::size_t>(std::countr_zero(breaks)) + 1);
             }

@@ -34,7 +34,8 @@ inline std::size_t RunLength(const char16_t* p, const char16_t* end, bool breaks
         const __m128i allowed = _mm_or_si128(_mm_cmpeq_epi16(x, lf), _mm_cmpeq_epi16(x, tab));
         const __m128i stop = _mm_or_si128(_mm_andnot_si128(allowed, control), _mm_cmpeq_epi16(x, del));
         if (const int mask = _mm_movemask_epi8(stop); mask != 0)
-            return static_cast<std::size_t>(p - start) + static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask))) / 2;
+            return static_cast<std::size_t>(p - start) +
+                   static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask))) / 2;
     }
 #endif
     while (p != end && !EndsRun(*p, breaks))

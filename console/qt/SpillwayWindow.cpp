@@ -113,8 +113,8 @@ QString TimeFormatWithSeconds(const QLocale& locale) {
 SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endProgram)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
-      outputsBatcher_([this](bool caretToEnd) { txtOutputs_->Show(caretToEnd); }, 4, &OutputBatcher::Clock::now,
-                      ChunksPerClockLook),
+      outputsBatcher_([this](bool caretToEnd) { txtOutputs_->Show(caretToEnd); }, 4,
+                      &OutputBatcher::Clock::now, ChunksPerClockLook),
       endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
     CreateControls();
     connect(qApp, &QApplication::focusChanged, this, &SpillwayWindow::OnFocusChanged);

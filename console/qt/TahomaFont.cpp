@@ -29,6 +29,6 @@ bool ProvideTahoma() {
     if (config == nullptr)
         return false;
     return SystemHasTahoma(config) ||
-           FcConfigAppFontAddFile(config, reinterpret_cast<const FcChar8*>("/usr/share/wine/fonts/tahoma.ttf")) ==
-               FcTrue;
+           FcConfigAppFontAddFile(
+               config, reinterpret_cast<const FcChar8*>("/usr/share/wine/fonts/tahoma.ttf")) == FcTrue;
 }
