@@ -13,14 +13,13 @@ void* Allocate(std::size_t bytes) {
     void* area = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (area == MAP_FAILED)
         throw std::bad_alloc();
-    const auto start = reinterpret_cast<std::uintptr_t>(area);
-    const std::uintptr_t aligned = (start + BlockBytes - 1) & ~(std::uintptr_t{BlockBytes} - 1);
-    const std::size_t before = aligned - start;
+    const std::size_t before =
+        (BlockBytes - reinterpret_cast<std::uintptr_t>(area) % BlockBytes) % BlockBytes;
+    char* const block = static_cast<char*>(area) + before;
     if (before > 0)
         ::munmap(area, before);
     if (const std::size_t after = mapped - before - bytes; after > 0)
-        ::munmap(reinterpret_cast<void*>(aligned + bytes), after);
-    auto* block = reinterpret_cast<void*>(aligned);
+        ::munmap(block + bytes, after);
 #ifdef MADV_HUGEPAGE
     ::madvise(block, bytes, MADV_HUGEPAGE); // only advice: where refused, ordinary pages do
 #endif
