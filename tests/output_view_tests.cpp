@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBoundaryFinder>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -284,6 +285,54 @@ TEST(OutputView, ScreenReadersReadClustersLinesAndRectangles) {
         EXPECT_TRUE(QRect(view->mapToGlobal(QPoint()), view->size()).contains(rect));
         EXPECT_EQ(accessible->offsetAtPoint(rect.topLeft() + QPoint(rect.width() / 4, rect.height() / 2)),
                   cluster(offset, false));
+    }
+}
+
+void Wheel(OutputView& view, int notches) {
+    const QPoint at(10, 10);
+    QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), {}, {0, 120 * notches}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+}
+
+// Output that rewrites or shortens the line the view is scrolled into: the view keeps to what is left
+// and draws it, the end in view once the rest fits.
+TEST(OutputView, KeepsToALineThatAnEraseShortened) {
+    const QString xs(6000, u'x');
+    const struct {
+        QString before;
+        int notches;
+        std::u16string after;
+        QString shown;
+        bool endShown;
+    } cases[] = {{xs, 2, u"\r\033[K done", QStringLiteral(" done"), true},
+                 {xs, 2, u"\r\033[2K", QString(), true},
+                 {xs, 30, u"\r\033[K", QString(), true},
+                 {xs, 2, std::u16string(5000, u'\b') + u"\033[K", QString(1000, u'x'), true},
+                 {xs, 2, u"\r\033[4000C\033[D\033[K", QString(3999, u'x'), true},
+                 {QStringLiteral("a b ").repeated(1500), 2, u"\r" + std::u16string(6000, u'y'),
+                  QString(6000, u'y'), false},
+                 {xs, 2, u"\r" + std::u16string(3000, u'世') + u"\033[K", QString(3000, u'世'), true},
+                 {QStringLiteral("line\n").repeated(40) + xs, 1, u"\r\033[Kend\n",
+                  "line\n"
+                  "end\n",
+                  true},
+                 {xs, 2, u"\r\033[1K", QString(1, u' ') + QString(5999, u'x'), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const auto view = ViewOf(c.before);
+        Wheel(*view, c.notches);
+        view->Select(3000, 5500);
+        view->StartRun();
+        view->AppendText(c.after);
+        view->viewport()->grab(); // paints before the batch is shown, as an uncovered window does
+        view->Show(false);
+        view->viewport()->grab();
+        EXPECT_TRUE(view->toPlainText().endsWith(c.shown));
+        EXPECT_EQ(!view->CharacterRect(view->CharacterCount()).isEmpty(), c.endShown);
+        const auto [from, to] = view->VisibleSpan();
+        EXPECT_LE(from, to);
+        EXPECT_LE(to, view->CharacterCount());
     }
 }
 
