@@ -5,7 +5,12 @@
 
 namespace {
 
-constexpr unsigned BlockShift = 20; // a block holds a million characters: 1 MB, or 2 MB once it needs 16 bits
+// A block holds a million characters: 1 MB, or 2 MB once it needs 16 bits. The fuzz build stores a few, so
+// that its short inputs cross block boundaries.
+#ifndef OMBREL_TEXT_BLOCK_SHIFT
+#define OMBREL_TEXT_BLOCK_SHIFT 20
+#endif
+constexpr unsigned BlockShift = OMBREL_TEXT_BLOCK_SHIFT;
 constexpr std::size_t BlockSize = std::size_t{1} << BlockShift;
 
 // Whether the eight characters at `eight` are all Latin-1 and none is a line break: the common case, stored

@@ -36,6 +36,11 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DOMBREL_SANITIZE=ON
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 
+# Each fuzz target for a short while, so that they keep building and keep agreeing with their models.
+if command -v clang++ >/dev/null; then
+  scripts/fuzz.sh 20
+fi
+
 if $windows; then
   echo "=== build/windows"
   scripts/test-windows.sh
