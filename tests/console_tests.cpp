@@ -273,29 +273,23 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
             ASSERT_EQ(text.EstimatedTotalRows(), row);
         }
     }
-
-    // A block widened to 16 bits once it is nearly full, and a chunk across two blocks, the second widened
-    // (after a cut back into the first).
-    text.Clear();
-    const std::u16string filler(std::size_t{1} << 20, u'a');
-    text.Append(std::u16string_view(filler).substr(3));
-    text.Overwrite(0, u"\u0101");
-    text.Append(u"xyzw");
-    text.Truncate(filler.size() - 3);
-    text.Append(u"bcd\u20ac\nd");
-    EXPECT_EQ(text.Text(0, 2), u"\u0101a");
-    EXPECT_EQ(text.Text(filler.size() - 5, text.Size()), u"aabcd\u20ac\nd");
-    EXPECT_EQ(text.LineOf(text.Size()), 1u);
 }
 
 // What a double click takes: a word, a run of blanks or of other signs, within its line; at a line's end the
 // last character's.
 TEST(OutputText, WordAtAPosition) {
     OutputText text;
-    text.Append(u"\u00e9t\u00e9  x+=1\n\nab");
+    text.Append(u"\u00e9t\u00e9  x+=1\n\nab\na\u00a0\u3000b"); // no-break and ideographic spaces part words
     const std::pair<std::size_t, std::u16string> cases[] = {
-        {0, u"\u00e9t\u00e9"}, {2, u"\u00e9t\u00e9"}, {3, u"  "}, {6, u"+="}, {9, u"1"}, {10, u""},
+        {0, u"\u00e9t\u00e9"},
+        {2, u"\u00e9t\u00e9"},
+        {3, u"  "},
+        {6, u"+="},
+        {9, u"1"},
+        {10, u""},
         {13, u"ab"},
+        {14, u"a"},
+        {15, u"\u00a0\u3000"},
     };
     for (const auto& [at, word] : cases) {
         const auto [from, to] = text.WordAt(at);

@@ -24,9 +24,8 @@ private:
 };
 
 // A mismatch with the model: libFuzzer keeps the input that found it.
-#define FUZZ_CHECK(condition)                                                                                \
-    do {                                                                                                     \
-        if (!(condition)) {                                                                                  \
-            __builtin_trap();                                                                                \
-        }                                                                                                    \
-    } while (false)
+inline void Agree(bool agrees) {
+    if (!agrees) {
+        __builtin_trap();
+    }
+}

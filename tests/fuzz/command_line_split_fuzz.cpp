@@ -39,7 +39,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FuzzBytes input(data, size);
     const std::string_view line(reinterpret_cast<const char*>(data), size);
     if (const auto words = spillways_detail::SplitCommandLine(line)) {
-        FUZZ_CHECK(spillways_detail::SplitCommandLine(Line(*words, input)) == words);
+        Agree(spillways_detail::SplitCommandLine(Line(*words, input)) == words);
     }
     // Words of the input's bytes, cut at NUL, which no word can hold.
     std::vector<std::string> words{""};
@@ -50,6 +50,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             words.back().push_back(c);
         }
     }
-    FUZZ_CHECK(spillways_detail::SplitCommandLine(Line(words, input)) == words);
+    Agree(spillways_detail::SplitCommandLine(Line(words, input)) == words);
     return 0;
 }

@@ -49,18 +49,18 @@ bool SameMeaning(const Console& a, const Console& b) {
 class Bounds final : public EscapeParser::Listener {
     void Print(std::u16string_view run) override {
         for (const char16_t c : run) {
-            FUZZ_CHECK(c >= 0x20 && c != 0x7F); // line breaks and tabs too, as this listener asks
+            Agree(c >= 0x20 && c != 0x7F); // line breaks and tabs too, as this listener asks
         }
     }
-    void Control(char16_t c) override { FUZZ_CHECK(c < 0x20 && c != 0x1B && c != 0x18 && c != 0x1A); }
+    void Control(char16_t c) override { Agree(c < 0x20 && c != 0x1B && c != 0x18 && c != 0x1A); }
     void ControlSequence(const EscapeParser::Csi& csi) override {
-        FUZZ_CHECK(csi.count <= EscapeParser::MaxParameters && csi.intermediateCount <= 2);
+        Agree(csi.count <= EscapeParser::MaxParameters && csi.intermediateCount <= 2);
     }
     void EscapeSequence(std::u16string_view intermediates, char16_t) override {
-        FUZZ_CHECK(intermediates.size() <= EscapeParser::MaxSequenceLength);
+        Agree(intermediates.size() <= EscapeParser::MaxSequenceLength);
     }
     void OperatingSystemCommand(std::u16string_view text) override {
-        FUZZ_CHECK(text.size() <= EscapeParser::MaxStringLength);
+        Agree(text.size() <= EscapeParser::MaxStringLength);
     }
 };
 
@@ -80,17 +80,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const char16_t c : units) {
         single->output.Feed(std::u16string_view(&c, 1));
     }
-    FUZZ_CHECK(SameMeaning(*whole, *chunked) && SameMeaning(*whole, *single));
+    Agree(SameMeaning(*whole, *chunked) && SameMeaning(*whole, *single));
     for (std::size_t i = 0; i < whole->text.Size(); ++i) {
         const char16_t c = whole->text.At(i);
-        FUZZ_CHECK(c >= 0x20 ? c != 0x7F : c == u'\n' || c == u'\t');
+        Agree(c >= 0x20 ? c != 0x7F : c == u'\n' || c == u'\t');
 #ifdef OMBREL_FUZZ_WELL_FORMED_TEXT
         // A carriage return or a move back never leaves half a pair behind.
         const bool high = c >= 0xD800 && c < 0xDC00;
         const bool low = c >= 0xDC00 && c < 0xE000;
-        FUZZ_CHECK(!high || (i + 1 < whole->text.Size() && whole->text.At(i + 1) >= 0xDC00 &&
-                             whole->text.At(i + 1) < 0xE000));
-        FUZZ_CHECK(!low || (i > 0 && whole->text.At(i - 1) >= 0xD800 && whole->text.At(i - 1) < 0xDC00));
+        Agree(!high || (i + 1 < whole->text.Size() && whole->text.At(i + 1) >= 0xDC00 &&
+                        whole->text.At(i + 1) < 0xE000));
+        Agree(!low || (i > 0 && whole->text.At(i - 1) >= 0xD800 && whole->text.At(i - 1) < 0xDC00));
 #endif
     }
 

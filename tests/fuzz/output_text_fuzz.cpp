@@ -23,31 +23,30 @@ std::u16string Piece(FuzzBytes& input, bool lineBreaks) {
 void Check(const OutputText& text, const std::vector<std::u16string>& lines, std::size_t perRow) {
     std::u16string whole;
     std::uint64_t rows = 0;
-    FUZZ_CHECK(text.LineCount() == lines.size());
+    Agree(text.LineCount() == lines.size());
     for (std::size_t line = 0; line < lines.size(); ++line) {
-        FUZZ_CHECK(text.LineStart(line) == whole.size());
-        FUZZ_CHECK(text.EstimatedRowsBefore(line) == rows);
+        Agree(text.LineStart(line) == whole.size());
+        Agree(text.EstimatedRowsBefore(line) == rows);
         whole += lines[line];
-        FUZZ_CHECK(text.LineEnd(line) == whole.size());
-        FUZZ_CHECK(text.EstimatedRows(line) ==
-                   std::max<std::size_t>(1, (lines[line].size() + perRow - 1) / perRow));
-        FUZZ_CHECK(text.LineAtEstimatedRow(rows) == line);
+        Agree(text.LineEnd(line) == whole.size());
+        Agree(text.EstimatedRows(line) ==
+              std::max<std::size_t>(1, (lines[line].size() + perRow - 1) / perRow));
+        Agree(text.LineAtEstimatedRow(rows) == line);
         rows += text.EstimatedRows(line);
         whole += line + 1 < lines.size() ? u"\n" : u"";
     }
-    FUZZ_CHECK(text.Size() == whole.size() && text.Text(0, text.Size()) == whole);
-    FUZZ_CHECK(text.EstimatedTotalRows() == rows);
+    Agree(text.Size() == whole.size() && text.Text(0, text.Size()) == whole);
+    Agree(text.EstimatedTotalRows() == rows);
     for (std::size_t i = 0; i < whole.size(); i += 1 + i / 3) {
         const OutputText::Run run = text.RunAt(i);
-        FUZZ_CHECK(run.start <= i && i < run.start + run.size &&
-                   (run.narrow == nullptr) != (run.wide == nullptr));
-        FUZZ_CHECK((run.wide ? run.wide[i - run.start] : run.narrow[i - run.start]) == whole[i]);
-        FUZZ_CHECK(text.At(i) == whole[i]);
+        Agree(run.start <= i && i < run.start + run.size && (run.narrow == nullptr) != (run.wide == nullptr));
+        Agree((run.wide ? run.wide[i - run.start] : run.narrow[i - run.start]) == whole[i]);
+        Agree(text.At(i) == whole[i]);
         const std::size_t line = text.LineOf(i);
-        FUZZ_CHECK(text.LineStart(line) <= i && i <= text.LineEnd(line));
+        Agree(text.LineStart(line) <= i && i <= text.LineEnd(line));
         const auto [from, to] = text.WordAt(i);
-        FUZZ_CHECK(text.LineStart(line) <= from && from <= to && to <= text.LineEnd(line));
-        FUZZ_CHECK(i == text.LineEnd(line) || (from <= i && i < to));
+        Agree(text.LineStart(line) <= from && from <= to && to <= text.LineEnd(line));
+        Agree(i == text.LineEnd(line) || (from <= i && i < to));
     }
 }
 

@@ -1,9 +1,10 @@
 // The decoder against a reference decoder written from the Unicode rule it follows ("maximal subpart": each
 // longest start of a valid sequence that cannot be completed becomes one U+FFFD), whole and in random reads
-// with the unfinished bytes carried over as the runner carries them.
+// with the unfinished bytes carried over as the runner carries them; ASCII taken as it is; and back to UTF-8.
 #include "FuzzBytes.h"
 #include "Utf8.h"
 
+#include <algorithm>
 #include <string>
 
 namespace {
@@ -53,7 +54,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::u16string expected = Reference(text);
     std::u16string whole;
     spillways_detail::DecodeUtf8(text, whole, true);
-    FUZZ_CHECK(whole == expected);
+    Agree(whole == expected);
+    std::u16string ascii; // taken as it is only when it is all ASCII
+    Agree(spillways_detail::AppendAscii(text, ascii) ==
+          (whole.size() == text.size() &&
+           std::all_of(whole.begin(), whole.end(), [](char16_t c) { return c < 0x80; })));
+    std::string encoded(whole.size() * 3, '\0'); // and back, where nothing was replaced
+    encoded.resize(
+        static_cast<std::size_t>(spillways_detail::EncodeUtf8(whole, encoded.data()) - encoded.data()));
+    Agree(encoded == text || whole.find(u'\uFFFD') != std::u16string::npos);
 
     std::u16string chunked;
     std::string pending;
@@ -62,10 +71,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         pending.append(text.substr(at, read));
         at += read;
         const std::size_t carried = spillways_detail::DecodeUtf8(pending, chunked, false);
-        FUZZ_CHECK(carried <= 3 && carried <= pending.size());
+        Agree(carried <= 3 && carried <= pending.size());
         pending.erase(0, pending.size() - carried);
     }
     spillways_detail::DecodeUtf8(pending, chunked, true);
-    FUZZ_CHECK(chunked == expected);
+    Agree(chunked == expected);
     return 0;
 }
