@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets (clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer) into
-# build/fuzz and runs each for SECONDS (60 by default), starting from its seeds in tests/fuzz/corpus/; what a
+# Builds the fuzz targets (the fuzz preset: clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer)
+# into build/fuzz and runs each for SECONDS (60 by default), starting from its seeds in tests/fuzz/corpus/; what a
 # run learns stays in build/fuzz/corpus/. Any mismatch with a target's model or any sanitizer report fails.
 #   fuzz.sh [SECONDS] [cmake options...]   e.g. fuzz.sh 600 -DOMBREL_FUZZ_WELL_FORMED_TEXT=ON
 set -euo pipefail
@@ -8,10 +8,9 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 
-CC=clang CXX=clang++ cmake -S . -B build/fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOMBREL_FUZZ=ON \
-  -DOMBREL_BUILD_TESTS=OFF -DOMBREL_BUILD_QT=OFF "$@" >/dev/null
+cmake --preset fuzz "$@" >/dev/null
+cmake --build --preset fuzz -j 2
 targets=(utf8 command_line_split console_output output_text text_search)
-cmake --build build/fuzz -j 2 --target "${targets[@]/%/_fuzz}"
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
