@@ -389,6 +389,20 @@ TEST(OutputView, ColoursPastTheFirstPieceAndLinks) {
     const QImage image = view->viewport()->grab().toImage();
     const QRect red = view->CharacterRect(5000).translated(-view->viewport()->pos());
     EXPECT_EQ(image.pixel(red.center()), qRgb(255, 0, 0));
+    // Emoji and CJK rows, taller in their fonts, stay on the grid: four rows reach as far below the last one
+    // as a single row does below itself.
+    const auto inkBelowLastRow = [&view](int pairs) {
+        view->SetText(QStringLiteral("😀世").repeated(pairs).toStdU16String());
+        view->Show(false);
+        const QImage image = view->viewport()->grab().toImage();
+        int ink = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ink = image.pixel(x, y) != qRgb(0, 0, 0) ? y : ink;
+        return ink -
+               view->CharacterRect(view->CharacterCount() - 1).translated(-view->viewport()->pos()).bottom();
+    };
+    EXPECT_EQ(inkBelowLastRow(40), inkBelowLastRow(2));
     EXPECT_EQ(PaletteColour(16 + 36 * 1 + 6 * 3 + 5), QColor(95, 175, 255));
     EXPECT_EQ(PaletteColour(232 + 23), QColor(238, 238, 238));
     EXPECT_TRUE(LinkToolTip(QStringLiteral("file:///tmp/a")).endsWith(QStringLiteral("Ctrl+click to open")));
