@@ -1,5 +1,6 @@
 // The store against a plain model, lines as strings, through appends, overwrites and cuts of the last line;
-// the fuzz build stores a few characters a block, so every read and write crosses block boundaries.
+// the fuzz build stores a few characters a block and a few line starts a group, so every read and write
+// crosses their boundaries.
 #include "FuzzBytes.h"
 #include "OutputText.h"
 
@@ -44,6 +45,7 @@ void Check(const OutputText& text, const std::vector<std::u16string>& lines, std
         Agree(text.At(i) == whole[i]);
         const std::size_t line = text.LineOf(i);
         Agree(text.LineStart(line) <= i && i <= text.LineEnd(line));
+        Agree(text.LineAt(i) == std::pair(text.LineStart(line), text.LineEnd(line))); // never the line break
         const auto [from, to] = text.WordAt(i);
         Agree(text.LineStart(line) <= from && from <= to && to <= text.LineEnd(line));
         Agree(i == text.LineEnd(line) || (from <= i && i < to));
