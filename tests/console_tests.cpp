@@ -210,8 +210,8 @@ TEST(Execute, CtrlCAndClosingDuringARun) {
     }
 }
 
-// The output as a console shows it, wherever the chunks are cut, and the line index over it, also past a group
-// of lines.
+// The output as a console shows it, wherever the chunks are cut, and the line index over it, also past a
+// group of lines.
 TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
     std::u16string lines;
     for (int i = 0; i < 4095; ++i)

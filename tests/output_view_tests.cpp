@@ -386,9 +386,8 @@ TEST(OutputView, ColoursPastTheFirstPieceAndLinks) {
     const auto view = ViewOf(QString());
     view->AppendText(std::u16string(5000, u'x') + u"\x1b[48;5;196m  \x1b[m");
     view->Show(true);
-    const QImage image = view->viewport()->grab().toImage();
     const QRect red = view->CharacterRect(5000).translated(-view->viewport()->pos());
-    EXPECT_EQ(image.pixel(red.center()), qRgb(255, 0, 0));
+    EXPECT_EQ(view->viewport()->grab().toImage().pixel(red.center()), qRgb(255, 0, 0));
     // Emoji and CJK rows, taller in their fonts, stay on the grid: four rows reach as far below the last one
     // as a single row does below itself.
     const auto inkBelowLastRow = [&view](int pairs) {
