@@ -6,7 +6,7 @@
 #include "FuzzBytes.h"
 #include "TextSearch.h"
 
-#include <optional>
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -75,22 +75,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const SearchedOutput searched(stored);
     const TextSearch search(pattern, matchCase);
     const std::size_t at = std::min(from, text.size());
-    std::optional<std::size_t> forward, backward;
-    for (const std::size_t s : starts) {
-        forward = forward ? forward : s >= at ? std::optional(s) : std::nullopt;
-        backward = s < at ? std::optional(s) : backward;
-    }
-    const auto found = search.Find(searched, from, TextSearch::Direction::Forward);
-    const std::optional<std::size_t> first = starts.empty() ? std::nullopt : std::optional(starts.front());
-    const std::optional<std::size_t> last = starts.empty() ? std::nullopt : std::optional(starts.back());
-    Agree(found.has_value() == !starts.empty());
-    if (found) {
-        Agree(found->from == (forward ? *forward : *first) && found->wrapped == !forward);
-        Agree(found->to == found->from + p.size());
-    }
-    const auto back = search.Find(searched, from, TextSearch::Direction::Backward);
-    if (back) {
-        Agree(back->from == (backward ? *backward : *last) && back->wrapped == !backward);
+    // Forward finds the first match from `at` on, backward the one before it; else each goes round the end.
+    const auto next = std::lower_bound(starts.begin(), starts.end(), at);
+    for (const bool forward : {true, false}) {
+        const auto match = search.Find(
+            searched, from, forward ? TextSearch::Direction::Forward : TextSearch::Direction::Backward);
+        Agree(match.has_value() == !starts.empty());
+        if (!match) {
+            continue;
+        }
+        const bool wrapped = forward ? next == starts.end() : next == starts.begin();
+        const std::size_t expected =
+            forward ? (wrapped ? starts.front() : *next) : (wrapped ? starts.back() : next[-1]);
+        Agree(match->from == expected && match->wrapped == wrapped && match->to == expected + p.size());
     }
 
     // On screen: the matches within a span, taken from the left and not overlapping.
