@@ -308,19 +308,21 @@ TEST(OutputView, KeepsToALineThatAnEraseShortened) {
         std::u16string after;
         QString shown;
         bool endShown;
-    } cases[] = {{xs, 2, u"\r\033[K done", QStringLiteral(" done"), true},
-                 {xs, 2, u"\r\033[2K", QString(), true},
-                 {xs, 30, u"\r\033[K", QString(), true},
-                 {xs, 2, std::u16string(5000, u'\b') + u"\033[K", QString(1000, u'x'), true},
-                 {xs, 2, u"\r\033[4000C\033[D\033[K", QString(3999, u'x'), true},
-                 {QStringLiteral("a b ").repeated(1500), 2, u"\r" + std::u16string(6000, u'y'),
-                  QString(6000, u'y'), false},
-                 {xs, 2, u"\r" + std::u16string(3000, u'世') + u"\033[K", QString(3000, u'世'), true},
-                 {QStringLiteral("line\n").repeated(40) + xs, 1, u"\r\033[Kend\n",
-                  "line\n"
-                  "end\n",
-                  true},
-                 {xs, 2, u"\r\033[1K", QString(1, u' ') + QString(5999, u'x'), false}};
+    } cases[] = {
+        {xs, 2, u"\r\033[K done", QStringLiteral(" done"), true},
+        {xs, 2, u"\r\033[2K", QString(), true},
+        {xs, 30, u"\r\033[K", QString(), true},
+        {QString(10000, u'x'), 2, u"\033[4000D\033[K", QString(6000, u'x'), true}, // three pieces, then two
+        {xs, 2, std::u16string(5000, u'\b') + u"\033[K", QString(1000, u'x'), true},
+        {xs, 2, u"\r\033[4000C\033[D\033[K", QString(3999, u'x'), true},
+        {QStringLiteral("a b ").repeated(1500), 2, u"\r" + std::u16string(6000, u'y'), QString(6000, u'y'),
+         false},
+        {xs, 2, u"\r" + std::u16string(3000, u'世') + u"\033[K", QString(3000, u'世'), true},
+        {QStringLiteral("line\n").repeated(40) + xs, 1, u"\r\033[Kend\n",
+         "line\n"
+         "end\n",
+         true},
+        {xs, 2, u"\r\033[1K", QString(1, u' ') + QString(5999, u'x'), false}};
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         const auto view = ViewOf(c.before);
@@ -332,10 +334,13 @@ TEST(OutputView, KeepsToALineThatAnEraseShortened) {
         view->Show(false);
         view->viewport()->grab();
         EXPECT_TRUE(view->toPlainText().endsWith(c.shown));
-        EXPECT_EQ(!view->CharacterRect(view->CharacterCount()).isEmpty(), c.endShown);
+        const QRect end = view->CharacterRect(view->CharacterCount());
+        EXPECT_EQ(!end.isEmpty(), c.endShown);
         const auto [from, to] = view->VisibleSpan();
-        EXPECT_LE(from, to);
-        EXPECT_LE(to, view->CharacterCount());
+        EXPECT_TRUE(from <= to && to <= view->CharacterCount());
+        EXPECT_TRUE(!c.endShown || from == 0 ||
+                    end.bottom() + end.height() > view->viewport()->geometry().bottom())
+            << "the view full, the end at its bottom";
     }
 }
 
