@@ -408,7 +408,6 @@ TEST(OutputView, ColoursPastTheFirstPieceAndLinks) {
     };
     EXPECT_EQ(inkBelowLastRow(40), inkBelowLastRow(2));
     EXPECT_EQ(PaletteColour(16 + 36 * 1 + 6 * 3 + 5), QColor(95, 175, 255));
-    EXPECT_EQ(PaletteColour(232 + 23), QColor(238, 238, 238));
     EXPECT_TRUE(LinkToolTip(QStringLiteral("file:///tmp/a")).endsWith(QStringLiteral("Ctrl+click to open")));
     EXPECT_EQ(LinkToolTip(QStringLiteral("ftp://x/")), QStringLiteral("ftp://x/"));
 }
