@@ -121,7 +121,7 @@ TEST(RunnerPosix, OutOfDescriptorsReportsThePipeError) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::u16string message;
-        Spillways runner([&](const std::u16string& text) { message = text; });
+        Spillways runner([&](const std::u16string& text, const std::u16string&) { message = text; });
         const rlimit none{0, 0};
         ::setrlimit(RLIMIT_NOFILE, &none);
         const bool empty = runner.ExecuteCommand(u"ombrel-anything").empty();

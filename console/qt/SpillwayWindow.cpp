@@ -2,7 +2,9 @@
 
 #include "FindField.h"
 #include "OutputView.h"
+#include "WindowAccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -129,6 +131,11 @@ SpillwayWindow::~SpillwayWindow() {
 }
 
 void SpillwayWindow::CreateControls() {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(&WindowAccessibleFor);
+        return true;
+    }();
+    (void)accessibleInstalled;
     setObjectName(QStringLiteral("frmSpillway"));
     setWindowTitle(QString::fromStdU16String(frmSpillway::Caption));
     // Every size drawn, so the title bar, the task switcher and the dock each take a sharp one.
@@ -158,26 +165,33 @@ void SpillwayWindow::CreateControls() {
         outputsPalette.setColor(group, QPalette::Text, Qt::white);
     }
     txtOutputs_->setPalette(outputsPalette);
+    txtOutputs_->setAccessibleName(QStringLiteral("Output"));
 
     txtCommand_ = new QLineEdit(QString::fromStdU16String(frmSpillway::Placeholder), this);
     txtCommand_->setObjectName(QStringLiteral("txtCommand"));
     txtCommand_->setGeometry(FromTwips(0, 5640, 9135, 405));
+    // The hidden label names the box for screen readers (without its colon); the placeholder, which is the
+    // box's text while it has no focus, is read as what the box is for, not as its name.
+    lblCommand_->setBuddy(txtCommand_);
+    txtCommand_->setAccessibleName(QStringLiteral("Command"));
+    txtCommand_->setAccessibleDescription(QString::fromStdU16String(frmSpillway::Placeholder));
 
-    // Both buttons lie outside the client area: never seen, but in the tab order, and Execute is what Enter
-    // runs.
-    cmdExecute_ = new QPushButton(QStringLiteral("Execute"), this);
+    // Both buttons lie outside the client area, never seen; Execute is what Enter runs and keeps its place
+    // in the tab order. Exit is out of it, so Space after a Tab can never quit.
+    cmdExecute_ = new UnseenButton(QStringLiteral("Execute"), this);
     cmdExecute_->setObjectName(QStringLiteral("cmdExecute"));
     cmdExecute_->setGeometry(FromTwips(11040, 5160, 1875, 375));
     cmdExecute_->setDefault(true);
 
-    cmdExit_ = new QPushButton(QStringLiteral("Exit"), this);
+    cmdExit_ = new UnseenButton(QStringLiteral("Exit"), this);
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
     cmdExit_->setGeometry(FromTwips(9840, 4080, 1875, 375));
 
     for (QPushButton* button : {cmdExecute_, cmdExit_}) {
-        button->setFocusPolicy(Qt::StrongFocus);
         button->setAutoDefault(true); // Enter on a focused button activates it, as Space does
     }
+    cmdExecute_->setFocusPolicy(Qt::StrongFocus);
+    cmdExit_->setFocusPolicy(Qt::NoFocus);
 
     findField_ = new FindField(txtOutputs_, this);
     txtOutputs_->extraHighlights = [this](std::size_t from, std::size_t to) {
@@ -186,7 +200,6 @@ void SpillwayWindow::CreateControls() {
     setTabOrder(txtOutputs_, findField_->Pattern()); // while it is open
     setTabOrder(findField_->LastInTabOrder(), txtCommand_);
     setTabOrder(txtCommand_, cmdExecute_);
-    setTabOrder(cmdExecute_, cmdExit_);
     txtOutputs_->setFocus();
 
     txtOutputs_->installEventFilter(this);
@@ -331,10 +344,27 @@ void SpillwayWindow::SetCommandText(const std::u16string& text) {
 }
 
 void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {
+    ShowMessageBox(text, icon, {});
+}
+
+// The message itself stays as it is; the cause goes beneath it as the box's informative text.
+void SpillwayWindow::ShowFailure(const std::u16string& text, const std::u16string& cause) {
+    ShowMessageBox(text, MessageIcon::Stop, cause);
+}
+
+void SpillwayWindow::ShowMessageBox(const std::u16string& text, MessageIcon icon,
+                                    const std::u16string& cause) {
     outputsBatcher_.ShowNow(); // what has arrived so far stays in view behind the box
     const QString title = QTime::currentTime().toString(TimeFormatWithSeconds(QLocale::system()));
     QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning, title,
                     QString::fromStdU16String(text), QMessageBox::Ok, this);
+    if (!cause.empty()) {
+        box.setInformativeText(QString::fromStdU16String(cause));
+        // The cause quotes the line, which may hold anything that looks like markup.
+        if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+            informative->setTextFormat(Qt::PlainText);
+        }
+    }
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     // The window takes the keyboard back, its focus where it was, so typing goes on where it stopped: not
