@@ -13,9 +13,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcutEvent>
 #include <QTime>
 
 namespace {
@@ -78,11 +82,37 @@ bool IsUserInput(const QEvent* event) {
 }
 
 bool IsCtrlC(const QEvent* event) {
+    // A shortcut of the open context menu (its Copy) may take the key before it comes as a key press.
+    if (event->type() == QEvent::Shortcut) {
+        return static_cast<const QShortcutEvent*>(event)->key() == QKeySequence(Qt::CTRL | Qt::Key_C);
+    }
     if (event->type() != QEvent::KeyPress) {
         return false;
     }
     const auto* key = static_cast<const QKeyEvent*>(event);
     return key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier) != 0;
+}
+
+// The keys that read the output box during a run: the page keys, Ctrl+Home and Ctrl+End (with Shift to
+// select) and Ctrl+Insert to copy.
+bool IsReadingKey(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    switch (key->key()) {
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return modifiers == Qt::NoModifier;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return modifiers == Qt::ControlModifier;
+    case Qt::Key_Insert:
+        return key->modifiers() == Qt::ControlModifier;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -234,12 +264,44 @@ void SpillwayWindow::Forward(Handler handler) {
     }
 }
 
+// What a run lets through: reading the output box (scrolling, selecting, copying, its context menu), nothing
+// that could start a command or run the runner again. Input reaches the window system's window first and is
+// decided again for the widget it goes to.
+bool SpillwayWindow::ReadsDuringRun(QObject* watched, const QEvent* event) const {
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if (!watched->isWidgetType()) {
+        return IsReadingKey(event) || mouse || type == QEvent::Wheel || type == QEvent::ContextMenu;
+    }
+    const auto* widget = static_cast<const QWidget*>(watched);
+    // The output box's own menu (Copy, Select All, the fixed pitch) pops up without a loop of its own.
+    if (qobject_cast<const QMenu*>(widget) != nullptr && widget->parentWidget() == txtOutputs_) {
+        return true;
+    }
+    const bool view = widget == txtOutputs_ || widget == txtOutputs_->viewport();
+    const bool scrollBar = widget == txtOutputs_->verticalScrollBar();
+    if (type == QEvent::Wheel) {
+        return view || scrollBar;
+    }
+    if (mouse) { // Ctrl+click would open a link; the scroll bar's menu would run a loop of its own
+        const auto* click = static_cast<const QMouseEvent*>(event);
+        return (view && (click->modifiers() & Qt::ControlModifier) == 0) ||
+               (scrollBar && click->button() == Qt::LeftButton);
+    }
+    if (type == QEvent::ContextMenu) {
+        return view;
+    }
+    return widget == txtOutputs_ && IsReadingKey(event);
+}
+
 bool SpillwayWindow::eventFilter(QObject* watched, QEvent* event) {
     if (droppingInput_ && IsUserInput(event)) {
         if (IsCtrlC(event)) {
             Forward([this] { form_.StopCommand(); });
+            return true;
         }
-        return true;
+        return !ReadsDuringRun(watched, event);
     }
     // Enter in either text box runs the default button, as a dialog's Enter would.
     if ((watched == txtOutputs_ || watched == txtCommand_) && IsEnterKey(event)) {
@@ -247,6 +309,11 @@ bool SpillwayWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if ((watched == txtOutputs_ || watched == txtCommand_) && FindKey(event)) {
+        return true;
+    }
+    // The output box's font keys work from the command box too.
+    if (watched == txtCommand_ && event->type() == QEvent::KeyPress &&
+        txtOutputs_->FontKey(static_cast<const QKeyEvent*>(event))) {
         return true;
     }
     if (watched == txtCommand_ && event->type() == QEvent::KeyPress) {

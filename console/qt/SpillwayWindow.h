@@ -51,6 +51,7 @@ private:
     void OnFocusChanged(QWidget* old, QWidget* now);
     void ShowMessageBox(const std::u16string& text, MessageIcon icon, const std::u16string& cause);
     bool FindKey(const QEvent* event);
+    bool ReadsDuringRun(QObject* watched, const QEvent* event) const;
     template <typename Handler>
     void Forward(Handler handler);
 
