@@ -1,6 +1,5 @@
 #include "LineLayouts.h"
 
-#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QGlyphRun>
 #include <QRawFont>
@@ -36,8 +35,9 @@ void LineLayouts::SetFont(const QFont& font) {
     option_ = QTextOption();
     option_.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option_.setTextDirection(Qt::LeftToRight);
-    option_.setTabStopDistance(8 *
-                               (QFontInfo(font_).fixedPitch() ? blankWidth_ : metrics.averageCharWidth()));
+    const bool cells =
+        metrics.horizontalAdvance(QLatin1Char('i')) == metrics.horizontalAdvance(QLatin1Char('W'));
+    option_.setTabStopDistance(8 * (cells ? blankWidth_ : metrics.averageCharWidth()));
     Clear();
 }
 
