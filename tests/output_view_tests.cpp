@@ -229,28 +229,6 @@ TEST(OutputView, DragsByWordsAndScrollsBeyondTheEdges) {
     }
 }
 
-// New output is followed while the view is at the end, however it got back there: the scroll bar dragged to
-// the bottom, or Ctrl+End.
-TEST(OutputView, FollowsNewOutputOnceBackAtTheEnd) {
-    const auto view = ViewOf(QStringLiteral("line\n").repeated(100));
-    QScrollBar* bar = view->verticalScrollBar();
-    const auto more = [&view] {
-        view->AppendText(u"more\n");
-        view->Show(false);
-        return !view->CharacterRect(view->CharacterCount()).isEmpty();
-    };
-    for (const bool keys : {false, true}) {
-        bar->setValue(0);
-        EXPECT_FALSE(more()) << "left where it was";
-        if (keys)
-            QTest::keyClick(view.get(), Qt::Key_End, Qt::ControlModifier);
-        else
-            bar->setValue(bar->maximum());
-        EXPECT_TRUE(more());
-        EXPECT_EQ(bar->value(), bar->maximum());
-    }
-}
-
 // What a screen reader reads at each offset: the cluster, the line with its break, the lines before and
 // after, any span widened to whole clusters; each character's rectangle on the screen, and back.
 TEST(OutputView, ScreenReadersReadClustersLinesAndRectangles) {

@@ -55,10 +55,8 @@ TEST(RunnerPosix, FailedStartsSayWhy) {
     const std::u16string plain = File("plain.txt", "hello\n", fs::perms::owner_read);
     const std::u16string noShell =
         u", and Ombrel starts programs without a shell. Run the line through one: ";
-    const struct {
-        std::u16string line;
-        std::u16string cause;
-    } cases[] = {
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        // the line and its cause
         {u"ombrel-no-such-program arg", u"No program named \"ombrel-no-such-program\" was found on PATH."},
         {u"1=x env", u"No program named \"1=x\" was found on PATH."},
         {u"./ombrel-no-such-program", u"There is no program \"./ombrel-no-such-program\"."},
@@ -73,11 +71,11 @@ TEST(RunnerPosix, FailedStartsSayWhy) {
         {u"FOO=1 env", u"\"FOO=1\" sets a variable of the shell" + noShell + u"sh -c 'FOO=1 env'"},
     };
     RecordingRunner rec;
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.line.begin(), c.line.begin() + std::min<std::size_t>(c.line.size(), 40)));
-        rec.Run(c.line);
+    for (const auto& [line, cause] : cases) {
+        SCOPED_TRACE(std::string(line.begin(), line.begin() + std::min<std::size_t>(line.size(), 40)));
+        rec.Run(line);
         EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
-        EXPECT_EQ(rec.causes, std::vector<std::u16string>{c.cause});
+        EXPECT_EQ(rec.causes, std::vector<std::u16string>{cause});
     }
 }
 
