@@ -76,7 +76,7 @@ std::optional<int> AnswerCommandLine(int argc, char* argv[]) {
 // is the user's situation, not a fault: it gets one line and status 1.
 void CannotOpenDisplay(const QString& cause) {
     Print(stderr, QStringLiteral("ombrel: cannot open a display: %1\n").arg(cause.trimmed()));
-    std::fflush(stderr);
+    (void)std::fflush(stderr); // nothing more can be done if it fails
     std::_Exit(1);
 }
 
