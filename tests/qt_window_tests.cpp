@@ -402,8 +402,8 @@ TEST_F(QtWindow, DuringARunDropsKeysAndStopsOnCtrlCOrClosing) {
 }
 
 // During a run the output box can be read: the wheel and Page Up move the view, which stays there while the
-// output grows and follows again after Ctrl+End or the scroll bar taken to the end; a double click's word is
-// kept and Ctrl+Insert copies it.
+// output grows and follows again after Ctrl+End or the scroll bar taken to the end; a word double-clicked
+// while following is kept as output arrives, and Ctrl+Insert copies it.
 // Every other key is dropped: nothing starts a second run.
 TEST_F(QtWindow, ReadsTheOutputDuringARun) {
     Open();
@@ -414,23 +414,28 @@ TEST_F(QtWindow, ReadsTheOutputDuringARun) {
     QObject::connect(&during, &QTimer::timeout, [&] {
         if (!window->Form().Running() || Shown().count(u'\n') < 100 + 50 * step)
             return;
-        if (step == 0) {
+        if (step == 0) { // a word of the last line, while the view follows
+            window->ShowOutputsNow();
+            const QPoint word = outputs->CharacterRect(outputs->CharacterCount() - 3).center();
+            QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {}, word - outputs->viewport()->pos());
+            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Down, Qt::Key_F3, Qt::Key_Tab})
+                QTest::keyClick(outputs, key); // dropped
+        } else if (step == 1) {
+            QTest::keyClick(outputs, Qt::Key_Insert, Qt::ControlModifier);
             QWheelEvent up(QPointF(5, 5), outputs->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120),
                            Qt::NoButton, {}, Qt::NoScrollPhase, false);
             QApplication::sendEvent(outputs->viewport(), &up);
+            EXPECT_LT(bar->value(), bar->maximum());
             QTest::keyClick(outputs, Qt::Key_PageUp);
-            QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {}, QPoint(8, 8));
-            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Down, Qt::Key_F3, Qt::Key_Tab})
-                QTest::keyClick(outputs, key); // dropped
             held = bar->value();
             EXPECT_LT(held, bar->maximum() - 20);
-        } else if (step == 1) {
+        } else if (step == 2) {
             EXPECT_EQ(bar->value(), held) << "where it was put while output grew";
-            QTest::keyClick(outputs, Qt::Key_Insert, Qt::ControlModifier);
+            EXPECT_LT(outputs->Caret(), outputs->CharacterCount() - 100) << "the caret with it";
             QTest::keyClick(outputs, Qt::Key_End, Qt::ControlModifier);
-        } else if (step == 2 || step == 3) {
+        } else if (step == 3 || step == 4) {
             EXPECT_EQ(bar->value(), bar->maximum()) << "following again";
-            if (step == 3)
+            if (step == 4)
                 QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
             QTest::keyClick(outputs, Qt::Key_PageUp);
             bar->setValue(bar->maximum()); // the scroll bar taken back to the end
@@ -441,7 +446,7 @@ TEST_F(QtWindow, ReadsTheOutputDuringARun) {
     Key(Qt::Key_Tab);
     QTest::keyClicks(command, QStringLiteral("sh -c 'while :; do echo word; sleep 0.002; done'"));
     Key(Qt::Key_Return);
-    EXPECT_EQ(step, 4);
+    EXPECT_EQ(step, 5);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("word"));
     EXPECT_TRUE(seen.empty()) << "no second run";
     EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
