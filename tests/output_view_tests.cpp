@@ -276,8 +276,8 @@ void Wheel(OutputView& view, int notches) {
     QApplication::sendEvent(view.viewport(), &wheel);
 }
 
-// Output that rewrites or shortens the line the view is scrolled into: the view keeps to what is left
-// and draws it, the end in view once the rest fits.
+// Output that rewrites or shortens the line the view is scrolled into during a run: the view keeps to what
+// is left and draws it, the end in view once the rest fits.
 TEST(OutputView, KeepsToALineThatAnEraseShortened) {
     const QString xs(6000, u'x');
     const struct {
@@ -306,8 +306,7 @@ TEST(OutputView, KeepsToALineThatAnEraseShortened) {
         const auto view = ViewOf(c.before);
         Wheel(*view, c.notches);
         view->Select(3000, 5500);
-        view->StartRun();
-        view->AppendText(c.after);
+        view->AppendText(c.after); // within the run: a new one would follow the end again
         view->viewport()->grab(); // paints before the batch is shown, as an uncovered window does
         view->Show(false);
         view->viewport()->grab();
