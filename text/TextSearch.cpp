@@ -1,6 +1,7 @@
 #include "TextSearch.h"
 
 #include "CaseFolding.h"
+#include "SimpleClusters.h"
 
 #include <algorithm>
 #include <bit>
@@ -9,32 +10,6 @@
 #include <string_view>
 
 namespace {
-
-bool IsHighSurrogate(char16_t c) {
-    return (c & 0xFC00) == 0xD800;
-}
-
-bool IsLowSurrogate(char16_t c) {
-    return (c & 0xFC00) == 0xDC00;
-}
-
-// Marks and joiners that attach to the character before them. Common scripts' ranges, not the whole table.
-bool ExtendsCluster(char32_t c) {
-    struct Range {
-        char32_t first;
-        char32_t last;
-    };
-    static constexpr Range Ranges[] = {
-        {0x0300, 0x036F},   {0x0483, 0x0489},   {0x0591, 0x05BD},   {0x05BF, 0x05C7}, {0x0610, 0x061A},
-        {0x064B, 0x065F},   {0x0670, 0x0670},   {0x06D6, 0x06ED},   {0x0900, 0x0903}, {0x093A, 0x094F},
-        {0x0951, 0x0957},   {0x0962, 0x0963},   {0x0981, 0x0983},   {0x09BC, 0x09D7}, {0x0E31, 0x0E31},
-        {0x0E34, 0x0E3A},   {0x0E47, 0x0E4E},   {0x1AB0, 0x1AFF},   {0x1DC0, 0x1DFF}, {0x200C, 0x200D},
-        {0x20D0, 0x20FF},   {0x302A, 0x302F},   {0x3099, 0x309A},   {0xFE00, 0xFE0F}, {0xFE20, 0xFE2F},
-        {0x1F3FB, 0x1F3FF}, {0xE0020, 0xE007F}, {0xE0100, 0xE01EF},
-    };
-    return std::any_of(std::begin(Ranges), std::end(Ranges),
-                       [c](const Range& range) { return c >= range.first && c <= range.last; });
-}
 
 // Sixteen bytes compared at once (SSE2 or NEON where there is one, plain code elsewhere).
 using Bytes16 = unsigned char __attribute__((vector_size(16)));
@@ -103,25 +78,13 @@ std::optional<unsigned char> ByteFoldingTo(const char16_t* folding, char16_t c, 
 } // namespace
 
 char16_t SearchedText::At(std::size_t position) const {
-    const OutputText::Run run = RunAt(position);
+    const Run run = RunAt(position);
     const std::size_t i = position - run.start;
     return run.wide != nullptr ? run.wide[i] : run.narrow[i];
 }
 
 bool SimpleClusterBoundary(const SearchedText& text, std::size_t position) {
-    if (position == 0 || position >= text.Size()) {
-        return true;
-    }
-    const char16_t c = text.At(position);
-    const char16_t previous = text.At(position - 1);
-    if (previous == 0x200D || (IsLowSurrogate(c) && IsHighSurrogate(previous))) {
-        return false;
-    }
-    char32_t next = c;
-    if (IsHighSurrogate(c) && position + 1 < text.Size() && IsLowSurrogate(text.At(position + 1))) {
-        next = 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text.At(position + 1) - 0xDC00);
-    }
-    return !ExtendsCluster(next);
+    return IsSimpleClusterBoundary(text.Size(), position, [&text](std::size_t i) { return text.At(i); });
 }
 
 TextSearch::TextSearch(std::u16string_view pattern, bool matchCase, ClusterBoundary boundary)
@@ -213,7 +176,7 @@ std::optional<std::size_t> TextSearch::Scan(const SearchedText& text, std::size_
     to = std::min(to, text.Size() - m + 1);
     if (forward) {
         for (std::size_t p = from; p < to;) {
-            const OutputText::Run run = text.RunAt(p);
+            const SearchedText::Run run = text.RunAt(p);
             const std::size_t runEnd = run.start + run.size;
             const std::size_t starts = std::min(to, runEnd);
             const std::size_t within = runEnd >= p + m ? std::min(starts, runEnd - m + 1) : p;
@@ -230,7 +193,7 @@ std::optional<std::size_t> TextSearch::Scan(const SearchedText& text, std::size_
         return std::nullopt;
     }
     for (std::size_t p = to; p > from;) {
-        const OutputText::Run run = text.RunAt(p - 1);
+        const SearchedText::Run run = text.RunAt(p - 1);
         const std::size_t runEnd = run.start + run.size;
         const std::size_t first = std::max(from, run.start);
         const std::size_t within = runEnd >= first + m ? std::min(p, runEnd - m + 1) : first;
@@ -247,7 +210,7 @@ std::optional<std::size_t> TextSearch::Scan(const SearchedText& text, std::size_
     return std::nullopt;
 }
 
-std::optional<std::size_t> TextSearch::ScanRun(const SearchedText& text, const OutputText::Run& run,
+std::optional<std::size_t> TextSearch::ScanRun(const SearchedText& text, const SearchedText::Run& run,
                                                std::size_t from, std::size_t to, bool forward) const {
     std::size_t a = from - run.start;
     std::size_t b = to - run.start;
@@ -364,7 +327,7 @@ std::optional<std::size_t> TextSearch::ScanRun(const SearchedText& text, const O
     return std::nullopt;
 }
 
-bool TextSearch::MatchesWithinRun(const OutputText::Run& run, std::size_t index) const {
+bool TextSearch::MatchesWithinRun(const SearchedText::Run& run, std::size_t index) const {
     if (run.narrow != nullptr) {
         const unsigned char* s = run.narrow + index;
         for (std::size_t k = 0; k < pattern_.size(); ++k) {

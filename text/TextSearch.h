@@ -14,12 +14,19 @@
 #include <utility>
 #include <vector>
 
-// Text as a search reads it: runs of stored characters, one byte each (Latin-1) or two.
+// Text as a search reads it: runs of stored characters, one byte each (Latin-1) or two, read where they lie.
 class SearchedText {
 public:
+    // A run: its first position, how many characters it holds, and those (one of the two is set).
+    struct Run {
+        std::size_t start = 0;
+        std::size_t size = 0;
+        const unsigned char* narrow = nullptr;
+        const char16_t* wide = nullptr;
+    };
     virtual ~SearchedText() = default;
     virtual std::size_t Size() const = 0;
-    virtual OutputText::Run RunAt(std::size_t position) const = 0; // the run that holds position < Size()
+    virtual Run RunAt(std::size_t position) const = 0; // the run that holds position < Size()
     char16_t At(std::size_t position) const;
 };
 
@@ -28,7 +35,10 @@ class SearchedOutput final : public SearchedText {
 public:
     explicit SearchedOutput(const OutputText& text) : text_(text) {}
     std::size_t Size() const override { return text_.Size(); }
-    OutputText::Run RunAt(std::size_t position) const override { return text_.RunAt(position); }
+    Run RunAt(std::size_t position) const override {
+        const OutputText::Run run = text_.RunAt(position); // a stored block, valid until the text changes
+        return {run.start, run.size, run.narrow, run.wide};
+    }
 
 private:
     const OutputText& text_;
@@ -39,7 +49,7 @@ class SearchedCharacters final : public SearchedText {
 public:
     explicit SearchedCharacters(std::u16string_view text) : text_(text) {}
     std::size_t Size() const override { return text_.size(); }
-    OutputText::Run RunAt(std::size_t) const override { return {0, text_.size(), nullptr, text_.data()}; }
+    Run RunAt(std::size_t) const override { return {0, text_.size(), nullptr, text_.data()}; }
 
 private:
     std::u16string_view text_;
@@ -48,9 +58,7 @@ private:
 // Whether a match may begin or end at `position` of the text (its start and end always may).
 using ClusterBoundary = std::function<bool(const SearchedText& text, std::size_t position)>;
 
-// A rule of thumb where no text engine is at hand: no boundary within a surrogate pair, before a combining
-// mark, a variation selector, an emoji modifier or a tag character, nor on either side of a zero-width
-// joiner.
+// The rule where no text engine is at hand (SimpleClusters.h).
 bool SimpleClusterBoundary(const SearchedText& text, std::size_t position);
 
 struct TextMatch {
@@ -79,10 +87,11 @@ public:
 private:
     std::optional<std::size_t> Scan(const SearchedText& text, std::size_t from, std::size_t to,
                                     bool forward) const; // a match's start within [from, to)
-    std::optional<std::size_t> ScanRun(const SearchedText& text, const OutputText::Run& run, std::size_t from,
-                                       std::size_t to, bool forward) const; // matches wholly within the run
-    bool MatchesAt(const SearchedText& text, std::size_t position) const;   // anywhere, run by run
-    bool MatchesWithinRun(const OutputText::Run& run, std::size_t index) const;
+    std::optional<std::size_t> ScanRun(const SearchedText& text, const SearchedText::Run& run,
+                                       std::size_t from, std::size_t to,
+                                       bool forward) const;               // matches wholly within the run
+    bool MatchesAt(const SearchedText& text, std::size_t position) const; // anywhere, run by run
+    bool MatchesWithinRun(const SearchedText::Run& run, std::size_t index) const;
     bool OnBoundaries(const SearchedText& text, std::size_t position) const;
     char16_t Fold(char16_t previous, char16_t c) const;
 
