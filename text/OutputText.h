@@ -72,15 +72,23 @@ public:
     std::pair<std::size_t, std::size_t> WordAt(std::size_t position) const;
     std::pair<std::size_t, std::size_t> LineAt(std::size_t position) const;
 
-    // The wrapped height as estimated from line lengths alone (a line of n characters takes n divided by the
-    // characters a row holds, at least one row), kept per group of lines so that a scroll bar can map its
-    // value to a line without laying out the text. Exact heights are only ever needed near the view.
+    // The scroll bar's estimate of the wrapped height, from line lengths alone, so that a scroll bar maps its
+    // value to a line without laying out the text; exact heights are only ever needed near the view. One rule
+    // at one number of characters a row (SetCharactersPerRow, at least 1): a line of n characters takes n
+    // divided by it, rounded up, and at least one row, and the character `column` characters into a line lies
+    // in the line's estimated row `column` divided by it. Rows are summed per group of lines as lines end, so
+    // no call costs more than a group's lines. It is not the laid-out height: wide characters, tabs and where
+    // rows break make that differ. Promised: EstimatedRowsBefore(l + 1) is EstimatedRowsBefore(l) plus
+    // EstimatedRows(l), and LineAtEstimatedRow(r) is the line whose estimated rows hold r (the last line for
+    // any r past the total).
     void SetCharactersPerRow(std::size_t characters);
     std::uint64_t EstimatedRows(std::size_t line) const;
     std::uint64_t EstimatedRowsBefore(std::size_t line) const;
     std::uint64_t EstimatedTotalRows() const {
         return EstimatedRowsBefore(LineCount() - 1) + EstimatedRows(LineCount() - 1);
     }
+    std::uint64_t EstimatedRowOfColumn(std::size_t column) const { return column / charactersPerRow_; }
+    std::uint64_t FirstColumnOfEstimatedRow(std::uint64_t row) const { return row * charactersPerRow_; }
     std::size_t LineAtEstimatedRow(std::uint64_t row) const; // the line that estimated row falls in
 
     // OutputLines

@@ -1,6 +1,7 @@
 #include "FindField.h"
 
 #include "OutputView.h"
+#include "QtClusters.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -11,7 +12,6 @@
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QStyle>
-#include <QTextBoundaryFinder>
 
 #include <algorithm>
 
@@ -21,21 +21,13 @@ const QString NoMatches = QStringLiteral("No matches");
 const QString WrappedToTop = QStringLiteral("Wrapped to the top");
 const QString WrappedToBottom = QStringLiteral("Wrapped to the bottom");
 
-// Grapheme clusters as Qt's text engine sees them, asked of the few characters around the position.
+// A match begins and ends where the view puts the caret: Qt's cluster rule, as the view's layouts follow it.
 bool QtClusterBoundary(const SearchedText& text, std::size_t position) {
-    constexpr std::size_t Around = 32;
     if (position == 0 || position >= text.Size()) {
         return true;
     }
-    const std::size_t from = position > Around ? position - Around : 0;
-    const std::size_t to = std::min(text.Size(), position + Around);
-    QString nearby(static_cast<qsizetype>(to - from), Qt::Uninitialized);
-    for (std::size_t i = from; i < to; ++i) {
-        nearby[static_cast<qsizetype>(i - from)] = QChar(text.At(i));
-    }
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, nearby);
-    finder.setPosition(static_cast<qsizetype>(position - from));
-    return finder.isAtBoundary();
+    const auto at = [&text](std::size_t i) { return text.At(i); };
+    return QtClusterStart(at, 0, text.Size(), position) == position;
 }
 
 } // namespace

@@ -66,7 +66,7 @@ OutputView::OutputView(QWidget* parent) : QAbstractScrollArea(parent) {
         return LineFormats(styles_, lineStart, lineEnd, palette().color(QPalette::Text),
                            palette().color(QPalette::Base));
     };
-    layouts_.formats = [this](std::size_t lineStart, std::size_t lineEnd) {
+    cache_.formats = [this](std::size_t lineStart, std::size_t lineEnd) {
         return lineFormats ? lineFormats(lineStart, lineEnd) : QList<QTextLayout::FormatRange>();
     };
     ApplyTextFont();
@@ -75,7 +75,7 @@ OutputView::OutputView(QWidget* parent) : QAbstractScrollArea(parent) {
 void OutputView::SetText(std::u16string_view text) {
     text_.Clear();
     console_.Reset();
-    layouts_.Clear();
+    cache_.Clear();
     caret_ = anchor_ = 0;
     top_ = {};
     following_ = true;
@@ -86,7 +86,7 @@ void OutputView::SetText(std::u16string_view text) {
 void OutputView::AppendText(std::u16string_view chunk) {
     // The last line may change; every line before it stays as it was laid out.
     const std::size_t lastLine = text_.LineCount() - 1;
-    layouts_.LineChanged(lastLine);
+    cache_.LineChanged(lastLine);
     console_.Feed(chunk);
     // A carriage return or an erase may have rewritten or shortened that line: whatever the view remembers
     // of it keeps to what is left, before anything paints or measures it.
@@ -166,8 +166,8 @@ std::pair<std::size_t, std::size_t> OutputView::WordAt(std::size_t position) con
 }
 
 void OutputView::InvalidateLayouts() {
-    layouts_.Clear();
-    top_ = layouts_.RowAtEstimate(top_.line, layouts_.EstimatedRowInLine(top_));
+    cache_.Clear();
+    top_ = estimate_.RowInLineAt(top_.line, estimate_.RowInLine(top_));
     if (following_) {
         top_ = EndTop();
     }
@@ -255,10 +255,10 @@ void OutputView::ApplyTextFont() {
         text.setPointSizeF(zoomed);
         textFont_ = text;
     }
-    const std::uint64_t row = layouts_.EstimatedRowInLine(top_);
-    layouts_.SetFont(textFont_);
+    const std::uint64_t row = estimate_.RowInLine(top_);
+    cache_.SetFont(textFont_);
     UpdateMetrics();
-    top_ = following_ ? EndTop() : layouts_.RowAtEstimate(top_.line, row);
+    top_ = following_ ? EndTop() : estimate_.RowInLineAt(top_.line, row);
     UpdateScrollBar();
     viewport()->update();
 }
@@ -268,20 +268,20 @@ void OutputView::UpdateMetrics() {
     const double average = std::max(1.0, QFontMetricsF(textFont_).averageCharWidth());
     const auto perRow = static_cast<std::size_t>(std::max(1.0, width / average));
     text_.SetCharactersPerRow(perRow);
-    layouts_.SetWidth(width, perRow);
+    cache_.SetWidth(width);
 }
 
 TextRow OutputView::EndTop() const {
-    if (endTopChanges_ != layouts_.Changes() || endTopRows_ != VisibleRows()) {
+    if (endTopChanges_ != cache_.Changes() || endTopRows_ != VisibleRows()) {
         endTop_ = layouts_.MoveRows(layouts_.LastRow(), 1 - VisibleRows());
-        endTopChanges_ = layouts_.Changes();
+        endTopChanges_ = cache_.Changes();
         endTopRows_ = VisibleRows();
     }
     return endTop_;
 }
 
 int OutputView::VisibleRows() const {
-    return std::max(1, viewport()->height() / layouts_.LineHeight());
+    return std::max(1, viewport()->height() / cache_.LineHeight());
 }
 
 // --- scrolling ---
@@ -294,16 +294,13 @@ void OutputView::ScrollTo(TextRow top) {
     viewport()->update();
 }
 
-// The scroll bar counts estimated rows (see OutputText): exact enough near the view, and computed without
-// laying out the text, so it stays put while output arrives below.
+// The scroll bar counts estimated rows (ScrollEstimate).
 void OutputView::UpdateScrollBar() {
-    const std::uint64_t total = text_.EstimatedTotalRows();
+    const std::uint64_t total = estimate_.Total();
     const auto visible = static_cast<std::uint64_t>(VisibleRows());
     const auto maximum =
         static_cast<int>(std::min<std::uint64_t>(total > visible ? total - visible : 0, INT_MAX));
-    const std::uint64_t estimated =
-        text_.EstimatedRowsBefore(top_.line) +
-        std::min<std::uint64_t>(layouts_.EstimatedRowInLine(top_), text_.EstimatedRows(top_.line) - 1);
+    const std::uint64_t estimated = estimate_.RowOf(top_);
     settingScrollBar_ = true;
     verticalScrollBar()->setRange(0, maximum);
     verticalScrollBar()->setPageStep(static_cast<int>(visible));
@@ -321,9 +318,7 @@ void OutputView::OnScrollBarMoved(int value) {
         top_ = EndTop();
         following_ = true;
     } else {
-        const std::size_t line = text_.LineAtEstimatedRow(static_cast<std::uint64_t>(value));
-        const std::uint64_t row = static_cast<std::uint64_t>(value) - text_.EstimatedRowsBefore(line);
-        top_ = std::min(layouts_.RowAtEstimate(line, row), EndTop());
+        top_ = std::min(estimate_.RowAt(static_cast<std::uint64_t>(value)), EndTop());
         following_ = false;
     }
     viewport()->update();
@@ -344,7 +339,7 @@ void OutputView::wheelEvent(QWheelEvent* event) {
 
 void OutputView::RevealBelow(std::size_t position, int pixels) {
     const TextRow row = layouts_.RowOf(position);
-    const int rows = (pixels + layouts_.LineHeight() - 1) / layouts_.LineHeight();
+    const int rows = (pixels + cache_.LineHeight() - 1) / cache_.LineHeight();
     const long long screenRow = ScreenRow(row);
     if (screenRow >= 0 && screenRow < rows) {
         ScrollTo(layouts_.MoveRows(row, -rows));
@@ -353,9 +348,9 @@ void OutputView::RevealBelow(std::size_t position, int pixels) {
 
 void OutputView::resizeEvent(QResizeEvent* event) {
     QAbstractScrollArea::resizeEvent(event);
-    const std::uint64_t row = layouts_.EstimatedRowInLine(top_);
+    const std::uint64_t row = estimate_.RowInLine(top_);
     UpdateMetrics();
-    top_ = layouts_.RowAtEstimate(top_.line, row);
+    top_ = estimate_.RowInLineAt(top_.line, row);
     if (following_) {
         top_ = EndTop();
     }

@@ -1,12 +1,14 @@
 // The output box on Qt: a read-only text view over OutputText that lays out and paints only the rows on
 // screen, so showing output costs the same at a kilobyte and at a gigabyte. Qt's text engine lays out those
-// rows (LineLayouts); the view selects, copies and scrolls as a read-only text box does, a grapheme cluster
-// at a time, and tells screen readers what it holds through the accessible text interface.
+// rows (LayoutCache, LineLayouts); the view selects, copies and scrolls as a read-only text box does, a
+// grapheme cluster at a time, and tells screen readers what it holds through the accessible text interface.
 #pragma once
 
 #include "ConsoleOutput.h"
+#include "LayoutCache.h"
 #include "LineLayouts.h"
 #include "OutputText.h"
+#include "ScrollEstimate.h"
 
 #include <QAbstractScrollArea>
 #include <QList>
@@ -134,7 +136,9 @@ private:
     int zoom_ = 0; // points added to the font's size
     QFont textFont_;
 
-    LineLayouts layouts_{text_};
+    LayoutCache cache_{text_};
+    LineLayouts layouts_{text_, cache_};
+    ScrollEstimate estimate_{text_, cache_};
     mutable std::uint64_t endTopChanges_ = ~std::uint64_t{0}; // EndTop as of these layouts and rows
     mutable int endTopRows_ = 0;
     mutable TextRow endTop_;

@@ -266,7 +266,7 @@ void OutputView::AutoScroll() {
         autoScroll_.stop();
         return;
     }
-    const int rows = 1 + std::abs(beyond) / layouts_.LineHeight();
+    const int rows = 1 + std::abs(beyond) / cache_.LineHeight();
     ScrollTo(layouts_.MoveRows(top_, beyond < 0 ? -rows : rows));
     ExtendSelection(PositionAt(dragAt_ + viewport()->pos()));
 }

@@ -21,7 +21,7 @@ QTextLayout::FormatRange InPiece(std::pair<std::size_t, std::size_t> range, std:
 } // namespace
 
 std::pair<std::size_t, std::size_t> OutputView::VisibleSpan() const {
-    const TextRow bottom = layouts_.MoveRows(top_, viewport()->height() / layouts_.LineHeight());
+    const TextRow bottom = layouts_.MoveRows(top_, viewport()->height() / cache_.LineHeight());
     return {layouts_.RowSpan(top_).first, layouts_.RowSpan(bottom).second};
 }
 
@@ -43,7 +43,7 @@ void OutputView::paintEvent(QPaintEvent*) {
     }
     painter.setPen(textColour);
 
-    const int lineHeight = layouts_.LineHeight();
+    const int lineHeight = cache_.LineHeight();
     const int rows = viewport()->height() / lineHeight + 1;
     TextRow row = top_;
     for (int shown = 0; shown < rows;) {
@@ -56,8 +56,8 @@ void OutputView::paintEvent(QPaintEvent*) {
             last = next;
             ++count;
         }
-        const std::shared_ptr<const QTextLayout> layout = layouts_.Layout(row.line, row.piece);
-        const auto [pieceFrom, pieceTo] = layouts_.PieceSpan(row.line, row.piece);
+        const std::shared_ptr<const QTextLayout> layout = cache_.Layout(row.line, row.piece);
+        const auto [pieceFrom, pieceTo] = cache_.PieceSpan(row.line, row.piece);
         QList<QTextLayout::FormatRange> highlights;
         for (const auto& range : extra) {
             highlights.append(InPiece(range, pieceFrom, pieceTo, found));
@@ -75,7 +75,7 @@ void OutputView::paintEvent(QPaintEvent*) {
             const double end = std::max(textLine.naturalTextWidth(),
                                         textLine.cursorToX(static_cast<int>(lineEnd - pieceFrom)));
             painter.fillRect(
-                QRectF(Margin + end, (shown + count - 1) * lineHeight, layouts_.BlankWidth(), lineHeight),
+                QRectF(Margin + end, (shown + count - 1) * lineHeight, cache_.BlankWidth(), lineHeight),
                 selected.background());
         }
         shown += count;
@@ -116,7 +116,7 @@ QRect OutputView::CharacterRect(std::size_t position) const {
         return {};
     }
     const auto [left, right] = layouts_.CharacterSpan(position);
-    const int lineHeight = layouts_.LineHeight();
+    const int lineHeight = cache_.LineHeight();
     return QRectF(Margin + left, static_cast<double>(index * lineHeight), std::max(1.0, right - left),
                   lineHeight)
         .toAlignedRect()
@@ -126,6 +126,6 @@ QRect OutputView::CharacterRect(std::size_t position) const {
 std::size_t OutputView::PositionAt(QPoint point) const {
     point -= viewport()->pos();
     const auto rows =
-        static_cast<long long>(std::floor(static_cast<double>(point.y()) / layouts_.LineHeight()));
+        static_cast<long long>(std::floor(static_cast<double>(point.y()) / cache_.LineHeight()));
     return layouts_.PositionInRow(layouts_.MoveRows(top_, rows), point.x() - Margin);
 }

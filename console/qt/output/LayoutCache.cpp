@@ -1,0 +1,177 @@
+#include "LayoutCache.h"
+
+#include "QtClusters.h"
+
+#include <QFontMetricsF>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr std::size_t PieceCharacters = 4096; // a line longer than this is laid out in pieces
+constexpr std::size_t KeptLayouts = 64;       // beyond this, layouts far from the one asked for go
+constexpr std::size_t FarLines = 64;
+constexpr std::size_t FarCharacters = 32768;
+// The piece starts of this many long lines are kept: more than a screen shows at once. Past it they all go
+// together, and the few near the view are found again by one scan of each.
+constexpr std::size_t KeptPieceLists = 16;
+
+QString TextOf(const OutputText& text, std::size_t from, std::size_t to) {
+    QString copy(static_cast<qsizetype>(to - from), Qt::Uninitialized);
+    text.CopyTo(from, to, reinterpret_cast<char16_t*>(copy.data()));
+    return copy;
+}
+
+} // namespace
+
+void LayoutCache::SetFont(const QFont& font) {
+    font_ = font;
+    const QFontMetricsF metrics(font_);
+    lineHeight_ = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
+    ascent_ = static_cast<int>(std::ceil(metrics.ascent()));
+    blankWidth_ = metrics.horizontalAdvance(QLatin1Char(' '));
+    // A console's tab stops: every 8 columns of the font's average character, or of its cell where every
+    // character has the same width. Lines run left to right as a console's do; right-to-left runs within
+    // them are ordered by the bidirectional algorithm.
+    option_ = QTextOption();
+    option_.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    option_.setTextDirection(Qt::LeftToRight);
+    const bool cells =
+        metrics.horizontalAdvance(QLatin1Char('i')) == metrics.horizontalAdvance(QLatin1Char('W'));
+    option_.setTabStopDistance(8 * (cells ? blankWidth_ : metrics.averageCharWidth()));
+    Clear();
+}
+
+void LayoutCache::SetWidth(double width) {
+    if (width != width_) {
+        width_ = width;
+        Clear();
+    }
+}
+
+void LayoutCache::Clear() {
+    ++changes_;
+    layouts_.clear();
+    pieces_.clear();
+}
+
+void LayoutCache::LineChanged(std::size_t line) {
+    ++changes_;
+    layouts_.erase(layouts_.lower_bound(Key{line, 0}), layouts_.end());
+    pieces_.erase(pieces_.lower_bound(line), pieces_.end());
+}
+
+// Where the piece from `from` ends: after the last blank in its second half, else at a cluster boundary.
+std::size_t LayoutCache::CutAt(std::size_t from, std::size_t end) const {
+    if (end - from <= PieceCharacters) {
+        return end;
+    }
+    const std::size_t limit = from + PieceCharacters;
+    for (std::size_t i = limit; i > from + PieceCharacters / 2; --i) {
+        const char16_t c = text_.At(i - 1);
+        if (c == u' ' || c == u'\t') {
+            return i;
+        }
+    }
+    const std::size_t cut = QtClusterStart([this](std::size_t i) { return text_.At(i); }, from, end, limit);
+    return cut > limit - ClusterReach ? cut : limit;
+}
+
+const std::vector<std::size_t>& LayoutCache::Pieces(std::size_t line) const {
+    auto found = pieces_.find(line);
+    if (found != pieces_.end()) {
+        return found->second;
+    }
+    if (pieces_.size() >= KeptPieceLists) {
+        pieces_.clear();
+    }
+    const std::size_t start = text_.LineStart(line);
+    const std::size_t end = text_.LineEnd(line);
+    std::vector<std::size_t> starts{0};
+    for (std::size_t from = start; (from = CutAt(from, end)) < end;) {
+        starts.push_back(from - start);
+    }
+    return pieces_[line] = std::move(starts);
+}
+
+std::size_t LayoutCache::PieceCount(std::size_t line) const {
+    const bool longLine = text_.LineEnd(line) - text_.LineStart(line) > PieceCharacters;
+    return longLine ? Pieces(line).size() : 1;
+}
+
+std::pair<std::size_t, std::size_t> LayoutCache::PieceSpan(std::size_t line, std::size_t piece) const {
+    const std::size_t start = text_.LineStart(line);
+    const std::size_t end = text_.LineEnd(line);
+    if (end - start <= PieceCharacters) {
+        return {start, end};
+    }
+    const std::vector<std::size_t>& starts = Pieces(line);
+    return {start + starts[piece], piece + 1 < starts.size() ? start + starts[piece + 1] : end};
+}
+
+std::size_t LayoutCache::PieceOf(std::size_t line, std::size_t position) const {
+    const std::size_t start = text_.LineStart(line);
+    if (text_.LineEnd(line) - start <= PieceCharacters) {
+        return 0;
+    }
+    const std::vector<std::size_t>& starts = Pieces(line);
+    return static_cast<std::size_t>(std::upper_bound(starts.begin(), starts.end(), position - start) -
+                                    starts.begin()) -
+           1;
+}
+
+// The line's formats cut to the piece [from, to) and counted from its start.
+QList<QTextLayout::FormatRange> LayoutCache::FormatsOf(std::size_t line, std::size_t from,
+                                                       std::size_t to) const {
+    const std::size_t lineStart = text_.LineStart(line);
+    const auto shift = static_cast<qsizetype>(from - lineStart);
+    const auto length = static_cast<qsizetype>(to - from);
+    QList<QTextLayout::FormatRange> inPiece;
+    for (QTextLayout::FormatRange range : formats(lineStart, text_.LineEnd(line))) {
+        const qsizetype start = std::max<qsizetype>(range.start - shift, 0);
+        const qsizetype end = std::min<qsizetype>(range.start + range.length - shift, length);
+        if (start < end) {
+            range.start = static_cast<int>(start);
+            range.length = static_cast<int>(end - start);
+            inPiece.append(range);
+        }
+    }
+    return inPiece;
+}
+
+std::shared_ptr<const QTextLayout> LayoutCache::Layout(std::size_t line, std::size_t piece) const {
+    const Key key{line, piece};
+    auto found = layouts_.find(key);
+    if (found != layouts_.end()) {
+        return found->second;
+    }
+    const auto [from, to] = PieceSpan(line, piece);
+    if (layouts_.size() >= KeptLayouts) {
+        for (auto kept = layouts_.begin(); kept != layouts_.end();) {
+            const auto [keptFrom, keptTo] = PieceSpan(kept->first.line, kept->first.piece);
+            const bool far = std::max(line, kept->first.line) - std::min(line, kept->first.line) > FarLines ||
+                             std::max(from, keptFrom) - std::min(from, keptFrom) > FarCharacters;
+            kept = far ? layouts_.erase(kept) : std::next(kept);
+        }
+    }
+    auto layout = std::make_shared<QTextLayout>(TextOf(text_, from, to), font_);
+    layout->setTextOption(option_);
+    layout->setCacheEnabled(true);
+    if (formats && from != to) {
+        layout->setFormats(FormatsOf(line, from, to));
+    }
+    // Rows on a grid of the font's line height, every baseline where the view's font puts it.
+    layout->beginLayout();
+    for (int row = 0;; ++row) {
+        QTextLine textLine = layout->createLine();
+        if (!textLine.isValid()) {
+            break;
+        }
+        textLine.setLineWidth(width_);
+        textLine.setPosition(QPointF(0, row * lineHeight_ + ascent_ - textLine.ascent()));
+    }
+    layout->endLayout();
+    layouts_[key] = layout;
+    return layout;
+}
