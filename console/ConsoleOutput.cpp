@@ -13,6 +13,9 @@ using Csi = EscapeParser::Csi;
 // stop there too, so a few bytes never make megabytes of blanks.
 constexpr std::size_t MaxPaddedColumn = 1024;
 
+// How long a line's cells are kept once loaded while text is only appended to it.
+constexpr std::size_t KeptCells = 512;
+
 constexpr char16_t ShiftOut = 0x0E;
 constexpr char16_t ShiftIn = 0x0F;
 
@@ -110,11 +113,13 @@ void ConsoleOutput::Print(std::u16string_view run) {
         if (place_ == Place::LineStart) {
             Load();
         }
-        if (!cells_.AtEnd()) {
+        // Back at the end of a short line the cells are kept, so that overstruck text (a manual page's
+        // "N\bN") does not load them at every backspace; a long line is appended to without them.
+        if (!cells_.AtEnd() || cells_.Text().size() + run.size() <= KeptCells) {
             Store(cells_.Write(run, style));
             return;
         }
-        place_ = Place::End; // back at the end: appending needs no cells
+        place_ = Place::End;
         cells_.Clear();
     }
     Append(run, style);

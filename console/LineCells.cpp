@@ -155,6 +155,16 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
     if (text.empty()) {
         return change;
     }
+    if (cursor_ == cells_) { // appended: nothing to replace
+        const std::size_t end = text_.size();
+        Clusters(text, cursor_, [&](std::size_t from, std::size_t, std::size_t width) {
+            glyphs_.push_back({end + from, cells_, style});
+            cells_ += width;
+        });
+        text_.append(text);
+        cursor_ = cells_;
+        return {change.from < change.to ? std::min(change.from, end) : end, text_.size()};
+    }
     Piece piece;
     Clusters(text, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
         piece.Add(text.substr(from, to - from), width, style);
@@ -242,45 +252,50 @@ LineCells::Change LineCells::Splice(std::size_t from, std::size_t to, const Piec
         std::lower_bound(glyphs_.begin() + static_cast<std::ptrdiff_t>(first), glyphs_.end(), end,
                          [](const Glyph& g, std::size_t c) { return g.cell < c; }) -
         glyphs_.begin());
-    // The cells the replaced glyphs spanned: [left, right), around [start, end).
+    // The replaced glyphs span cells [left, right) around [start, end): what lies outside stays blank, and
+    // so do the cells from the end of the line to `from`.
     const std::size_t left = first < glyphs_.size() ? glyphs_[first].cell : cells_;
     const std::size_t right = last < glyphs_.size() ? glyphs_[last].cell : cells_;
-    Piece whole;
-    whole.AddBlanks(start - left + from - start);
-    for (std::size_t g = 0; g < piece.glyphs.size(); ++g) {
-        const std::size_t units =
-            (g + 1 < piece.glyphs.size() ? piece.glyphs[g + 1].unit : piece.text.size());
-        const std::size_t cells = (g + 1 < piece.glyphs.size() ? piece.glyphs[g + 1].cell : piece.cells);
-        whole.Add(std::u16string_view(piece.text).substr(piece.glyphs[g].unit, units - piece.glyphs[g].unit),
-                  cells - piece.glyphs[g].cell, piece.glyphs[g].style);
-    }
-    whole.AddBlanks(right - end);
-
+    const std::size_t before = from - left;
+    const std::size_t after = right - end;
     const std::size_t unitFrom = first < glyphs_.size() ? glyphs_[first].unit : text_.size();
     const std::size_t unitTo = last < glyphs_.size() ? glyphs_[last].unit : text_.size();
-    text_.replace(unitFrom, unitTo - unitFrom, whole.text);
-    for (Glyph& g : whole.glyphs) {
-        g.unit += unitFrom;
-        g.cell += left;
-    }
+
+    const std::size_t newUnits = before + piece.text.size() + after;
+    text_.replace(unitFrom, unitTo - unitFrom, newUnits, u' ');
+    std::copy(piece.text.begin(), piece.text.end(),
+              text_.begin() + static_cast<std::ptrdiff_t>(unitFrom + before));
+    const std::size_t count = before + piece.glyphs.size() + after;
     const auto at = glyphs_.begin() + static_cast<std::ptrdiff_t>(first);
-    glyphs_.erase(at, glyphs_.begin() + static_cast<std::ptrdiff_t>(last));
-    glyphs_.insert(glyphs_.begin() + static_cast<std::ptrdiff_t>(first), whole.glyphs.begin(),
-                   whole.glyphs.end());
+    if (count > last - first) {
+        glyphs_.insert(at + static_cast<std::ptrdiff_t>(last - first), count - (last - first), Glyph{});
+    } else {
+        glyphs_.erase(at + static_cast<std::ptrdiff_t>(count),
+                      at + static_cast<std::ptrdiff_t>(last - first));
+    }
+    std::size_t k = first;
+    for (std::size_t i = 0; i < before; ++i) {
+        glyphs_[k++] = {unitFrom + i, left + i, 0};
+    }
+    for (const Glyph& g : piece.glyphs) {
+        glyphs_[k++] = {unitFrom + before + g.unit, from + g.cell, g.style};
+    }
+    for (std::size_t i = 0; i < after; ++i) {
+        glyphs_[k++] = {unitFrom + before + piece.text.size() + i, from + piece.cells + i, 0};
+    }
     // Sizes go up and down modulo the word size, as unsigned arithmetic allows.
-    const std::size_t units = whole.text.size() - (unitTo - unitFrom);
-    const std::size_t cells = whole.cells - (right - left);
-    const std::size_t next = first + whole.glyphs.size();
+    const std::size_t units = newUnits - (unitTo - unitFrom);
+    const std::size_t cells = before + piece.cells + after - (right - left);
     if (units != 0 || cells != 0) {
-        for (std::size_t k = next; k < glyphs_.size(); ++k) {
+        for (; k < glyphs_.size(); ++k) {
             glyphs_[k].unit += units;
             glyphs_[k].cell += cells;
         }
     }
     cells_ += cells;
-    Change change{unitFrom, units == 0 ? unitFrom + whole.text.size() : text_.size()};
+    Change change{unitFrom, units == 0 ? unitFrom + newUnits : text_.size()};
     if (cells % TabWidth != 0) {
-        Realign(next, change);
+        Realign(first + count, change);
     }
     return change;
 }
