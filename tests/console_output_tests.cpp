@@ -83,13 +83,21 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\U0001F600\bx", u" x", ""},
         {u"a\U0001F600\x1b[D\x1b[K|", u"a |", ""},
         {u"ab\r\U0001F600|", u"\U0001F600|", ""},
-        {u"\u2764\ufe0f\rx", u"x ", ""}, // an emoji presentation sequence takes two cells
+        // An emoji presentation sequence takes two cells, a joined emoji those of its parts, a lone surrogate
+        // one.
+        {u"\u2764\ufe0f\rx\n\U0001F468\u200d\U0001F469\rab\nab\r\xD83D\n",
+         u"x \nab  \n\xD83D"
+         u"b\n",
+         ""},
         // Deleting, erasing and inserting cells, repeating the character printed last, the line-drawing set.
         {u"abcdef\x1b[3D\x1b[2P", u"abcf", ""},
         {u"abc\x1b[5P|\x1b[5G\x1b[2P|\x1b[7G\x1b[2@X", u"abc|| X", ""},
         {u"\u65e5\u672c\u8a9e\x1b[4G\x1b[P|", u"\u65e5 | ", ""},
         {u"\x1b[31mab\x1b[32mcd\x1b[0mef\x1b[3G\x1b[P|", u"ab|ef", "0-2 f1"},
-        {u"abcdef\x1b[4D\x1b[2X", u"ab  ef", ""},
+        {u"ab\tc\x1b[G\x1b[P\n"
+         u"ab\tc\x1b[G\x1b[8@",
+         u"b      c\n        ab\tc", ""},
+        {u"abcdef\x1b[4D\x1b[2X\nabcdef\x1b[3D\x1b[3X", u"ab  ef\nabc", ""},
         {u"abcdef\x1b[3D\x1b[2@xy", u"abcxydef", ""},
         {u"\u65e5\u672c\x1b[2G\x1b[@|", u" | \u672c", ""},
         {u"\x1b[31mab\x1b[0mcd\x1b[2G\x1b[2@|", u"a| bcd", "0-1 f1|3-4 f1"},
@@ -151,7 +159,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
     // A command's output starts in the default colours, and an unfinished sequence ends with the last.
     text.Clear();
     output.Reset();
-    output.Feed(u"\x1b]8;;x\x07\x1b[31mred\x1b[3");
+    output.Feed(u"\x1b]8;;x\x07\x1b[31mred\x1b(0\x1b[3");
     output.StartRun();
     output.Feed(u"1mA");
     EXPECT_EQ(text.Text(0, text.Size()), u"red1mA");
