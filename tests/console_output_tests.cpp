@@ -82,7 +82,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\U0001F600\rx", u"x ", ""},
         {u"\U0001F600\bx", u" x", ""},
         {u"a\U0001F600\x1b[D\x1b[K|", u"a |", ""},
-        {u"ab\r\U0001F600|", u"\U0001F600|", ""},
+        {u"ab\r\U0001F600|\nabc\r\U0001F600\x1b[D|", u"\U0001F600|\n |c", ""},
         // An emoji presentation sequence takes two cells, a joined emoji those of its parts, a lone surrogate
         // one.
         {u"\u2764\ufe0f\rx\n\U0001F468\u200d\U0001F469\rab\nab\r\xD83D\n",
@@ -92,6 +92,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         // Deleting, erasing and inserting cells, repeating the character printed last, the line-drawing set.
         {u"abcdef\x1b[3D\x1b[2P", u"abcf", ""},
         {u"abc\x1b[5P|\x1b[5G\x1b[2P|\x1b[7G\x1b[2@X", u"abc|| X", ""},
+        {u"abc\r\x1b[P\nabc\b\x1b[C\x1b[2@X", u"bc\nabcX", ""},
         {u"\u65e5\u672c\u8a9e\x1b[4G\x1b[P|", u"\u65e5 | ", ""},
         {u"\x1b[31mab\x1b[32mcd\x1b[0mef\x1b[3G\x1b[P|", u"ab|ef", "0-2 f1"},
         {u"ab\tc\x1b[G\x1b[P\n"
@@ -103,9 +104,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\x1b[31mab\x1b[0mcd\x1b[2G\x1b[2@|", u"a| bcd", "0-1 f1|3-4 f1"},
         {u"ab\x1b[3bc\u65e5\x1b[2b|", u"abbbbc\u65e5\u65e5\u65e5|", ""},
         {u"ab\x1b[2b\x1b[2b\x1b[32m\x1b[bc\rx\x1b[b", u"xxbbc", "0-2 f2|4-5 f2"},
-        {u"A\x1b(0lqqk\x1b(BB\x1b)0\x0elqk\x0f"
-         u"C",
-         u"A\u250c\u2500\u2500\u2510B\u250c\u2500\u2510C", ""},
+        {u"A\x1b(0lqqk\x1b(Bq\x1b)0\x0elqk\x0fq", u"A\u250c\u2500\u2500\u2510q\u250c\u2500\u2510q", ""},
         {u"\x1b[31mabcdef\x1b[0m\r\x1b[2Cxy", u"abxyef", "0-2 f1|4-6 f1"},
         {u"\x1b[31mab\x1b[32mcd\r\x1b[32mXY", u"XYcd", "0-4 f2"},
         {u"\x1b[41mabcd\r\x1b[2C\x1b[K\x1b[0mxy\x1b[44m\r\x1b[3Cz", u"abxz", "0-2 b1|3-4 b4"},
