@@ -9,8 +9,8 @@ cd "$(dirname "$0")/.."
 
 megabytes=${1:-200}
 build=build/bench
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF -DOMBREL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target ombrel_runner_bench >/dev/null
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target ombrel_runner_bench >/dev/null
 
 data=$(mktemp -d)
 trap 'rm -rf "$data"' EXIT
@@ -56,7 +56,7 @@ PY
 
 # Find over the output box's store: 1 GB of text lines and 50 M characters of mixed scripts, held in memory.
 echo
-cmake --build "$build" --target ombrel_search_bench >/dev/null
+cmake --build --preset bench --target ombrel_search_bench >/dev/null
 echo "Find in the output (over the store, no window; best of 3)"
 "$build/bench/ombrel_search_bench" 1000 50
 

@@ -14,16 +14,16 @@
 #     interleaved (median), for what keeping the window alive costs a flood;
 #   - with --gigabyte, 1 GB of text lines: shown whole, the process's peak RSS, then scrolling to the top,
 #     Select All and copying 1 MB, each timed (slow: a minute or more, and 1 GB of space in $TMPDIR).
-#   bench/window_bench.sh [MB] [--gigabyte]   (the build goes to $OMBREL_BENCH_BUILD, default build/bench)
+#   bench/window_bench.sh [MB] [--gigabyte]   (builds the bench preset, in build/bench)
 # Needs Xvfb, xterm and urxvt (rxvt-unicode). Ratios compare cases within this run only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 megabytes=${1:-50}
 gigabyte=${2:-}
-build=${OMBREL_BENCH_BUILD:-build/bench}
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF -DOMBREL_BUILD_BENCH=ON >/dev/null
-cmake --build "$build" --target ombrel_window_bench >/dev/null
+build=build/bench
+cmake --preset bench >/dev/null
+cmake --build --preset bench --target ombrel_window_bench >/dev/null
 driver=$build/bench/ombrel_window_bench
 for tool in Xvfb xterm urxvt xdpyinfo; do
   command -v "$tool" >/dev/null || { echo "window_bench.sh: $tool is needed" >&2; exit 1; }

@@ -5,17 +5,16 @@
 #   - five times as much, against that time (near linear), and whether all of it is shown;
 #   - a grandchild that ignores Ctrl+C (its parent ignores it too): gone how long after Ctrl+C, and after the
 #     window is closed.
-#   bench/windows_bench.sh [MB]     (builds build-win with the benchmark driver)
+#   bench/windows_bench.sh [MB]     (builds the windows-bench preset, in build/windows-bench)
 # Needs mingw-w64, wine (wine32), Xvfb. Ratios compare cases within this run only.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 
 megabytes=${1:-10}
-build=$root/build-win
-cmake -G Ninja -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
-  -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_BENCH=ON >/dev/null
-ninja -C "$build" -j "${OMBREL_JOBS:-2}" Ombrel ombrel_windows_bench >/dev/null
+build=$root/build/windows-bench
+cmake --preset windows-bench >/dev/null
+cmake --build --preset windows-bench -j "${OMBREL_JOBS:-2}" >/dev/null
 driver=$build/bench/ombrel_windows_bench.exe
 
 data=$(mktemp -d)

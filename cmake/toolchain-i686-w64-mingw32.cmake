@@ -1,5 +1,5 @@
 # The 32-bit Windows build, with Debian's mingw-w64:
-#   cmake -G Ninja -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-i686-w64-mingw32.cmake
+#   cmake --preset windows-i686     (CMakePresets.json)
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(OMBREL_MINGW_TRIPLE i686-w64-mingw32)
 set(OMBREL_WINEARCH win32)

@@ -10,7 +10,7 @@ echo "clang-format: ${#sources[@]} files"
 clang-format --dry-run --Werror "${sources[@]}"
 
 # What the Linux build compiles (the Windows halves are checked by the cross build's warnings).
-mapfile -t tidy < <(git ls-files 'runner/*.cpp' 'console/*.cpp' 'console/qt/*.cpp' | grep -v -E '_win32\.cpp$|/win32/')
+mapfile -t tidy < <(git ls-files 'runner/*.cpp' 'text/*.cpp' 'console/*.cpp' 'console/qt/*.cpp' | grep -v -E '_win32\.cpp$|/win32/')
 echo "clang-tidy: ${#tidy[@]} files"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT

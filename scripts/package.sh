@@ -17,8 +17,8 @@ build=build/package-linux
 rm -rf "$build"
 CXXFLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   LDFLAGS="$(dpkg-buildflags --get LDFLAGS)" \
-  cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" -j "$jobs"
+  cmake --preset package-linux >/dev/null
+cmake --build --preset package-linux -j "$jobs"
 (cd "$build" && cpack -G DEB -B "$root/dist" >/dev/null)
 rm -rf dist/_CPack_Packages
 echo "Built dist/$(cd dist && ls ombrel_"$version"-1_*.deb)"
@@ -26,9 +26,8 @@ echo "Built dist/$(cd dist && ls ombrel_"$version"-1_*.deb)"
 if $windows; then
   build=build/package-win32
   rm -rf "$build"
-  cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-i686-w64-mingw32.cmake" \
-    -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF >/dev/null
-  cmake --build "$build" -j "$jobs" --target Ombrel
+  cmake --preset package-win32 >/dev/null
+  cmake --build --preset package-win32 -j "$jobs"
   staging=$build/zip
   mkdir -p "$staging"
   cp "$build/console/win32/Ombrel.exe" "$staging/"

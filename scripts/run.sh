@@ -4,6 +4,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
-cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF >/dev/null
-cmake --build build/release --target ombrel
+cmake --preset release >/dev/null
+cmake --build --preset release
 exec build/release/console/qt/ombrel

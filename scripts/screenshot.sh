@@ -7,8 +7,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 if [ $# -ge 1 ]; then
     program=$(cd "$(dirname "$1")" && pwd)/$(basename "$1")
 else
-    cmake -S "$root" -B "$root/build/release" -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMBREL_BUILD_TESTS=OFF >/dev/null
-    cmake --build "$root/build/release" --target ombrel >/dev/null
+    (cd "$root" && cmake --preset release >/dev/null && cmake --build --preset release >/dev/null)
     program=$root/build/release/console/qt/ombrel
 fi
 out=$root/docs/screenshot.png

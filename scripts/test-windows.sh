@@ -3,9 +3,9 @@
 # afresh for this run. Installs nothing: it needs mingw-w64, wine (with wine32 for 32-bit programs), xvfb and
 # xauth.
 #   scripts/test-windows.sh [--arch auto|i686|x86_64] [ctest arguments...]
-# Ombrel is 32-bit and is built in build-win. Where this machine cannot execute 32-bit code at all (some
-# virtual machines cannot), 32-bit Wine cannot start either; `auto` then tests the same sources built as 64-bit
-# programs under 64-bit Wine, in build-win/x86_64-tests, and says so.
+# Ombrel is 32-bit and is built in build/windows-i686 (the windows-i686 preset). Where this machine cannot
+# execute 32-bit code at all (some virtual machines cannot), 32-bit Wine cannot start either; `auto` then tests
+# the same sources built as 64-bit programs under 64-bit Wine, in build/windows-x86_64, and says so.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -16,9 +16,10 @@ if [ "${1:-}" = "--arch" ]; then
     shift 2
 fi
 
-configure_and_build() { # DIRECTORY TOOLCHAIN
-    cmake -G Ninja -S "$root" -B "$1" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$2" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    ninja -C "$1" -j "$jobs"
+configure_and_build() { # PRESET (CMakePresets.json), built in build/PRESET
+    # Said once: the run under Xvfb below comes back here and finds the build done.
+    [ -n "${OMBREL_IN_XVFB:-}" ] || echo "=== build/$1"
+    (cd "$root" && cmake --preset "$1" >/dev/null && cmake --build --preset "$1" -j "$jobs")
 }
 
 # 32-bit Wine is a 32-bit Linux program; if the kernel will not run one, neither will it.
@@ -27,7 +28,7 @@ can_run_32_bit() {
 }
 
 # The program itself, always 32-bit.
-configure_and_build "$root/build-win" toolchain-i686-w64-mingw32.cmake
+configure_and_build windows-i686
 
 case "$arch" in
 auto)
@@ -46,13 +47,13 @@ i686 | x86_64) ;;
     ;;
 esac
 
+preset=windows-$arch
+build="$root/build/$preset"
 if [ "$arch" = i686 ]; then
-    build="$root/build-win"
     winearch=win32
 else
-    build="$root/build-win/x86_64-tests"
     winearch=win64
-    configure_and_build "$build" toolchain-x86_64-w64-mingw32.cmake
+    configure_and_build "$preset"
 fi
 
 # The window tests need a display; without one, the tests run under a virtual one.
@@ -91,7 +92,7 @@ finish() {
 trap finish EXIT
 
 status=0
-(cd "$build" && ctest --output-on-failure -j "$jobs" "$@") || status=$?
+(cd "$root" && ctest --preset "$preset" -j "$jobs" "$@") || status=$?
 ended=$(date +%s.%N)
 
 awk -v a="$started" -v b="$prepared" -v c="$ended" -v w="$winearch" -v x="$arch" 'BEGIN {

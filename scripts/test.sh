@@ -12,16 +12,14 @@ windows=true
 if $windows; then scripts/install-deps.sh --windows; else scripts/install-deps.sh; fi
 
 jobs=$(nproc)
-run_suite() { # build-dir, cmake options...
-  local dir=$1
-  shift
-  echo "=== $dir"
-  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
-  cmake --build "$dir" -j "$jobs"
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
+run_suite() { # preset (CMakePresets.json: each builds in build/<preset>)
+  echo "=== build/$1"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+  ctest --preset "$1" -j "$jobs"
 }
 
-run_suite build/debug -DCMAKE_BUILD_TYPE=Debug
+run_suite debug
 # The size of the tests against the product code, where the shared tools sit beside the repository.
 if [[ -x ../shared/tools/test-ratio ]]; then
   ../shared/tools/test-ratio . || true
@@ -33,11 +31,12 @@ scripts/lint.sh build/debug
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1:strict_string_checks=1
 export UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
 export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
-run_suite build/sanitize -DCMAKE_BUILD_TYPE=Debug -DOMBREL_SANITIZE=ON
+run_suite sanitize
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 
 if $windows; then
-  echo "=== build/windows"
+  # It names the folders it builds and tests in (build/windows-i686, and build/windows-x86_64 where this
+  # machine cannot execute 32-bit code).
   scripts/test-windows.sh
 fi
 
