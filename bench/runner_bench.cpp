@@ -1,4 +1,7 @@
 // Reads the output of `cat FILE` one way and prints "<bytes> <seconds> <peak RSS bytes>".
+//   ombrel_runner_bench floor COMMAND...    the floor of the window's cases: spawns COMMAND, reads it 256
+//   bytes
+//                                           at a time to the end and reaps it; prints "<bytes> <seconds>"
 // clang-format off
 //   bare256     plain 256-byte reads, nothing kept: the limit for reads of that size
 //   bare64k     plain 64 KiB reads, nothing kept
@@ -29,18 +32,16 @@ extern char** environ;
 
 namespace {
 
-// Starts `cat file` with its output on a pipe; returns the read end.
-int StartCat(const char* file, pid_t& pid) {
+// Starts `argv` (a program looked up on PATH) with its output on a pipe; returns the read end.
+int StartCommand(char* const* argv, pid_t& pid) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0)
         return -1;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    char cat[] = "cat";
-    std::string path = file;
-    char* argv[] = {cat, path.data(), nullptr};
-    const int error = ::posix_spawnp(&pid, "cat", &actions, nullptr, argv, environ);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 2);
+    const int error = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
     ::close(fds[1]);
     if (error != 0) {
@@ -48,6 +49,28 @@ int StartCat(const char* file, pid_t& pid) {
         return -1;
     }
     return fds[0];
+}
+
+int StartCat(const char* file, pid_t& pid) {
+    char cat[] = "cat";
+    std::string path = file;
+    char* argv[] = {cat, path.data(), nullptr};
+    return StartCommand(argv, pid);
+}
+
+// Spawn, 256-byte reads to the end, reap: what any window that keeps to such reads must do at the least.
+std::size_t Floor(char* const* argv) {
+    pid_t pid = -1;
+    const int fd = StartCommand(argv, pid);
+    if (fd < 0)
+        return 0;
+    char buffer[256];
+    std::size_t total = 0;
+    for (ssize_t n; (n = ::read(fd, buffer, sizeof buffer)) > 0;)
+        total += static_cast<std::size_t>(n);
+    ::close(fd);
+    ::waitpid(pid, nullptr, 0);
+    return total;
 }
 
 std::size_t BareLoop(const char* file, std::size_t size) {
@@ -97,6 +120,14 @@ std::size_t ViaSpillways(const char* file) {
 } // namespace
 
 int main(int argc, char** argv) {
+    if (argc >= 3 && std::string(argv[1]) == "floor") {
+        const auto start = std::chrono::steady_clock::now();
+        const std::size_t bytes = Floor(argv + 2);
+        const double seconds =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+        std::printf("%zu %.6f\n", bytes, seconds);
+        return bytes == 0 ? 1 : 0;
+    }
     if (argc != 3) {
         std::fprintf(stderr, "usage: ombrel_runner_bench bare256|bare64k|required|qprocess|spillways FILE\n");
         return 2;

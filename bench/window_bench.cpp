@@ -7,7 +7,8 @@
 //       runs the command line as Enter would; prints the seconds from Enter until the last line is painted,
 //       the peak RSS beyond idle per output byte, the peak RSS in bytes, the paints of the output box, the
 //       characters it holds beyond the banner, and then the seconds each of these takes, painted: scrolling
-//       to the top, Select All, copying the first 1 MB, and Select All with Copy (-1 beyond 200 MB)
+//       to the top, Select All, copying the first 1 MB, and Select All with Copy (-1 beyond 200 MB), and the
+//       longest time in milliseconds without a paint of the output box between Enter and the last paint
 //   ombrel_window_bench run-without-events BYTES COMMAND...
 //       the same, with the window's event handling during the run switched off, to measure what it costs
 //   ombrel_window_bench page BYTES COMMAND...
@@ -24,6 +25,7 @@
 #include <QScrollBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -64,9 +66,17 @@ class PaintCounter : public QObject {
 public:
     int paints = 0;
     std::function<void()> onPaint;
+    QElapsedTimer* clock = nullptr; // while set, the longest gap between paints is kept
+    qint64 lastPaintNs = 0;
+    qint64 longestGapNs = 0;
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == QEvent::Paint) {
             ++paints;
+            if (clock != nullptr) {
+                const qint64 now = clock->nsecsElapsed();
+                longestGapNs = std::max(longestGapNs, now - lastPaintNs);
+                lastPaintNs = now;
+            }
             if (onPaint)
                 onPaint();
         }
@@ -125,8 +135,10 @@ int main(int argc, char* argv[]) {
     window.SetCommandText(command.toStdU16String());
     QElapsedTimer enterToLastByte;
     enterToLastByte.start();
+    counter.clock = &enterToLastByte;
     window.Form().cmdExecute_Click(); // returns once the last chunk is painted
     const double seconds = static_cast<double>(enterToLastByte.nsecsElapsed()) / 1e9;
+    counter.clock = nullptr;
     const long long peak = StatusBytes("VmHWM:");
 
     if (mode == "page") {
@@ -160,8 +172,8 @@ int main(int argc, char* argv[]) {
         outputs->SelectAll();
         outputs->Copy();
     });
-    std::printf("%.3f %.2f %lld %d %zu %.3f %.3f %.3f %.3f\n", seconds,
+    std::printf("%.3f %.2f %lld %d %zu %.3f %.3f %.3f %.3f %.1f\n", seconds,
                 static_cast<double>(peak - idle) / bytes, peak, counter.paints, characters, top, selectAll,
-                copyMegabyte, selectAllCopy);
+                copyMegabyte, selectAllCopy, static_cast<double>(counter.longestGapNs) / 1e6);
     return 0;
 }

@@ -5,7 +5,10 @@
 void OutputBatcher::TextAdded() {
     textPending_ = true;
     waitedSinceText_ = false;
-    ShowIfDue();
+    if (++textsSinceLook_ >= textsPerLook_) {
+        textsSinceLook_ = 0;
+        ShowIfDue();
+    }
 }
 
 void OutputBatcher::CaretToEnd() {

@@ -16,12 +16,14 @@ public:
     static constexpr Clock::duration Interval = std::chrono::milliseconds(16); // about 60 a second
 
     // `show` puts the text added so far on screen, with the caret at the end when asked. The interval is
-    // stretched to `costFactor` times what the last showing took.
+    // stretched to `costFactor` times what the last showing took. Where text comes in many small pieces, the
+    // clock need only be looked at every `textsPerLook` of them.
     explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
-                           std::function<Clock::time_point()> now = &Clock::now)
-        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor) {}
+                           std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1)
+        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor), textsPerLook_(textsPerLook) {
+    }
 
-    void TextAdded();  // shown with the batch, at once when the interval has passed
+    void TextAdded();  // shown with the batch, once the interval has passed
     void CaretToEnd(); // with the waiting batch; at once when no text waits
     void ShowNow();    // whatever is waiting
     // The runner is about to wait. A flood's pipe is often empty for a moment only, so the batch waits for
@@ -40,5 +42,7 @@ private:
     bool waitedSinceText_ = false;
     Clock::time_point lastShown_{};
     int costFactor_;
+    int textsPerLook_;
+    int textsSinceLook_ = 0;
     Clock::duration interval_ = Interval;
 };

@@ -32,6 +32,7 @@ constexpr std::int32_t ObjectNotSetNumber = 91;
 constexpr auto WindowEventsInterval = std::chrono::milliseconds(20);
 constexpr auto LongestWindowEventsInterval = std::chrono::milliseconds(250);
 constexpr int WindowEventsCostFactor = 20;
+constexpr int ChunksBetweenLooks = 16;
 
 // Enter pressed although the load step could not create the runner.
 class RunnerNotCreated : public std::logic_error {
@@ -152,7 +153,12 @@ void frmSpillway::objDOS_ReceiveOutputs(const std::u16string& CommandOutputs) {
     }
     controls_.AppendOutputsText(CommandOutputs);
     txtOutputs_Change();
-    HandleWindowEventsIfDue(false); // a flood leaves the runner no pause to do it in
+    // A flood leaves the runner no pause to do it in. Its chunks come microseconds apart, so the clock is
+    // looked at every few of them only.
+    if (++chunksSinceLook_ >= ChunksBetweenLooks) {
+        chunksSinceLook_ = 0;
+        HandleWindowEventsIfDue(false);
+    }
 }
 
 void frmSpillway::HandleWindowEventsIfDue(bool waiting) {

@@ -117,6 +117,7 @@ private:
     bool handleWindowEvents_ = true;
     std::chrono::steady_clock::time_point windowEventsHandled_;
     std::chrono::steady_clock::duration floodWindowEventsInterval_{};
+    int chunksSinceLook_ = 0; // of a flood, since the clock was last looked at
 };
 
 // The welcome banner for the program's folder and the user's name.

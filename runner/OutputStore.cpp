@@ -6,9 +6,6 @@
 #include <string_view>
 
 namespace spillways_detail {
-namespace {
-constexpr std::size_t BlockSize = std::size_t{1} << 20;
-}
 
 void OutputStore::Clear() {
     blocks_.clear();
@@ -18,8 +15,9 @@ void OutputStore::Clear() {
 char* OutputStore::Room(std::size_t bytes) {
     // A whole piece goes into one block, so no character is ever cut between two blocks.
     if (blocks_.empty() || blocks_.back().capacity - blocks_.back().used < bytes) {
-        const std::size_t capacity = std::max(BlockSize, bytes);
-        blocks_.push_back(Block{std::unique_ptr<char[]>(new char[capacity]), 0, capacity});
+        const std::size_t capacity =
+            (bytes + large_block::BlockBytes - 1) / large_block::BlockBytes * large_block::BlockBytes;
+        blocks_.push_back(Block{large_block::Make<char>(capacity), 0, capacity});
     }
     return blocks_.back().bytes.get() + blocks_.back().used;
 }

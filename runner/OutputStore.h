@@ -1,7 +1,9 @@
 // The text of the last run, kept compactly: command output is mostly ASCII, so it is stored as UTF-8 (one
-// byte a character instead of two) in fixed blocks that are never copied as the output grows, and widened to
-// 16-bit text only when someone asks for it.
+// byte a character instead of two) in large blocks (LargeBlock.h) that are never copied as the output grows,
+// and widened to 16-bit text only when someone asks for it.
 #pragma once
+
+#include "LargeBlock.h"
 
 #include <cstddef>
 #include <memory>
@@ -23,7 +25,7 @@ private:
     char* Room(std::size_t bytes); // where the next `bytes` go, in the last block
 
     struct Block {
-        std::unique_ptr<char[]> bytes; // left uninitialised: the pages are only touched as they fill
+        large_block::Ptr<char> bytes; // left uninitialised: the pages are only touched as they fill
         std::size_t used = 0;
         std::size_t capacity = 0;
     };

@@ -29,7 +29,7 @@ public:
 
     void CommandLine(const std::u16string& DOSCommand); // property set
     std::u16string CommandLine() const;                 // property get
-    // What each member costs, per byte of output. The runner keeps the last run's text as UTF-8 in 1 MB
+    // What each member costs, per byte of output. The runner keeps the last run's text as UTF-8 in 2 MB
     // blocks for as long as it lives: 1 byte per ASCII character, 2 to 4 for others (Outputs' store).
     // Outputs() and ExecuteCommand() each return a fresh 16-bit copy of it: 2 bytes per character more, for
     // as long as the caller keeps it. Run() returns nothing and so adds nothing; ReceiveOutputs hands out

@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config googletest clang-format clang-tidy
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libfontconfig-dev
   xvfb xauth x11-utils xdotool imagemagick fonts-wine
   fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
   lintian desktop-file-utils appstream xclip

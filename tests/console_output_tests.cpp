@@ -132,6 +132,8 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"D",
          u"ABCD", "2-4 f1"},
         {u"\x1b[" + Digits300 + u"mX", Digits300.substr(EscapeParser::MaxSequenceLength) + u"mX", ""},
+        {u"\x1b[4;" + Digits300.substr(0, 253) + u"mX", u"X", "0-1 U"}, // the longest sequence, one too long
+        {u"\x1b[4;" + Digits300.substr(0, 254) + u"mX", u"mX", ""},
         {u"\x1bP" + LongString + u"Z", u"qqqqqZ", ""},
     };
     OutputText text;

@@ -230,6 +230,8 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         {{u"tab\there", u"\u00e9\u20ac\r\u00e8"}, u"\u00e8ab\there\u00e9\u20ac"},
         {{u"abc\ndefghijk\n"}, u"abc\ndefghijk\n"}, // line breaks in each half of eight characters
         {{u"abcdefg\nhijk\u0100lmnop"}, u"abcdefg\nhijk\u0100lmnop"},
+        // Sixteen at a time: line breaks at both ends of sixteen, and the widening character last of sixteen.
+        {{u"\nabcdefghijklmn\n\nopqrstuvwxyzABC\u0100\nD"}, u"\nabcdefghijklmn\n\nopqrstuvwxyzABC\u0100\nD"},
         {{lines}, lines},                            // a group of lines filled exactly
         {{lines, u"abc\nend"}, lines + u"abc\nend"}, // two groups
     };
@@ -277,7 +279,7 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
     // A block widened to 16 bits once it is nearly full, and a chunk across two blocks, the second widened
     // (after a cut back into the first).
     text.Clear();
-    const std::u16string filler(std::size_t{1} << 20, u'a');
+    const std::u16string filler(OutputText::BlockCharacters, u'a');
     text.Append(std::u16string_view(filler).substr(3));
     text.Overwrite(0, u"\u0101");
     text.Append(u"xyzw");
@@ -340,6 +342,13 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     batcher.TextAdded();
     batcher.ShowNow();
     EXPECT_EQ(shown, std::vector<int>({0, 1, 1, 0}));
+
+    // Looking at the clock every third text only, a batch that falls due waits for the third.
+    std::vector<int> looked;
+    OutputBatcher sparing([&](bool caret) { looked.push_back(caret); }, 4, [&] { return now; }, 3);
+    for (int i = 1; i <= 7; ++i, now += 20ms)
+        sparing.TextAdded();
+    EXPECT_EQ(looked, std::vector<int>({0, 0})) << "at the third and the sixth";
 }
 
 // A flood whose showing costs in proportion to the text shown so far, as an EDIT's append does (the caret

@@ -24,6 +24,7 @@ TEST(Runner, OutputArrivesInChunksThatMakeUpTheWhole) {
         {"w:256", Lines(256)},
         {"w:257", Lines(257)},
         {"w:100000", Lines(100000)},
+        {"w:2100000", Lines(2100000)}, // across a block of the runner's store
         {"o:6f7574310a e:657272310a o:6f7574320a e:657272320a", u"out1\nerr1\nout2\nerr2\n"},
         {"e:6f6e6c79", u"only"},
         {"g:300 parent", u"[parent]\nlate\n"},

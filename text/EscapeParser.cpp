@@ -1,5 +1,7 @@
 #include "EscapeParser.h"
 
+#include "TextScan.h"
+
 #include <algorithm>
 
 namespace {
@@ -59,7 +61,7 @@ constexpr auto ClassTable = [] {
     return table;
 }();
 
-Class ClassOf(char16_t c) {
+constexpr Class ClassOf(char16_t c) {
     return c < 0x80 ? ClassTable[c] : Other;
 }
 
@@ -172,6 +174,23 @@ static_assert(InParameters(State::CsiEntry, Digit) && InParameters(State::CsiEnt
               InParameters(State::CsiEntry, Semi) && InParameters(State::CsiParameter, Digit) &&
               InParameters(State::CsiParameter, Colon) && InParameters(State::CsiParameter, Semi));
 
+// And these: ESC [ enters a control sequence, and every final character ends one.
+constexpr bool Takes(State state, char16_t c, Action action, State next) {
+    const Transition t = Table[static_cast<std::size_t>(state)][ClassOf(c)];
+    return t.action == action && t.next == next;
+}
+constexpr bool FinalsDispatch() {
+    for (char16_t c = u'@'; c <= u'~'; ++c) {
+        if (!Takes(State::CsiEntry, c, CsiDispatch, State::Ground) ||
+            !Takes(State::CsiParameter, c, CsiDispatch, State::Ground)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(Takes(State::Ground, 0x1B, Enter, State::Escape) &&
+              Takes(State::Escape, u'[', Enter, State::CsiEntry) && FinalsDispatch());
+
 } // namespace
 
 void EscapeParser::Reset() {
@@ -185,37 +204,70 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
     const char16_t* const end = p + chunk.size();
     while (p != end) {
         if (state_ == State::Ground) {
-            // Text goes on in runs, with one comparison a character.
-            const char16_t* const run = p;
-            const bool breaks = listener.PrintsLineBreaks();
-            while (p != end && (*p >= 0x20 ? *p != 0x7F : breaks && (*p == u'\n' || *p == u'\t'))) {
-                ++p;
-            }
-            if (p != run) {
-                listener.Print({run, static_cast<std::size_t>(p - run)});
+            // Text goes on in runs, found a vector at a time.
+            const std::size_t run = text_scan::RunLength(p, end, listener.PrintsLineBreaks());
+            if (run != 0) {
+                listener.Print({p, run});
+                p += run;
             }
             if (p == end) {
                 break;
             }
-        } else if (state_ == State::CsiEntry || state_ == State::CsiParameter) {
-            // So do parameters, as the table has them.
-            const char16_t* const from = p;
-            for (; p != end && *p >= u'0' && *p <= u';' && length_ < MaxSequenceLength; ++p, ++length_) {
-                if (*p <= u'9') {
-                    AddDigit(*p);
-                } else {
-                    NextParameter(*p);
-                }
+            // ESC [ starts a control sequence, as Step would have it in two steps.
+            if (*p == 0x1B && end - p >= 2 && p[1] == u'[') {
+                StartSequence();
+                inOsc_ = false;
+                state_ = State::CsiEntry;
+                p += 2;
+                continue;
             }
+        } else if (state_ == State::CsiEntry || state_ == State::CsiParameter) {
+            // So do parameters, as the table has them, and the final character dispatches at once.
+            const char16_t* const from = p;
+            p = ReadParameters(p, end);
             if (p != from) {
                 state_ = State::CsiParameter;
             }
             if (p == end) {
                 break;
             }
+            if (*p >= u'@' && *p <= u'~' && length_ < MaxSequenceLength) {
+                ++length_;
+                csi_.final = *p++;
+                state_ = State::Ground;
+                listener.ControlSequence(csi_);
+                continue;
+            }
         }
         Step(*p++, listener);
     }
+}
+
+// As far as parameters and separators go, within the sequence's length: a run of digits is read into one
+// value at a time.
+const char16_t* EscapeParser::ReadParameters(const char16_t* p, const char16_t* end) {
+    const char16_t* const from = p;
+    const char16_t* const stop =
+        p + std::min<std::size_t>(static_cast<std::size_t>(end - p), MaxSequenceLength - length_);
+    while (p != stop && *p >= u'0' && *p <= u';') {
+        if (*p > u'9') {
+            NextParameter(*p++);
+            continue;
+        }
+        if (csi_.count == 0) {
+            csi_.count = 1;
+            csi_.values[0] = -1;
+        }
+        std::int32_t value = std::max(csi_.values[csi_.count - 1], 0);
+        for (; p != stop && *p >= u'0' && *p <= u'9'; ++p) {
+            value = std::min<std::int32_t>(MaxValue, value * 10 + (*p - u'0'));
+        }
+        if (!overflow_) {
+            csi_.values[csi_.count - 1] = value;
+        }
+    }
+    length_ += static_cast<std::size_t>(p - from);
+    return p;
 }
 
 void EscapeParser::AddDigit(char16_t c) {

@@ -66,6 +66,7 @@ public:
 private:
     void Step(char16_t c, Listener& listener);
     void StartSequence();
+    const char16_t* ReadParameters(const char16_t* p, const char16_t* end);
     void AddDigit(char16_t c);
     void NextParameter(char16_t c); // after ';' or ':'
 

@@ -27,7 +27,10 @@ void OutputStyles::Clear() {
 }
 
 OutputStyles::StyleId OutputStyles::Intern(const TextStyle& style) {
-    StyleId& recent = recent_[Hash{}(style) % recent_.size()];
+    // The recent styles are found by a cheap mix of the fields; the table's hash is for the rest.
+    const std::uint32_t mix = style.foreground.Value() * 7 ^ style.background.Value() * 3 ^
+                              std::uint32_t{style.attributes} * 5 ^ style.link;
+    StyleId& recent = recent_[mix % recent_.size()];
     if (table_[recent] == style) {
         return recent;
     }

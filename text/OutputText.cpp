@@ -1,30 +1,16 @@
 #include "OutputText.h"
 
+#include "TextScan.h"
+
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 namespace {
 
-constexpr unsigned BlockShift = 20; // a block holds a million characters: 1 MB, or 2 MB once it needs 16 bits
-constexpr std::size_t BlockSize = std::size_t{1} << BlockShift;
-
-// Whether the eight characters at `eight` are all Latin-1 and none is a line break: the common case, stored
-// eight at a time.
-bool PlainLatin1(const char16_t* eight) {
-    std::uint64_t a = 0;
-    std::uint64_t b = 0;
-    std::memcpy(&a, eight, sizeof a);
-    std::memcpy(&b, eight + 4, sizeof b);
-    if (((a | b) & 0xFF00FF00FF00FF00ULL) != 0) {
-        return false;
-    }
-    constexpr std::uint64_t LineBreaks = 0x000A000A000A000AULL;
-    constexpr std::uint64_t Ones = 0x0001000100010001ULL;
-    constexpr std::uint64_t Highs = 0x8000800080008000ULL;
-    const std::uint64_t x = a ^ LineBreaks; // a lane is 0 where a line break was
-    const std::uint64_t y = b ^ LineBreaks;
-    return ((((x - Ones) & ~x) | ((y - Ones) & ~y)) & Highs) == 0;
-}
+constexpr unsigned BlockShift = 21;
+constexpr std::size_t BlockSize = OutputText::BlockCharacters;
+static_assert(BlockSize == std::size_t{1} << BlockShift);
 
 // What a double click takes together: 0 blanks, 1 word characters, 2 other signs.
 int CharacterClass(char16_t c) {
@@ -39,8 +25,8 @@ int CharacterClass(char16_t c) {
 } // namespace
 
 struct OutputText::Block {
-    std::unique_ptr<unsigned char[]> narrow; // while every character is Latin-1
-    std::unique_ptr<char16_t[]> wide;
+    large_block::Ptr<unsigned char> narrow; // while every character is Latin-1
+    large_block::Ptr<char16_t> wide;
 };
 
 OutputText::OutputText() {
@@ -182,45 +168,52 @@ void OutputText::Append(std::u16string_view text) {
     const char16_t* const end = from + text.size();
     while (from != end) {
         if (size_ == blocks_.size() * BlockSize) {
-            blocks_.emplace_back().narrow = std::make_unique_for_overwrite<unsigned char[]>(BlockSize);
+            blocks_.emplace_back().narrow = large_block::Make<unsigned char>(BlockSize);
         }
         Block& block = blocks_.back();
         const std::size_t i = size_ & (BlockSize - 1);
         const std::size_t n = std::min(static_cast<std::size_t>(end - from), BlockSize - i);
-        std::size_t done = 0;
-        if (block.wide) {
-            char16_t* out = block.wide.get() + i;
-            for (; done < n; ++done) {
-                out[done] = from[done];
-                if (from[done] == u'\n') {
-                    StartLine(size_ + done + 1);
-                }
-            }
-        } else {
-            unsigned char* out = block.narrow.get() + i;
-            while (done < n && from[done] <= 0xFF) {
-                while (done + 8 <= n && PlainLatin1(from + done)) {
-                    for (std::size_t k = 0; k < 8; ++k) {
-                        out[done + k] = static_cast<unsigned char>(from[done + k]);
-                    }
-                    done += 8;
-                }
-                if (done == n || from[done] > 0xFF) {
-                    break;
-                }
-                out[done] = static_cast<unsigned char>(from[done]);
-                if (from[done] == u'\n') {
-                    StartLine(size_ + done + 1);
-                }
-                ++done;
-            }
-            if (done < n) {
-                Put(size_ + done, from[done]); // the block's first character beyond Latin-1
-                ++done;
-            }
-        }
+        const std::size_t done = block.wide ? AppendWide(from, n, block.wide.get() + i)
+                                            : AppendNarrow(from, n, block.narrow.get() + i);
         size_ += done;
         from += done;
+    }
+}
+
+std::size_t OutputText::AppendWide(const char16_t* from, std::size_t n, char16_t* out) {
+    for (std::size_t k = 0; k < n; ++k) {
+        out[k] = from[k];
+        if (from[k] == u'\n') {
+            StartLine(size_ + k + 1);
+        }
+    }
+    return n;
+}
+
+// Stores Latin-1 text a byte a character, sixteen at a time where it can; stops after the first character
+// beyond Latin-1, which widens the block.
+std::size_t OutputText::AppendNarrow(const char16_t* from, std::size_t n, unsigned char* out) {
+    std::size_t done = 0;
+    for (;;) {
+        for (std::uint32_t breaks = 0;
+             n - done >= 16 && text_scan::NarrowSixteen(from + done, out + done, breaks); done += 16) {
+            for (; breaks != 0; breaks &= breaks - 1) {
+                StartLine(size_ + done + static_cast<std::size_t>(std::countr_zero(breaks)) + 1);
+            }
+        }
+        if (done == n) {
+            return done;
+        }
+        const char16_t c = from[done];
+        if (c > 0xFF) {
+            Put(size_ + done, c); // the block's first character beyond Latin-1
+            return done + 1;
+        }
+        out[done] = static_cast<unsigned char>(c);
+        ++done;
+        if (c == u'\n') {
+            StartLine(size_ + done);
+        }
     }
 }
 
@@ -252,7 +245,7 @@ void OutputText::Put(std::size_t position, char16_t c) {
     // The block's first character beyond Latin-1: from here on it keeps 16 bits a character.
     const std::size_t used =
         std::min(BlockSize, std::max(size_, position + 1) - (position & ~(BlockSize - 1)));
-    block.wide = std::make_unique_for_overwrite<char16_t[]>(BlockSize);
+    block.wide = large_block::Make<char16_t>(BlockSize);
     std::copy_n(block.narrow.get(), used, block.wide.get());
     block.narrow.reset();
     block.wide[i] = c;

@@ -2,6 +2,7 @@
 // line open to overwriting, and the spans a selection picks.
 #pragma once
 
+#include "LargeBlock.h"
 #include "LineStarts.h"
 
 #include <cstddef>
@@ -26,11 +27,13 @@ public:
     virtual std::size_t Size() const = 0; // of all the text held
 };
 
-// The shown text, append-only but for the last line, in UTF-16 positions. Text sits in blocks of a fixed
-// size, each kept one byte per character while it holds Latin-1 only; line starts take four bytes a line
-// (LineStarts.h). Appending costs time in proportion to what is appended; nothing stored moves.
+// The shown text, append-only but for the last line, in UTF-16 positions. Text sits in large blocks of a
+// fixed size (LargeBlock.h), each kept one byte per character while it holds Latin-1 only; line starts take
+// four bytes a line (LineStarts.h). Appending costs time in proportion to what is appended; nothing stored
+// moves.
 class OutputText final : public OutputLines {
 public:
+    static constexpr std::size_t BlockCharacters = std::size_t{1} << 21; // 2 MB, or 4 MB once 16 bits
     OutputText();
     OutputText(const OutputText&) = delete;
     OutputText& operator=(const OutputText&) = delete;
@@ -84,6 +87,8 @@ public:
 private:
     struct Block;
     static constexpr std::size_t GroupLines = LineStarts<std::uint32_t>::GroupLines;
+    std::size_t AppendNarrow(const char16_t* from, std::size_t n, unsigned char* out);
+    std::size_t AppendWide(const char16_t* from, std::size_t n, char16_t* out);
     void Put(std::size_t position, char16_t c);
     void StartLine(std::size_t start);
 

@@ -2,11 +2,11 @@
 
 #include "FindField.h"
 #include "OutputView.h"
+#include "TahomaFont.h"
 
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
-#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -27,12 +27,7 @@ QRect FromTwips(int left, int top, int width, int height) {
 // Tahoma 9.75 pt, normal weight, for every control. Where the system has no Tahoma, the face that Wine's
 // fonts package installs is loaded; failing that the system's fallback applies.
 QFont ControlFont() {
-    static const bool tahomaAvailable = [] {
-        if (QFontDatabase::hasFamily(QStringLiteral("Tahoma"))) {
-            return true;
-        }
-        return QFontDatabase::addApplicationFont(QStringLiteral("/usr/share/wine/fonts/tahoma.ttf")) != -1;
-    }();
+    static const bool tahomaAvailable = ProvideTahoma();
     QFont font(QStringLiteral("Tahoma"));
     font.setPointSizeF(9.75);
     font.setWeight(QFont::Normal);
@@ -44,6 +39,9 @@ QFont ControlFont() {
     }
     return font;
 }
+
+// A flood's chunks come microseconds apart: the batcher looks at the clock every few of them.
+constexpr int ChunksPerClockLook = 16;
 
 bool IsEnterKey(const QEvent* event) {
     if (event->type() != QEvent::KeyPress) {
@@ -115,7 +113,8 @@ QString TimeFormatWithSeconds(const QLocale& locale) {
 SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endProgram)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
-      outputsBatcher_([this](bool caretToEnd) { txtOutputs_->Show(caretToEnd); }),
+      outputsBatcher_([this](bool caretToEnd) { txtOutputs_->Show(caretToEnd); }, 4,
+                      &OutputBatcher::Clock::now, ChunksPerClockLook),
       endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
     CreateControls();
     connect(qApp, &QApplication::focusChanged, this, &SpillwayWindow::OnFocusChanged);

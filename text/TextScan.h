@@ -1,0 +1,74 @@
+// The output's hot loops over 16-bit text, sixteen or eight characters a step: finding where a run of plain
+// text ends, and storing a run of Latin-1 text one byte a character while finding its line breaks. With SSE2
+// (every x86-64) they take a vector at a time; elsewhere the same results come a character at a time.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+namespace text_scan {
+
+// Whether `c` ends a run of text: a C0 control or DEL, except LF and TAB where `breaks` lets them go on.
+inline bool EndsRun(char16_t c, bool breaks) {
+    return c >= 0x20 ? c == 0x7F : !(breaks && (c == u'\n' || c == u'\t'));
+}
+
+// How many characters of [p, end) come before the first one that ends a run.
+inline std::size_t RunLength(const char16_t* p, const char16_t* end, bool breaks) {
+    const char16_t* const start = p;
+#if defined(__SSE2__)
+    const __m128i bias = _mm_set1_epi16(static_cast<short>(0x8000));
+    const __m128i space = _mm_set1_epi16(static_cast<short>(0x8020)); // ' ' with the bias
+    const __m128i del = _mm_set1_epi16(0x7F);
+    const __m128i lf = _mm_set1_epi16(breaks ? u'\n' : 0x7F);
+    const __m128i tab = _mm_set1_epi16(breaks ? u'\t' : 0x7F);
+    for (; end - p >= 8; p += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // Unsigned x < 0x20, as a signed comparison of both sides shifted by 0x8000.
+        const __m128i control = _mm_cmplt_epi16(_mm_xor_si128(x, bias), space);
+        const __m128i allowed = _mm_or_si128(_mm_cmpeq_epi16(x, lf), _mm_cmpeq_epi16(x, tab));
+        const __m128i stop = _mm_or_si128(_mm_andnot_si128(allowed, control), _mm_cmpeq_epi16(x, del));
+        if (const int mask = _mm_movemask_epi8(stop); mask != 0)
+            return static_cast<std::size_t>(p - start) +
+                   static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask))) / 2;
+    }
+#endif
+    while (p != end && !EndsRun(*p, breaks))
+        ++p;
+    return static_cast<std::size_t>(p - start);
+}
+
+// Stores the 16 characters at `in` one byte each at `out` when all of them are Latin-1, and sets bit i of
+// `lineBreaks` for each '\n' among them; false, with nothing stored, otherwise.
+inline bool NarrowSixteen(const char16_t* in, unsigned char* out, std::uint32_t& lineBreaks) {
+#if defined(__SSE2__)
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + 8));
+    const __m128i high = _mm_and_si128(_mm_or_si128(a, b), _mm_set1_epi16(static_cast<short>(0xFF00)));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(high, _mm_setzero_si128())) != 0xFFFF)
+        return false;
+    const __m128i narrow = _mm_packus_epi16(a, b); // exact: every lane is below 0x100
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), narrow);
+    lineBreaks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(narrow, _mm_set1_epi8('\n'))));
+    return true;
+#else
+    char16_t any = 0;
+    for (int k = 0; k < 16; ++k)
+        any |= in[k];
+    if (any > 0xFF)
+        return false;
+    lineBreaks = 0;
+    for (int k = 0; k < 16; ++k) {
+        out[k] = static_cast<unsigned char>(in[k]);
+        lineBreaks |= static_cast<std::uint32_t>(in[k] == u'\n') << k;
+    }
+    return true;
+#endif
+}
+
+} // namespace text_scan
