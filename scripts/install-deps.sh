@@ -11,6 +11,7 @@ packages=(
   fonts-noto-core fonts-noto-cjk fonts-noto-color-emoji
   lintian desktop-file-utils appstream xclip
   librsvg2-bin icoutils
+  clang libclang-rt-14-dev
 )
 windows=false
 [[ "${1:-}" == "--windows" ]] && windows=true

@@ -34,6 +34,11 @@ export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
 run_suite sanitize
 unset ASAN_OPTIONS UBSAN_OPTIONS LSAN_OPTIONS
 
+# Each fuzz target for a short while, so that they keep building and keep agreeing with their models.
+if command -v clang++ >/dev/null; then
+  scripts/fuzz.sh 20
+fi
+
 if $windows; then
   # It names the folders it builds and tests in (build/windows-i686, and build/windows-x86_64 where this
   # machine cannot execute 32-bit code).

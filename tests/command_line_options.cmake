@@ -14,3 +14,9 @@ foreach(case "--version|0|^Ombrel ${VERSION}\n$|^$" "-v|0|^Ombrel ${VERSION}\n$|
     message(SEND_ERROR "ombrel ${arguments}: exit status ${got_status}\n${got_stdout}${got_stderr}")
   endif()
 endforeach()
+# An answer that cannot be written, to a full device, fails with the reason.
+execute_process(COMMAND ${CMAKE_COMMAND} -E env --unset=DISPLAY --unset=WAYLAND_DISPLAY --unset=QT_QPA_PLATFORM
+  ${OMBREL} --version RESULT_VARIABLE got_status OUTPUT_FILE /dev/full ERROR_VARIABLE got_stderr)
+if(NOT got_status STREQUAL 1 OR NOT got_stderr MATCHES "^ombrel: cannot write the answer: No space left on device\n$")
+  message(SEND_ERROR "ombrel --version >/dev/full: exit status ${got_status}\n${got_stderr}")
+endif()

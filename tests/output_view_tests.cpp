@@ -1,16 +1,20 @@
 // The output view against Qt's own engine as the oracle: rows, character rectangles, hit tests and cluster
 // steps of a multilingual corpus as a reference layout of the same text, font and width gives them; the keys
 // as a table; what it draws, grabbed.
+#include "FindField.h"
 #include "OutputView.h"
+#include "StyleFormats.h"
 
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBoundaryFinder>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -285,6 +289,140 @@ TEST(OutputView, ScreenReadersReadClustersLinesAndRectangles) {
         EXPECT_EQ(accessible->offsetAtPoint(rect.topLeft() + QPoint(rect.width() / 4, rect.height() / 2)),
                   cluster(offset, false));
     }
+}
+
+void Wheel(OutputView& view, int notches) {
+    const QPoint at(10, 10);
+    QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), {}, {0, 120 * notches}, Qt::NoButton, {},
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view.viewport(), &wheel);
+}
+
+// Output that rewrites or shortens the line the view is scrolled into: the view keeps to what is left
+// and draws it, the end in view once the rest fits.
+TEST(OutputView, KeepsToALineThatAnEraseShortened) {
+    const QString xs(6000, u'x');
+    const struct {
+        QString before;
+        int notches;
+        std::u16string after;
+        QString shown;
+        bool endShown;
+    } cases[] = {
+        {xs, 2, u"\r\033[K done", QStringLiteral(" done"), true},
+        {xs, 2, u"\r\033[2K", QString(), true},
+        {xs, 30, u"\r\033[K", QString(), true},
+        {QString(10000, u'x'), 2, u"\033[4000D\033[K", QString(6000, u'x'), true}, // three pieces, then two
+        {xs, 2, std::u16string(5000, u'\b') + u"\033[K", QString(1000, u'x'), true},
+        {xs, 2, u"\r\033[4000C\033[D\033[K", QString(3999, u'x'), true},
+        {QStringLiteral("a b ").repeated(1500), 2, u"\r" + std::u16string(6000, u'y'), QString(6000, u'y'),
+         false},
+        {xs, 2, u"\r" + std::u16string(3000, u'世') + u"\033[K", QString(3000, u'世'), true},
+        {QStringLiteral("line\n").repeated(40) + xs, 1, u"\r\033[Kend\n",
+         "line\n"
+         "end\n",
+         true},
+        {xs, 2, u"\r\033[1K", QString(1, u' ') + QString(5999, u'x'), false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(&c - cases);
+        const auto view = ViewOf(c.before);
+        Wheel(*view, c.notches);
+        view->Select(3000, 5500);
+        view->StartRun();
+        view->AppendText(c.after);
+        view->viewport()->grab(); // paints before the batch is shown, as an uncovered window does
+        view->Show(false);
+        view->viewport()->grab();
+        EXPECT_TRUE(view->toPlainText().endsWith(c.shown));
+        const QRect end = view->CharacterRect(view->CharacterCount());
+        EXPECT_EQ(!end.isEmpty(), c.endShown);
+        const auto [from, to] = view->VisibleSpan();
+        EXPECT_TRUE(from <= to && to <= view->CharacterCount());
+        EXPECT_TRUE(!c.endShown || from == 0 ||
+                    end.bottom() + end.height() > view->viewport()->geometry().bottom())
+            << "the view full, the end at its bottom";
+    }
+}
+
+// At the edges: a wheel notch scrolls the configured lines; a view that is not a whole number of rows high
+// shows the last row whole; Page Up keeps the top row in view; a hit test or a drag just beyond the view
+// takes the row beyond; Up from below a wrapped line or a piece keeps the caret's x; a screen reader's
+// scroll-to-substring shows the substring's start.
+TEST(OutputView, ScrollsHitsAndMovesAtTheEdges) {
+    const auto view = ViewOf(QStringLiteral("line\n").repeated(100), 10);
+    const auto topLine = [&view] { return view->Store().LineOf(view->VisibleSpan().first); };
+    const int height = view->viewport()->height() / 10;
+    QApplication::setWheelScrollLines(5);
+    Wheel(*view, 1);
+    EXPECT_EQ(topLine(), 86u);
+    view->Select(5 * 86, 5 * 86);
+    QTest::keyClick(view.get(), Qt::Key_PageUp);
+    EXPECT_EQ(topLine(), 77u);
+    EXPECT_EQ(view->Store().LineOf(view->PositionAt(view->viewport()->pos() + QPoint(9, -1))), 76u);
+    QMouseEvent move(QEvent::MouseMove, QPoint(9, view->viewport()->height()), QPointF(), Qt::NoButton,
+                     Qt::LeftButton, {});
+    QApplication::sendEvent(view->viewport(), &move);
+    EXPECT_EQ(topLine(), 80u) << "a drag at the bottom edge scrolls at once, and selects the row beyond";
+    QTest::mouseRelease(view->viewport(), Qt::LeftButton);
+    QAccessible::queryAccessibleInterface(view.get())->textInterface()->scrollToSubstring(5 * 10, 5 * 60);
+    EXPECT_FALSE(view->CharacterRect(5 * 10).isEmpty());
+    view->resize(view->width(), view->height() + height / 2);
+    QTest::keyClick(view.get(), Qt::Key_End, Qt::ControlModifier);
+    const QRect end = view->CharacterRect(view->CharacterCount()).translated(-view->viewport()->pos());
+    EXPECT_TRUE(view->viewport()->rect().contains(end));
+
+    // Pieces start at 4095 (after a blank) and 6001 + 4096; a short line follows.
+    const auto wrapped = ViewOf(QStringLiteral("abcd ").repeated(1200) + u'\n' + QString(6000, u'x') +
+                                QStringLiteral("\nxxxxxxxx"));
+    for (const std::size_t at : {4095u, 10097u, 12002u}) {
+        wrapped->Select(at + 2, at + 2);
+        const QRect before = wrapped->CharacterRect(at + 2);
+        QTest::keyClick(wrapped.get(), Qt::Key_Up);
+        EXPECT_TRUE(wrapped->Caret() < at && wrapped->Caret() + 100 > at) << at;
+        EXPECT_NEAR(wrapped->CharacterRect(wrapped->Caret()).left(), before.left(), 8) << at;
+    }
+    wrapped->Select(4096, 4096);
+    EXPECT_EQ(wrapped->CharacterRect(4096).top(), wrapped->CharacterRect(4095).top())
+        << "pieces break between words";
+}
+
+// Colours past a long line's first piece and the cube's levels; which links open.
+TEST(OutputView, ColoursPastTheFirstPieceAndLinks) {
+    const auto view = ViewOf(QString());
+    view->AppendText(std::u16string(5000, u'x') + u"\x1b[48;5;196m  \x1b[m");
+    view->Show(true);
+    const QRect red = view->CharacterRect(5000).translated(-view->viewport()->pos());
+    EXPECT_EQ(view->viewport()->grab().toImage().pixel(red.center()), qRgb(255, 0, 0));
+    // Emoji and CJK rows, taller in their fonts, stay on the grid: four rows reach as far below the last one
+    // as a single row does below itself.
+    const auto inkBelowLastRow = [&view](int pairs) {
+        view->SetText(QStringLiteral("😀世").repeated(pairs).toStdU16String());
+        view->Show(false);
+        const QImage image = view->viewport()->grab().toImage();
+        int ink = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                ink = image.pixel(x, y) != qRgb(0, 0, 0) ? y : ink;
+        return ink -
+               view->CharacterRect(view->CharacterCount() - 1).translated(-view->viewport()->pos()).bottom();
+    };
+    EXPECT_EQ(inkBelowLastRow(40), inkBelowLastRow(2));
+    EXPECT_EQ(PaletteColour(16 + 36 * 1 + 6 * 3 + 5), QColor(95, 175, 255));
+    EXPECT_TRUE(LinkToolTip(QStringLiteral("file:///tmp/a")).endsWith(QStringLiteral("Ctrl+click to open")));
+    EXPECT_EQ(LinkToolTip(QStringLiteral("ftp://x/")), QStringLiteral("ftp://x/"));
+}
+
+// Find from where the selection starts; Ctrl+C in the field with nothing selected there copies the match.
+TEST(OutputView, FindsFromTheSelectionAndCopiesFromTheField) {
+    const auto view = ViewOf(QStringLiteral("beta beta beta"));
+    FindField find(view.get(), view.get());
+    view->Select(5, 9);
+    find.Open();
+    QTest::keyClicks(find.Pattern(), QStringLiteral("beta"));
+    EXPECT_EQ(view->Selection(), std::pair(std::size_t{5}, std::size_t{9}));
+    QApplication::clipboard()->clear();
+    QTest::keyClick(find.Pattern(), Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("beta"));
 }
 
 } // namespace

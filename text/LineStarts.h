@@ -12,10 +12,15 @@
 #include <memory>
 #include <vector>
 
+// The fuzz build makes groups of a few lines, so that its short inputs cross them.
+#ifndef OMBREL_TEXT_GROUP_LINES
+#define OMBREL_TEXT_GROUP_LINES 4096
+#endif
+
 template <typename Offset>
 class LineStarts {
 public:
-    static constexpr std::size_t GroupLines = 4096;
+    static constexpr std::size_t GroupLines = OMBREL_TEXT_GROUP_LINES;
 
     void Clear() {
         groups_.clear();

@@ -8,9 +8,8 @@
 
 namespace {
 
-constexpr unsigned BlockShift = 21;
+constexpr unsigned BlockShift = OutputText::BlockShift;
 constexpr std::size_t BlockSize = OutputText::BlockCharacters;
-static_assert(BlockSize == std::size_t{1} << BlockShift);
 
 // What a double click takes together: 0 blanks, 1 word characters, 2 other signs.
 int CharacterClass(char16_t c) {

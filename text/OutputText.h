@@ -33,7 +33,13 @@ public:
 // moves.
 class OutputText final : public OutputLines {
 public:
-    static constexpr std::size_t BlockCharacters = std::size_t{1} << 21; // 2 MB, or 4 MB once 16 bits
+    // A block holds 2 Mi characters: 2 MB, or 4 MB once it needs 16 bits. The fuzz build stores a few, so that
+    // its short inputs cross block boundaries.
+#ifndef OMBREL_TEXT_BLOCK_SHIFT
+#define OMBREL_TEXT_BLOCK_SHIFT 21
+#endif
+    static constexpr unsigned BlockShift = OMBREL_TEXT_BLOCK_SHIFT;
+    static constexpr std::size_t BlockCharacters = std::size_t{1} << BlockShift;
     OutputText();
     OutputText(const OutputText&) = delete;
     OutputText& operator=(const OutputText&) = delete;

@@ -6,6 +6,7 @@
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -226,6 +227,18 @@ TextRow LineLayouts::LastRow() const {
     const std::size_t line = text_.LineCount() - 1;
     const std::size_t piece = PieceCount(line) - 1;
     return {line, piece, Layout(line, piece)->lineCount() - 1};
+}
+
+TextRow LineLayouts::Clamp(TextRow row) const {
+    if (row.line >= text_.LineCount()) {
+        return LastRow();
+    }
+    const std::size_t pieces = PieceCount(row.line);
+    if (row.piece >= pieces) {
+        row = {row.line, pieces - 1, INT_MAX};
+    }
+    row.row = std::min(row.row, Layout(row.line, row.piece)->lineCount() - 1);
+    return row;
 }
 
 double LineLayouts::X(TextRow row, std::size_t position) const {

@@ -56,6 +56,7 @@ public:
     TextRow RowOf(std::size_t position) const;            // a position between two rows starts the second
     TextRow MoveRows(TextRow from, long long rows) const; // within the text
     TextRow LastRow() const;
+    TextRow Clamp(TextRow row) const; // the nearest row the text still has, after an erase shortened it
     double X(TextRow row, std::size_t position) const; // from the row's left
     std::size_t PositionInRow(TextRow row, double x) const;
     std::pair<double, double> CharacterSpan(std::size_t position) const; // left and right in its row

@@ -82,11 +82,21 @@ void OutputView::SetText(std::u16string_view text) {
 
 void OutputView::AppendText(std::u16string_view chunk) {
     // The last line may change; every line before it stays as it was laid out.
-    layouts_.LineChanged(text_.LineCount() - 1);
+    const std::size_t lastLine = text_.LineCount() - 1;
+    layouts_.LineChanged(lastLine);
     console_.Feed(chunk);
-    // Erasing within the last line may have shortened the text.
-    caret_ = std::min(caret_, text_.Size());
-    anchor_ = std::min(anchor_, text_.Size());
+    // A carriage return or an erase may have rewritten or shortened that line: whatever the view remembers
+    // of it keeps to what is left, before anything paints or measures it.
+    if (top_.line >= lastLine) {
+        top_ = std::min(layouts_.Clamp(top_), EndTop());
+    }
+    const std::size_t size = text_.Size();
+    unitAnchor_ = {std::min(unitAnchor_.first, size), std::min(unitAnchor_.second, size)};
+    if (caret_ > size || anchor_ > size) {
+        caret_ = std::min(caret_, size);
+        anchor_ = std::min(anchor_, size);
+        TellScreenReader();
+    }
     changed_ = true;
 }
 
