@@ -109,7 +109,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\x1b[31mab\x1b[32mcd\r\x1b[32mXY", u"XYcd", "0-4 f2"},
         {u"\x1b[41mabcd\r\x1b[2C\x1b[K\x1b[0mxy\x1b[44m\r\x1b[3Cz", u"abxz", "0-2 b1|3-4 b4"},
         {u"\x1b[1K\x1b[7CA\x1b[1`B\x1b[3aC\r\x1b[0K", u"", ""},
-        {u"\b\bab\r\bc\x1b[5C\x1b[1K", u"  ", ""}, // BS at column 0; blanks up to the line's end only
+        {u"\b\bab\r\bc\x1b[5C\x1b[1K", u"", ""}, // BS at column 0; an erase past the line's end cuts it
         {u"\x1b[2000Cx", std::u16string(1024, u' ') + u"x", ""}, // blanks so far out only
         {u"\x1b[38;5mA\x1b[48;2;1;2mB\x1b[38;2;1;2;300mC\x1b[31;38;5;", u"ABC", ""},
         {u"\x1b[31mab\x1b[32mc\x1b[31md\x1b[2D\x1b[Kx", u"abx",
@@ -152,9 +152,14 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         ASSERT_EQ(text.Text(0, text.Size()), c.text);
         ASSERT_EQ(Describe(styles, text.Size()), c.runs);
     };
-    for (const auto& c : cases) { // cut anywhere: the fuzz target console_output_fuzz
+    for (const auto& c : cases) { // cut in two at every place here; anywhere in console_output_fuzz
         SCOPED_TRACE(&c - cases);
-        check(c, {c.input});
+        const std::u16string_view input = c.input;
+        check(c, {input});
+        for (std::size_t cut = 1; cut < input.size() && input.size() < 1000; ++cut) {
+            SCOPED_TRACE(cut);
+            check(c, {input.substr(0, cut), input.substr(cut)});
+        }
     }
 
     // A command's output starts in the default colours, and an unfinished sequence ends with the last.
