@@ -69,8 +69,9 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
 } // namespace
 
 void LineCells::Piece::Add(std::u16string_view units, std::size_t width, StyleId style) {
-    glyphs.push_back({text.size(), cells, style});
+    glyphs.push_back({text.size(), cells});
     text += units;
+    styles.insert(styles.end(), units.size(), style);
     cells += width;
 }
 
@@ -85,12 +86,13 @@ void LineCells::Load(std::u16string text, const std::vector<StyleRun>& styles) {
     glyphs_.clear();
     cells_ = 0;
     pending_ = 0;
-    auto run = styles.begin();
+    styles_.assign(text_.size(), 0);
+    for (const StyleRun& run : styles) {
+        std::fill(styles_.begin() + static_cast<std::ptrdiff_t>(run.from),
+                  styles_.begin() + static_cast<std::ptrdiff_t>(std::min(run.to, styles_.size())), run.style);
+    }
     Clusters(text_, 0, [&](std::size_t from, std::size_t, std::size_t width) {
-        while (run != styles.end() && run->to <= from) {
-            ++run;
-        }
-        glyphs_.push_back({from, cells_, run != styles.end() && run->from <= from ? run->style : 0});
+        glyphs_.push_back({from, cells_});
         cells_ += width;
     });
     cursor_ = cells_;
@@ -104,19 +106,11 @@ std::size_t LineCells::GlyphAt(std::size_t cell) const {
 
 std::vector<LineCells::StyleRun> LineCells::StylesOf(Change change) const {
     std::vector<StyleRun> runs;
-    if (change.from >= change.to) {
-        return runs;
-    }
-    const auto after = std::upper_bound(glyphs_.begin(), glyphs_.end(), change.from,
-                                        [](std::size_t u, const Glyph& g) { return u < g.unit; });
-    for (auto k = static_cast<std::size_t>(after - glyphs_.begin()) - 1;
-         k < glyphs_.size() && glyphs_[k].unit < change.to; ++k) {
-        const std::size_t from = std::max(glyphs_[k].unit, change.from);
-        const std::size_t to = std::min(GlyphEnd(k), change.to);
-        if (!runs.empty() && runs.back().style == glyphs_[k].style) {
-            runs.back().to = to;
+    for (std::size_t i = change.from; i < change.to; ++i) {
+        if (!runs.empty() && runs.back().style == styles_[i]) {
+            runs.back().to = i + 1;
         } else {
-            runs.push_back({from, to, glyphs_[k].style});
+            runs.push_back({i, i + 1, styles_[i]});
         }
     }
     return runs;
@@ -150,7 +144,7 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
             break;
         }
     }
-    Change change = marks > 0 ? Attach(text.substr(0, marks)) : Change{};
+    Change change = marks > 0 ? Attach(text.substr(0, marks), style) : Change{};
     text.remove_prefix(marks);
     if (text.empty()) {
         return change;
@@ -158,10 +152,11 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
     if (cursor_ == cells_) { // appended: nothing to replace
         const std::size_t end = text_.size();
         Clusters(text, cursor_, [&](std::size_t from, std::size_t, std::size_t width) {
-            glyphs_.push_back({end + from, cells_, style});
+            glyphs_.push_back({end + from, cells_});
             cells_ += width;
         });
         text_.append(text);
+        styles_.insert(styles_.end(), text.size(), style);
         cursor_ = cells_;
         return {change.from < change.to ? std::min(change.from, end) : end, text_.size()};
     }
@@ -191,13 +186,14 @@ LineCells::Change LineCells::Settle() {
 }
 
 // A mark with nothing before it to go with is dropped, as a terminal drops it.
-LineCells::Change LineCells::Attach(std::u16string_view marks) {
+LineCells::Change LineCells::Attach(std::u16string_view marks, StyleId style) {
     if (cursor_ == 0 || cursor_ > cells_) {
         return {};
     }
     const std::size_t k = GlyphAt(cursor_ - 1);
     const std::size_t at = GlyphEnd(k);
     text_.insert(at, marks);
+    styles_.insert(styles_.begin() + static_cast<std::ptrdiff_t>(at), marks.size(), style);
     for (std::size_t j = k + 1; j < glyphs_.size(); ++j) {
         glyphs_[j].unit += marks.size();
     }
@@ -265,6 +261,11 @@ LineCells::Change LineCells::Splice(std::size_t from, std::size_t to, const Piec
     text_.replace(unitFrom, unitTo - unitFrom, newUnits, u' ');
     std::copy(piece.text.begin(), piece.text.end(),
               text_.begin() + static_cast<std::ptrdiff_t>(unitFrom + before));
+    const auto styleAt = styles_.begin() + static_cast<std::ptrdiff_t>(unitFrom);
+    styles_.insert(styles_.erase(styleAt, styleAt + static_cast<std::ptrdiff_t>(unitTo - unitFrom)), newUnits,
+                   0);
+    std::copy(piece.styles.begin(), piece.styles.end(),
+              styles_.begin() + static_cast<std::ptrdiff_t>(unitFrom + before));
     const std::size_t count = before + piece.glyphs.size() + after;
     const auto at = glyphs_.begin() + static_cast<std::ptrdiff_t>(first);
     if (count > last - first) {
@@ -275,13 +276,13 @@ LineCells::Change LineCells::Splice(std::size_t from, std::size_t to, const Piec
     }
     std::size_t k = first;
     for (std::size_t i = 0; i < before; ++i) {
-        glyphs_[k++] = {unitFrom + i, left + i, 0};
+        glyphs_[k++] = {unitFrom + i, left + i};
     }
     for (const Glyph& g : piece.glyphs) {
-        glyphs_[k++] = {unitFrom + before + g.unit, from + g.cell, g.style};
+        glyphs_[k++] = {unitFrom + before + g.unit, from + g.cell};
     }
     for (std::size_t i = 0; i < after; ++i) {
-        glyphs_[k++] = {unitFrom + before + piece.text.size() + i, from + piece.cells + i, 0};
+        glyphs_[k++] = {unitFrom + before + piece.text.size() + i, from + piece.cells + i};
     }
     // Sizes go up and down modulo the word size, as unsigned arithmetic allows.
     const std::size_t units = newUnits - (unitTo - unitFrom);
@@ -309,12 +310,14 @@ void LineCells::Realign(std::size_t glyph, Change& change) {
             continue;
         }
         text_.replace(tab.unit, 1, width, u' ');
+        const StyleId style = styles_[tab.unit];
+        styles_.insert(styles_.begin() + static_cast<std::ptrdiff_t>(tab.unit), width - 1, style);
         for (std::size_t j = k + 1; j < glyphs_.size(); ++j) {
             glyphs_[j].unit += width - 1;
         }
         for (std::size_t i = 1; i < width; ++i) {
             glyphs_.insert(glyphs_.begin() + static_cast<std::ptrdiff_t>(k + i),
-                           {tab.unit + i, tab.cell + i, tab.style});
+                           {tab.unit + i, tab.cell + i});
         }
         change = {std::min(change.from, tab.unit), text_.size()};
         k += width - 1;

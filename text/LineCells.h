@@ -58,12 +58,12 @@ private:
     struct Glyph {
         std::size_t unit; // where its units start in text_
         std::size_t cell; // and its cells
-        StyleId style;
     };
     // What goes in place of some cells.
     struct Piece {
         std::u16string text;
-        std::vector<Glyph> glyphs; // positions within the piece
+        std::vector<StyleId> styles; // of each unit
+        std::vector<Glyph> glyphs;   // positions within the piece
         std::size_t cells = 0;
         void Add(std::u16string_view units, std::size_t width, StyleId style);
         void AddBlanks(std::size_t count);
@@ -79,9 +79,10 @@ private:
     // Cells [from, to) become `piece`; a cluster cut by either edge leaves its other cells blank.
     Change Splice(std::size_t from, std::size_t to, const Piece& piece);
     void Realign(std::size_t glyph, Change& change); // tabs from `glyph` on that moved off their stops
-    Change Attach(std::u16string_view marks);
+    Change Attach(std::u16string_view marks, StyleId style);
 
     std::u16string text_;
+    std::vector<StyleId> styles_; // of each unit: a mark may differ from its base, as the store keeps it
     std::vector<Glyph> glyphs_;
     std::size_t cells_ = 0;
     std::size_t cursor_ = 0; // may lie past the end
