@@ -107,7 +107,7 @@ std::size_t ViaQProcess(const char* file) {
 }
 
 std::size_t ViaSpillways(const char* file) {
-    Spillways runner([](const std::u16string& message) {
+    Spillways runner([](const std::u16string& message, const std::u16string&) {
         std::fprintf(stderr, "runner: %s\n", std::string(message.begin(), message.end()).c_str());
     });
     std::size_t characters = 0;

@@ -49,3 +49,34 @@ void OutputBatcher::ShowNow() {
         interval_ = std::max(Interval, costFactor_ * (lastShown_ - start));
     }
 }
+
+std::size_t OutputPieces::Next(std::u16string_view text, std::size_t shown) {
+    if (text.empty()) {
+        return 0;
+    }
+    const std::size_t most = std::min(text.size(), std::max(MaxPiece, shown / 8));
+    std::size_t length = 0;
+    for (std::size_t run = 0; length < most && run < LinePiece; ++length) {
+        run = text[length] == u'\n' ? 0 : run + 1;
+    }
+    const bool highSurrogate = (text[length - 1] & 0xFC00) == 0xD800;
+    if (length < text.size() && length > 1 && highSurrogate) {
+        --length; // its low half starts the next piece
+    }
+    return length;
+}
+
+void OutputPieces::Put(std::u16string_view text, std::size_t shown,
+                       const std::function<void(std::u16string_view)>& put,
+                       const std::function<void()>& answer) {
+    while (!text.empty()) {
+        const std::size_t length = Next(text, shown);
+        put(text.substr(0, length));
+        text.remove_prefix(length);
+        shown += length;
+        if (!text.empty() && now_() - answered_ >= AnswerWithin) {
+            answer();
+            Answered();
+        }
+    }
+}

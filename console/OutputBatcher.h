@@ -8,7 +8,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <functional>
+#include <string_view>
 
 class OutputBatcher {
 public:
@@ -45,4 +47,32 @@ private:
     int textsPerLook_;
     int textsSinceLook_ = 0;
     Clock::duration interval_ = Interval;
+};
+
+// A batch goes into the box a piece at a time, and the window answers its messages between two pieces once
+// AnswerWithin has passed since it last did, so a batch of any size leaves it answering. Where the box wraps
+// lines itself (the Win32 EDIT), inserting one long line costs more than in proportion to its length, and
+// every insertion costs a good deal whatever its size, more as the box fills (it looks for word breaks
+// through all of its text): a piece holds at most LinePiece characters without a line break, and up to
+// MaxPiece or an eighth of the text shown, whichever is more, so a flood still goes in with few insertions.
+// No piece ends between the two halves of a surrogate pair.
+class OutputPieces {
+public:
+    using Clock = OutputBatcher::Clock;
+    static constexpr std::size_t MaxPiece = 65536;
+    static constexpr std::size_t LinePiece = 1024;
+    static constexpr Clock::duration AnswerWithin = std::chrono::milliseconds(50);
+
+    explicit OutputPieces(std::function<Clock::time_point()> now = &Clock::now) : now_(std::move(now)) {}
+
+    // The length of the piece that starts `text`, with `shown` characters in the box.
+    static std::size_t Next(std::u16string_view text, std::size_t shown);
+    // `put` for each piece of `text` in order; `answer` between two of them when the window is due to answer.
+    void Put(std::u16string_view text, std::size_t shown, const std::function<void(std::u16string_view)>& put,
+             const std::function<void()>& answer);
+    void Answered() { answered_ = now_(); } // the window has answered its messages
+
+private:
+    std::function<Clock::time_point()> now_;
+    Clock::time_point answered_{};
 };

@@ -79,8 +79,8 @@ void frmSpillway::Form_Load() {
     }
 
     try {
-        objDOS_ = system_.CreateRunner([this](const std::u16string& message) {
-            controls_.ShowMessage(message, SpillwayControls::MessageIcon::Stop);
+        objDOS_ = system_.CreateRunner([this](const std::u16string& message, const std::u16string& cause) {
+            controls_.ShowFailure(message, cause);
         });
         if (objDOS_) {
             objDOS_->ReceiveOutputs = [this](const std::u16string& CommandOutputs) {

@@ -35,6 +35,11 @@ public:
 
     // Modal, a single OK button, titled with the time of day in the user's regional format.
     virtual void ShowMessage(const std::u16string& text, MessageIcon icon) = 0;
+    // One of the runner's failures (stop icon) and why it came: a window that can shows the cause beside the
+    // message; by default the message alone.
+    virtual void ShowFailure(const std::u16string& text, const std::u16string& /*cause*/) {
+        ShowMessage(text, MessageIcon::Stop);
+    }
 
     // Closes every window and ends the program at once.
     virtual void EndProgram() = 0;

@@ -16,6 +16,25 @@ struct ReadResult {
     bool woke = false;     // nothing was read: the wait ended so the caller can look after other things
 };
 
+// Why no process was started, as the place that decided it found it; the runner words it for the user.
+struct StartFailure {
+    enum class Reason {
+        Unknown,        // the platform gave no reason the runner can word
+        NotFound,       // no such program (on PATH, or at the path given)
+        NotExecutable,  // found, but not a program the system can run (a folder, a text file)
+        TooLong,        // the command line is too long for the system
+        UnmatchedQuote, // at `column`
+        LoneBackslash,  // the line's last character
+        NoProgram,      // only blanks
+        BadCharacter,   // half a surrogate pair or a NUL, which no argument can hold
+        System,         // another error of the system's: `error`
+    };
+    Reason reason = Reason::Unknown;
+    std::string program;    // the first word, UTF-8, for NotFound and NotExecutable
+    std::size_t column = 0; // 1-based, in characters of the line
+    int error = 0;          // the system's error number
+};
+
 // Children whose output has ended but that may still be running. The call never waits for a child; each one
 // is collected without blocking whenever the runner next looks, so none lingers after it exits. On Windows,
 // where closing a process handle frees it, what is kept is each run's job while something in it still runs;
@@ -48,8 +67,9 @@ public:
     std::int32_t Create();
 
     // Starts the command line as a hidden child without a shell: standard output and standard error on the
-    // write end, no standard input. False when no process was started; the pipe stays open then.
-    bool Start(const std::u16string& commandLine);
+    // write end, no standard input. False when no process was started, with why in `failure` as far as the
+    // platform tells; the pipe stays open then.
+    bool Start(const std::u16string& commandLine, StartFailure& failure);
 
     // Closes the runner's own write end, so the pipe ends when the child and whatever inherited it are done.
     void CloseWriteEnd();

@@ -199,13 +199,61 @@ std::int32_t ChildPipe::Create() {
     return 0;
 }
 
-bool ChildPipe::Start(const std::u16string& commandLine) {
+namespace {
+
+// Which character of the line a byte offset falls on, counting from 1.
+std::size_t ColumnOf(std::string_view line, std::size_t offset) {
+    return 1 + static_cast<std::size_t>(std::count_if(line.begin(),
+                                                      line.begin() + static_cast<std::ptrdiff_t>(offset),
+                                                      [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+StartFailure SplitFailed(std::string_view line, const SplitFailure& split) {
+    switch (split.kind) {
+    case SplitFailure::Kind::UnmatchedQuote:
+        return {StartFailure::Reason::UnmatchedQuote, {}, ColumnOf(line, split.at), 0};
+    case SplitFailure::Kind::LoneBackslash:
+        return {StartFailure::Reason::LoneBackslash, {}, ColumnOf(line, split.at), 0};
+    case SplitFailure::Kind::NulCharacter:
+        return {StartFailure::Reason::BadCharacter, {}, ColumnOf(line, split.at), 0};
+    case SplitFailure::Kind::NoWord:
+        break;
+    }
+    return {StartFailure::Reason::NoProgram, {}, 0, 0};
+}
+
+// What posix_spawnp's error says of the program.
+StartFailure SpawnFailed(const std::string& program, int error) {
+    switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+        return {StartFailure::Reason::NotFound, program, 0, 0};
+    case EACCES:
+    case ENOEXEC:
+    case EISDIR:
+    case EPERM:
+        return {StartFailure::Reason::NotExecutable, program, 0, 0};
+    case E2BIG:
+        return {StartFailure::Reason::TooLong, program, 0, 0};
+    default:
+        return {StartFailure::Reason::System, program, 0, error};
+    }
+}
+
+} // namespace
+
+bool ChildPipe::Start(const std::u16string& commandLine, StartFailure& failure) {
     std::string line;
-    if (!AppendUtf8(commandLine, line))
+    if (!AppendUtf8(commandLine, line)) {
+        failure = {StartFailure::Reason::BadCharacter, {}, 0, 0};
         return false; // half a surrogate pair names no file
-    std::optional<std::vector<std::string>> words = SplitCommandLine(line);
-    if (!words)
+    }
+    SplitFailure split;
+    std::optional<std::vector<std::string>> words = SplitCommandLine(line, &split);
+    if (!words) {
+        failure = SplitFailed(line, split);
         return false;
+    }
     std::vector<char*> argv;
     argv.reserve(words->size() + 1);
     for (std::string& word : *words)
@@ -218,13 +266,19 @@ bool ChildPipe::Start(const std::u16string& commandLine) {
     }
 
     SpawnSetup setup;
-    if (!setup.Prepare(state_->writeEnd.get()))
+    if (!setup.Prepare(state_->writeEnd.get())) {
+        failure = {StartFailure::Reason::Unknown, {}, 0, 0};
         return false;
+    }
     // posix_spawnp reports a failed exec (no such file, not executable, no #! line, too long) here, before it
     // returns, and never falls back to a shell.
     pid_t pid = -1;
-    if (::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ) != 0)
+    if (const int error =
+            ::posix_spawnp(&pid, argv[0], &setup.actions, &setup.attributes, argv.data(), environ);
+        error != 0) {
+        failure = SpawnFailed(words->front(), error);
         return false;
+    }
     state_->pid = pid;
     return true;
 }

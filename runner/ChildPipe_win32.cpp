@@ -263,7 +263,8 @@ std::int32_t ChildPipe::Create() {
     return 0;
 }
 
-bool ChildPipe::Start(const std::u16string& commandLine) {
+// The Windows window shows the message alone, so no reason is worked out here.
+bool ChildPipe::Start(const std::u16string& commandLine, StartFailure& /*failure*/) {
     std::vector<char> narrowCommandLine = NarrowCopy(commandLine);
 
     STARTUPINFOA startup{};

@@ -10,9 +10,14 @@ bool EscapableInDoubleQuotes(char c) {
 }
 } // namespace
 
-std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) {
-    if (line.find('\0') != std::string_view::npos)
+std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line, SplitFailure* failure) {
+    const auto fail = [failure](SplitFailure::Kind kind, std::size_t at) {
+        if (failure != nullptr)
+            *failure = {kind, at};
         return std::nullopt;
+    };
+    if (const std::size_t nul = line.find('\0'); nul != std::string_view::npos)
+        return fail(SplitFailure::Kind::NulCharacter, nul);
 
     std::vector<std::string> words;
     std::string word;
@@ -34,14 +39,14 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
         if (c == '\'') {
             const std::size_t close = line.find('\'', i + 1);
             if (close == std::string_view::npos)
-                return std::nullopt;
+                return fail(SplitFailure::Kind::UnmatchedQuote, i);
             word.append(line.substr(i + 1, close - i - 1));
             i = close + 1;
         } else if (c == '"') {
-            ++i;
+            const std::size_t open = i++;
             for (;;) {
                 if (i >= n)
-                    return std::nullopt;
+                    return fail(SplitFailure::Kind::UnmatchedQuote, open);
                 const char d = line[i];
                 if (d == '"') {
                     ++i;
@@ -57,7 +62,7 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
             }
         } else if (c == '\\') {
             if (i + 1 >= n)
-                return std::nullopt;
+                return fail(SplitFailure::Kind::LoneBackslash, i);
             word.push_back(line[i + 1]);
             i += 2;
         } else {
@@ -68,7 +73,7 @@ std::optional<std::vector<std::string>> SplitCommandLine(std::string_view line) 
     if (inWord)
         words.push_back(std::move(word));
     if (words.empty())
-        return std::nullopt;
+        return fail(SplitFailure::Kind::NoWord, n);
     return words;
 }
 

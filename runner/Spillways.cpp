@@ -2,8 +2,12 @@
 
 #include "ChildPipe.h"
 #include "OutputStore.h"
+#include "Utf8.h"
 
+#include <algorithm>
 #include <string>
+#include <string_view>
+#include <system_error>
 
 using spillways_detail::ChildPipe;
 using spillways_detail::NarrowDecoder;
@@ -15,6 +19,81 @@ constexpr std::size_t ChunkSize = 256;
 
 // How long an interrupted command has to end its output before it is killed.
 constexpr auto InterruptGrace = std::chrono::seconds(3);
+
+// Commands that only a shell has, no program on PATH: those of every POSIX shell, which sh runs, and those of
+// bash alone (Debian's sh has none of them).
+constexpr std::string_view ShellCommands[] = {".",      "alias",    "bg",    "cd",      "eval",  "exit",
+                                              "export", "fc",       "fg",    "getopts", "hash",  "jobs",
+                                              "read",   "readonly", "set",   "shift",   "times", "trap",
+                                              "type",   "ulimit",   "umask", "unalias", "unset", "wait"};
+constexpr std::string_view BashCommands[] = {
+    "builtin", "caller",  "declare", "dirs",  "disown",    "enable", "help",   "history", "let",    "local",
+    "logout",  "mapfile", "popd",    "pushd", "readarray", "shopt",  "source", "suspend", "typeset"};
+
+std::u16string FromUtf8(std::string_view bytes) {
+    std::u16string text;
+    spillways_detail::DecodeUtf8(bytes, text, true);
+    return text;
+}
+
+std::u16string Decimal(std::size_t number) {
+    const std::string digits = std::to_string(number);
+    return {digits.begin(), digits.end()};
+}
+
+std::string AsciiLower(std::string_view word) {
+    std::string lower(word);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
+    return lower;
+}
+
+// NAME=value, as a shell reads a first word that assigns a variable.
+bool IsAssignment(std::string_view word) {
+    const std::size_t equals = word.find('=');
+    const auto nameCharacter = [](char c) {
+        return c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    };
+    return equals != std::string_view::npos && equals > 0 && !(word[0] >= '0' && word[0] <= '9') &&
+           std::all_of(word.begin(), word.begin() + static_cast<std::ptrdiff_t>(equals), nameCharacter);
+}
+
+// The line as one argument of `shell -c`, its blanks at either end dropped and the command's name as the
+// shell spells it (the banner's "Help" is bash's "help").
+std::u16string ThroughShell(std::u16string_view shell, std::u16string line, const std::string& name,
+                            const std::string& spelled) {
+    const auto blank = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; };
+    while (!line.empty() && blank(line.back()))
+        line.pop_back();
+    line.erase(line.begin(), std::find_if_not(line.begin(), line.end(), blank));
+    const std::u16string typed = FromUtf8(name);
+    if (name != spelled && line.compare(0, typed.size(), typed) == 0)
+        line.replace(0, typed.size(), FromUtf8(spelled));
+    std::u16string quoted = std::u16string(shell) + u" -c '";
+    for (const char16_t c : line)
+        quoted += c == u'\'' ? std::u16string(u"'\\''") : std::u16string(1, c);
+    return quoted + u"'";
+}
+
+// When the first word is a shell's command or assignment, what to do instead; empty otherwise.
+std::u16string ShellCause(const std::string& program, const std::u16string& commandLine) {
+    const std::string lower = AsciiLower(program);
+    const auto among = [&lower](const auto& names) {
+        return std::find(std::begin(names), std::end(names), lower) != std::end(names);
+    };
+    const std::u16string withoutShell =
+        u", and Ombrel starts programs without a shell. Run the line through one: ";
+    if (IsAssignment(program))
+        return u"\"" + FromUtf8(program) + u"\" sets a variable of the shell" + withoutShell +
+               ThroughShell(u"sh", commandLine, program, program);
+    if (among(ShellCommands) || among(BashCommands)) {
+        const std::u16string shell = among(ShellCommands) ? u"sh" : u"bash";
+        return u"\"" + FromUtf8(lower) + u"\" is a command of " + shell + withoutShell +
+               ThroughShell(shell, commandLine, program, lower);
+    }
+    return {};
+}
+
 } // namespace
 
 const std::u16string Spillways::CommandLineEmptyMessage = u"Command Line empty";
@@ -23,6 +102,40 @@ const std::u16string Spillways::InvalidCommandMessage = u"Invalid Command patter
 std::u16string Spillways::CreatePipeFailedMessage(std::int32_t errorCode) {
     const std::string code = std::to_string(errorCode);
     return u"CreatePipe failed. Error: " + std::u16string(code.begin(), code.end());
+}
+
+std::u16string Spillways::StartFailureCause(const spillways_detail::StartFailure& failure,
+                                            const std::u16string& commandLine) {
+    using Reason = spillways_detail::StartFailure::Reason;
+    const std::u16string program = u"\"" + FromUtf8(failure.program) + u"\"";
+    if (failure.reason == Reason::NotFound || failure.reason == Reason::NotExecutable) {
+        if (std::u16string shell = ShellCause(failure.program, commandLine); !shell.empty())
+            return shell;
+    }
+    switch (failure.reason) {
+    case Reason::NotFound:
+        return failure.program.find('/') == std::string::npos
+                   ? u"No program named " + program + u" was found on PATH."
+                   : u"There is no program " + program + u".";
+    case Reason::NotExecutable:
+        return program + u" cannot be run: it is not a program, or it may not be executed.";
+    case Reason::TooLong:
+        return u"The command line is too long for the system.";
+    case Reason::UnmatchedQuote:
+        return u"The quote at column " + Decimal(failure.column) + u" is never closed.";
+    case Reason::LoneBackslash:
+        return u"The line ends in a backslash, which escapes nothing.";
+    case Reason::NoProgram:
+        return u"The line names no program: it holds only blanks.";
+    case Reason::BadCharacter:
+        return u"The line holds a character that no program can be given.";
+    case Reason::System:
+        return u"The system could not start it: " + FromUtf8(std::generic_category().message(failure.error)) +
+               u".";
+    case Reason::Unknown:
+        break;
+    }
+    return {};
 }
 
 Spillways::Spillways(ShowStopMessage showStopMessage)
@@ -52,9 +165,9 @@ bool Spillways::Run(const std::u16string& CommandLine) {
     if (!CommandLine.empty())
         commandLine_ = CommandLine;
 
-    auto fail = [this](const std::u16string& message) {
+    auto fail = [this](const std::u16string& message, const std::u16string& cause = {}) {
         if (showStopMessage_)
-            showStopMessage_(message);
+            showStopMessage_(message, cause);
         return false;
     };
     if (commandLine_.empty())
@@ -66,9 +179,9 @@ bool Spillways::Run(const std::u16string& CommandLine) {
     ChildPipe child(*reaper_);
     if (const std::int32_t error = child.Create(); error != 0)
         return fail(CreatePipeFailedMessage(error));
-    if (!child.Start(commandLine_)) {
+    if (spillways_detail::StartFailure failure; !child.Start(commandLine_, failure)) {
         child.Close();
-        return fail(InvalidCommandMessage);
+        return fail(InvalidCommandMessage, StartFailureCause(failure, commandLine_));
     }
     // Until this end is closed the pipe could never report its end.
     child.CloseWriteEnd();

@@ -14,13 +14,16 @@ namespace spillways_detail {
 class ChildPipe;
 class ChildReaper;
 class OutputStore;
+struct StartFailure;
 } // namespace spillways_detail
 
 class Spillways {
 public:
     // Shows one of the runner's own failure messages to the user: a modal message box with the
-    // stop icon, titled with the time of day. The window supplies it; tests record the texts.
-    using ShowStopMessage = std::function<void(const std::u16string& message)>;
+    // stop icon, titled with the time of day. The window supplies it; tests record the texts. `cause` says
+    // why in a sentence or two, where the runner knows (empty otherwise): a window may show it beside the
+    // message, which stays as it is.
+    using ShowStopMessage = std::function<void(const std::u16string& message, const std::u16string& cause)>;
 
     explicit Spillways(ShowStopMessage showStopMessage);
     ~Spillways();
@@ -73,6 +76,9 @@ public:
     static const std::u16string CommandLineEmptyMessage;
     static const std::u16string InvalidCommandMessage;
     static std::u16string CreatePipeFailedMessage(std::int32_t errorCode);
+    // Why "Invalid Command pattern!" came, for the line that failed; empty when the platform did not say.
+    static std::u16string StartFailureCause(const spillways_detail::StartFailure& failure,
+                                            const std::u16string& commandLine);
 
 private:
     void RaiseReceiveOutputs(const std::u16string& chunk);

@@ -26,9 +26,13 @@ long OpenHandleCount();
 
 struct RecordingRunner {
     std::vector<std::u16string> messages;
+    std::vector<std::u16string> causes; // beside each message
     std::vector<std::u16string> chunks;
     std::unique_ptr<Spillways> runner =
-        std::make_unique<Spillways>([this](const std::u16string& text) { messages.push_back(text); });
+        std::make_unique<Spillways>([this](const std::u16string& text, const std::u16string& cause) {
+            messages.push_back(text);
+            causes.push_back(cause);
+        });
 
     RecordingRunner() {
         runner->ReceiveOutputs = [this](const std::u16string& chunk) { chunks.push_back(chunk); };
@@ -36,11 +40,13 @@ struct RecordingRunner {
 
     std::u16string Run(const std::u16string& commandLine) {
         messages.clear();
+        causes.clear();
         chunks.clear();
         return runner->ExecuteCommand(commandLine);
     }
     bool RunQuietly(const std::u16string& commandLine) { // through Run(), which returns no text
         messages.clear();
+        causes.clear();
         chunks.clear();
         return runner->Run(commandLine);
     }

@@ -233,28 +233,6 @@ TEST(OutputView, DragsByWordsAndScrollsBeyondTheEdges) {
     }
 }
 
-// New output is followed while the view is at the end, however it got back there: the scroll bar dragged to
-// the bottom, or Ctrl+End.
-TEST(OutputView, FollowsNewOutputOnceBackAtTheEnd) {
-    const auto view = ViewOf(QStringLiteral("line\n").repeated(100));
-    QScrollBar* bar = view->verticalScrollBar();
-    const auto more = [&view] {
-        view->AppendText(u"more\n");
-        view->Show(false);
-        return !view->CharacterRect(view->CharacterCount()).isEmpty();
-    };
-    for (const bool keys : {false, true}) {
-        bar->setValue(0);
-        EXPECT_FALSE(more()) << "left where it was";
-        if (keys)
-            QTest::keyClick(view.get(), Qt::Key_End, Qt::ControlModifier);
-        else
-            bar->setValue(bar->maximum());
-        EXPECT_TRUE(more());
-        EXPECT_EQ(bar->value(), bar->maximum());
-    }
-}
-
 // What a screen reader reads at each offset: the cluster, the line with its break, the lines before and
 // after, any span widened to whole clusters; each character's rectangle on the screen, and back.
 TEST(OutputView, ScreenReadersReadClustersLinesAndRectangles) {
@@ -298,8 +276,8 @@ void Wheel(OutputView& view, int notches) {
     QApplication::sendEvent(view.viewport(), &wheel);
 }
 
-// Output that rewrites or shortens the line the view is scrolled into: the view keeps to what is left
-// and draws it, the end in view once the rest fits.
+// Output that rewrites or shortens the line the view is scrolled into during a run: the view keeps to what
+// is left and draws it, the end in view once the rest fits.
 TEST(OutputView, KeepsToALineThatAnEraseShortened) {
     const QString xs(6000, u'x');
     const struct {
@@ -328,8 +306,7 @@ TEST(OutputView, KeepsToALineThatAnEraseShortened) {
         const auto view = ViewOf(c.before);
         Wheel(*view, c.notches);
         view->Select(3000, 5500);
-        view->StartRun();
-        view->AppendText(c.after);
+        view->AppendText(c.after); // within the run: a new one would follow the end again
         view->viewport()->grab(); // paints before the batch is shown, as an uncovered window does
         view->Show(false);
         view->viewport()->grab();
@@ -426,3 +403,32 @@ TEST(OutputView, FindsFromTheSelectionAndCopiesFromTheField) {
 }
 
 } // namespace
+
+// The fixed pitch lines columns up, a cell a character and tab stops every 8 cells, at the box's size; the
+// keys and Ctrl+wheel zoom by whole points and the rows follow; Ctrl+0 goes back to the size, pitch kept.
+TEST(OutputView, FixedPitchAndZoomLayTheRowsOutAgain) {
+    const auto view = ViewOf(QStringLiteral("iiii\tx\nWWWW\tx\n"));
+    const auto x = [&view](std::size_t at) { return view->CharacterRect(at).left(); };
+    QTest::keyClick(view.get(), Qt::Key_M, Qt::ControlModifier | Qt::ShiftModifier);
+    const double size = view->font().pointSizeF();
+    EXPECT_EQ(view->TextFont().pointSizeF(), size);
+    const double cell = QFontMetricsF(view->TextFont()).horizontalAdvance(u' ');
+    ASSERT_EQ(QFontMetricsF(view->TextFont()).horizontalAdvance(u'W'), cell);
+    for (const std::size_t line : {0, 7}) {
+        EXPECT_NEAR(x(line + 4) - x(line), 4 * cell, 1);
+        EXPECT_NEAR(x(line + 5) - x(line), 8 * cell, 1);
+    }
+    const int secondRow = view->CharacterRect(7).top();
+    QTest::keyClick(view.get(), Qt::Key_Plus, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(view.get(), Qt::Key_Equal, Qt::ControlModifier);
+    QTest::keyClick(view.get(), Qt::Key_Minus, Qt::ControlModifier);
+    QWheelEvent notch(QPointF(5, 5), view->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(view->viewport(), &notch);
+    EXPECT_EQ(view->TextFont().pointSizeF(), size + 2);
+    EXPECT_GT(view->CharacterRect(7).top(), secondRow);
+    EXPECT_NEAR(x(12) - x(7), 8 * QFontMetricsF(view->TextFont()).horizontalAdvance(u' '), 1);
+    QTest::keyClick(view.get(), Qt::Key_0, Qt::ControlModifier);
+    EXPECT_EQ(view->TextFont().pointSizeF(), size);
+    EXPECT_TRUE(view->FixedPitch());
+}

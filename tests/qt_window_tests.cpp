@@ -83,6 +83,7 @@ protected:
             EXPECT_TRUE(
                 box->windowTitle().contains(QRegularExpression(QStringLiteral("\\d+\\D\\d\\d\\D\\d\\d"))));
             seen.emplace_back(box->text(), box->icon());
+            informative.append(box->informativeText());
             box->button(QMessageBox::Ok)->click();
         });
         answerer.start(5);
@@ -104,13 +105,14 @@ protected:
     int programEnded = 0;
     QTimer answerer;
     Boxes seen;
+    QStringList informative; // each box's cause
 };
 
 // The focus starts in the output box and Tab follows the control order; the command box's text follows its
 // focus. Enter in either box runs the command box's text: the typed line, or the placeholder when the box has
 // no focus; Space or Enter on the focused Execute button likewise. Up recalls a line, Escape does nothing.
-// Space on the focused Exit button releases the runner and ends the program; no event of the window runs
-// after it.
+// A failed start says why beneath its message. Exit is out of the Tab order; activated, it releases the
+// runner and ends the program, and no event of the window runs after it.
 TEST_F(QtWindow, KeysFocusMessageBoxesAndExit) {
     Open();
     EXPECT_EQ(window->windowIcon().availableSizes().size(), 7) << "the icon at every size it is drawn in";
@@ -135,15 +137,17 @@ TEST_F(QtWindow, KeysFocusMessageBoxesAndExit) {
     Key(Qt::Key_Return); // the failed start emptied the box
     const Box invalid{QStringLiteral("Invalid Command pattern!"), QMessageBox::Critical};
     EXPECT_EQ(seen, (Boxes{invalid, invalid, {QStringLiteral("Command Line empty"), QMessageBox::Critical}}));
+    EXPECT_EQ(informative.first(), QStringLiteral("No program named \"(Enter\" was found on PATH."));
     EXPECT_EQ(Shown(), Banner + QStringLiteral("[hello]\n[world]\n[again]\n"));
     EXPECT_TRUE(CaretAtEnd());
 
     Key(Qt::Key_Tab);
-    EXPECT_EQ(Focus(), QStringLiteral("cmdExit"));
-    Key(Qt::Key_Space);
+    EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
+    auto* exit = window->findChild<QPushButton*>(QStringLiteral("cmdExit"));
+    exit->click();
     EXPECT_EQ(programEnded, 1);
     EXPECT_EQ(window->Form().objDOS(), nullptr);
-    Key(Qt::Key_Space);
+    exit->click();
     EXPECT_EQ(programEnded, 1) << "no further event of the window runs";
 }
 
@@ -234,6 +238,31 @@ TEST_F(QtWindow, OutputShowsAsAConsoleAndSelectsAsATextBox) {
     EXPECT_EQ(outputs->verticalScrollBar()->value(), outputs->verticalScrollBar()->maximum());
 }
 
+// What a screen reader is told: a frame named by the caption; the command box named by its hidden label, the
+// placeholder its description; the output box named, read-only and multi-line; the unseen buttons offscreen.
+// (Qt raises no accessibility event at all without a platform that has a screen reader, as the offscreen one
+// has none: the text inserted as output arrives is checked through AT-SPI by hand.)
+TEST_F(QtWindow, ScreenReadersHearTheWindowAndNewOutput) {
+    Open();
+    const auto accessible = [](QObject* object) { return QAccessible::queryAccessibleInterface(object); };
+    EXPECT_EQ(accessible(window.get())->role(), QAccessible::Window);
+    EXPECT_EQ(accessible(window.get())->text(QAccessible::Name), QStringLiteral("Quarn's Command Prompt"));
+    QAccessibleInterface* box = accessible(command);
+    EXPECT_EQ(box->text(QAccessible::Name), QStringLiteral("Command"));
+    EXPECT_EQ(box->text(QAccessible::Description), Placeholder);
+    EXPECT_EQ(box->relations(QAccessible::Label).value(0).first, accessible(window->findChild<QLabel*>()));
+    EXPECT_EQ(accessible(outputs)->text(QAccessible::Name), QStringLiteral("Output"));
+    EXPECT_TRUE(accessible(outputs)->state().readOnly && accessible(outputs)->state().multiLine);
+    for (const char* name : {"cmdExecute", "cmdExit"}) {
+        QAccessibleInterface* button = accessible(window->findChild<QPushButton*>(QLatin1String(name)));
+        EXPECT_TRUE(button->state().offscreen) << name;
+        EXPECT_EQ(button->role(), QAccessible::Button) << name;
+    }
+    EXPECT_EQ(
+        accessible(window->findChild<QPushButton*>(QStringLiteral("cmdExecute")))->text(QAccessible::Name),
+        QStringLiteral("Execute"));
+}
+
 // Find: Ctrl+F opens the field over the box's top right corner, nothing else moving; typing selects the first
 // match from the caret on (here round the end), Enter and F3 the next (never part of an accented letter),
 // Shift+F3 the previous, each saying when it went round; Alt+C matches case; Escape gives the focus back, the
@@ -287,6 +316,21 @@ TEST_F(QtWindow, FindsInTheOutputBetweenRuns) {
     QTest::keyClicks(command, Q(ChildCommand("hi")));
     Key(Qt::Key_Return);
     EXPECT_FALSE(find->isVisible()) << "closed as the run started";
+
+    // A match the field would cover on the top row is scrolled from under it; at the text's top, where
+    // nothing scrolls, the field moves to the bottom corner.
+    const QString needle = QString(70, u'x') + QStringLiteral(" needle\n");
+    for (const QString& text :
+         {QString(100, u'\n') + needle + QString(100, u'\n'), needle + QString(100, u'\n')}) {
+        window->SetOutputsText(text.toStdU16String());
+        QTest::keyClick(outputs, Qt::Key_F, Qt::ControlModifier);
+        QTest::keyClicks(pattern, QStringLiteral("needle"));
+        const auto [from, to] = outputs->Selection();
+        const QRect match = outputs->CharacterRect(from).united(outputs->CharacterRect(to - 1));
+        EXPECT_EQ(to - from, 6);
+        EXPECT_FALSE(match.translated(outputs->pos()).intersects(find->geometry())) << from;
+        find->Close(false);
+    }
 }
 
 // Whether any process of the group is still running (one that has exited but not been collected does not
@@ -355,6 +399,56 @@ TEST_F(QtWindow, DuringARunDropsKeysAndStopsOnCtrlCOrClosing) {
     EXPECT_TRUE(window->isVisible()) << "the close waited for the run to unwind";
     EXPECT_EQ(window->Form().objDOS(), nullptr);
     EXPECT_TRUE(GroupLeftRunning(Shown().section(u'\n', -3, -3).toInt())) << "the run did not wait for it";
+}
+
+// During a run the output box can be read: the wheel and Page Up move the view, which stays there while the
+// output grows and follows again after Ctrl+End or the scroll bar taken to the end; a word double-clicked
+// while following is kept as output arrives, and Ctrl+Insert copies it.
+// Every other key is dropped: nothing starts a second run.
+TEST_F(QtWindow, ReadsTheOutputDuringARun) {
+    Open();
+    QScrollBar* bar = outputs->verticalScrollBar();
+    int step = 0;
+    int held = -1;
+    QTimer during;
+    QObject::connect(&during, &QTimer::timeout, [&] {
+        if (!window->Form().Running() || Shown().count(u'\n') < 100 + 50 * step)
+            return;
+        if (step == 0) { // a word of the last line, while the view follows
+            window->ShowOutputsNow();
+            const QPoint word = outputs->CharacterRect(outputs->CharacterCount() - 3).center();
+            QTest::mouseDClick(outputs->viewport(), Qt::LeftButton, {}, word - outputs->viewport()->pos());
+            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Down, Qt::Key_F3, Qt::Key_Tab})
+                QTest::keyClick(outputs, key); // dropped
+        } else if (step == 1) {
+            QTest::keyClick(outputs, Qt::Key_Insert, Qt::ControlModifier);
+            QWheelEvent up(QPointF(5, 5), outputs->mapToGlobal(QPointF(5, 5)), {}, QPoint(0, 120),
+                           Qt::NoButton, {}, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(outputs->viewport(), &up);
+            EXPECT_LT(bar->value(), bar->maximum());
+            QTest::keyClick(outputs, Qt::Key_PageUp);
+            held = bar->value();
+            EXPECT_LT(held, bar->maximum() - 20);
+        } else if (step == 2) {
+            EXPECT_EQ(bar->value(), held) << "where it was put while output grew";
+            EXPECT_LT(outputs->Caret(), outputs->CharacterCount() - 100) << "the caret with it";
+            QTest::keyClick(outputs, Qt::Key_End, Qt::ControlModifier);
+        } else if (step == 3 || step == 4) {
+            EXPECT_EQ(bar->value(), bar->maximum()) << "following again";
+            if (step == 4)
+                QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
+            QTest::keyClick(outputs, Qt::Key_PageUp);
+            bar->setValue(bar->maximum()); // the scroll bar taken back to the end
+        }
+        ++step;
+    });
+    during.start(5);
+    Key(Qt::Key_Tab);
+    QTest::keyClicks(command, QStringLiteral("sh -c 'while :; do echo word; sleep 0.002; done'"));
+    Key(Qt::Key_Return);
+    EXPECT_EQ(step, 5);
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("word"));
+    EXPECT_TRUE(seen.empty()) << "no second run";
 }
 
 // What the box draws (grabbed): 16-colour, 256-colour, direct colour, inverse, faint and concealed text, the

@@ -49,6 +49,36 @@ long OpenHandleCount() {
     return std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator());
 }
 
+// A failed start says why beside its message: what the split, the system or the first word tells, and for a
+// shell's own command or assignment how to run the line through one.
+TEST(RunnerPosix, FailedStartsSayWhy) {
+    const std::u16string plain = File("plain.txt", "hello\n", fs::perms::owner_read);
+    const std::u16string noShell =
+        u", and Ombrel starts programs without a shell. Run the line through one: ";
+    const std::pair<std::u16string, std::u16string> cases[] = {
+        // the line and its cause
+        {u"ombrel-no-such-program arg", u"No program named \"ombrel-no-such-program\" was found on PATH."},
+        {u"1=x env", u"No program named \"1=x\" was found on PATH."},
+        {u"./ombrel-no-such-program", u"There is no program \"./ombrel-no-such-program\"."},
+        {plain, u"\"" + plain + u"\" cannot be run: it is not a program, or it may not be executed."},
+        {u"printf '\u00e9\"x' \"y", u"The quote at column 14 is never closed."},
+        {u"printf a\\", u"The line ends in a backslash, which escapes nothing."},
+        {u" \t", u"The line names no program: it holds only blanks."},
+        {u"printf " + std::u16string(4 << 20, u'x'), u"The command line is too long for the system."},
+        {u" cd /tmp ", u"\"cd\" is a command of sh" + noShell + u"sh -c 'cd /tmp'"},
+        {u". 'my env'", u"\".\" is a command of sh" + noShell + u"sh -c '. '\\''my env'\\'''"},
+        {u"Help", u"\"help\" is a command of bash" + noShell + u"bash -c 'help'"},
+        {u"FOO=1 env", u"\"FOO=1\" sets a variable of the shell" + noShell + u"sh -c 'FOO=1 env'"},
+    };
+    RecordingRunner rec;
+    for (const auto& [line, cause] : cases) {
+        SCOPED_TRACE(std::string(line.begin(), line.begin() + std::min<std::size_t>(line.size(), 40)));
+        rec.Run(line);
+        EXPECT_EQ(rec.messages, std::vector<std::u16string>{u"Invalid Command pattern!"});
+        EXPECT_EQ(rec.causes, std::vector<std::u16string>{cause});
+    }
+}
+
 namespace {
 
 // A child of this process has exited and not been collected (it is left to be collected).
@@ -121,7 +151,7 @@ TEST(RunnerPosix, OutOfDescriptorsReportsThePipeError) {
     ASSERT_GE(pid, 0);
     if (pid == 0) {
         std::u16string message;
-        Spillways runner([&](const std::u16string& text) { message = text; });
+        Spillways runner([&](const std::u16string& text, const std::u16string&) { message = text; });
         const rlimit none{0, 0};
         ::setrlimit(RLIMIT_NOFILE, &none);
         const bool empty = runner.ExecuteCommand(u"ombrel-anything").empty();

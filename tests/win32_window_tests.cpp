@@ -11,6 +11,7 @@
 #include <functional>
 #include <string>
 #include <system_error>
+#include <tuple>
 
 namespace {
 
@@ -309,7 +310,13 @@ TEST(Win32Window, FindsInTheOutput) {
         return ::SendMessageW(outputs, EM_GETSEL, 0, 0);
     };
     EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 6, at + 10));
+    // A dialog over the next match moves off it.
+    const LRESULT position = ::SendMessageW(outputs, EM_POSFROMCHAR, at + 12, 0);
+    POINT next{LOWORD(position) + 2, HIWORD(position) + 2};
+    ::ClientToScreen(outputs, &next);
+    ::SetWindowPos(dialog, nullptr, next.x - 20, next.y - 20, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
     EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 12, at + 16));
+    EXPECT_NE(::GetAncestor(::WindowFromPoint(next), GA_ROOT), dialog);
     EXPECT_EQ(findNext(L"beta", true, false), MAKELONG(at + 23, at + 27));
     EXPECT_EQ(findNext(L"beta", false, false), MAKELONG(at + 12, at + 16));
     EXPECT_EQ(findNext(L"beta", true, true), MAKELONG(at + 23, at + 27));
@@ -324,6 +331,46 @@ TEST(Win32Window, FindsInTheOutput) {
     EnterIn(window, window.Control(SpillwayWindow::IdCommand), ChildCommand("l:x"));
     EXPECT_FALSE(::IsWindow(dialog));
     ::KillTimer(nullptr, timer);
+}
+
+// Only what changed goes into the box: a 100,000-character line arriving in reads of 256 and shown in several
+// batches shows whole; a carriage return reaching back into it, or a meter's updates, replace the line's end
+// in place. A paste the command box would cut is refused whole; one that fits goes in whole.
+TEST(Win32Window, ShowsWhatChangedAndNeverCutsAPaste) {
+    SpillwayWindow window(::GetModuleHandleW(nullptr), TestSystem());
+    const auto show = [&](const std::u16string& fed) {
+        window.Form().objDOS_ReceiveOutputs(fed);
+        window.ShowOutputsNow();
+        return TextOf(window.Control(SpillwayWindow::IdOutputs)).substr(Banner.size());
+    };
+    std::u16string line;
+    for (std::size_t i = 0; i < 100000; ++i)
+        line += i % 7 == 6 ? u' ' : static_cast<char16_t>(u'a' + i % 23);
+    for (std::size_t at = 0; at < line.size(); at += 256)
+        window.Form().objDOS_ReceiveOutputs(line.substr(at, 256));
+    EXPECT_EQ(show(u""), line);
+    const std::u16string overwritten = u"\U0001F600" + line.substr(2);
+    EXPECT_EQ(show(u"\r\U0001F600"), overwritten);
+    for (const auto& [fed, last] : {std::pair{u"\n 10%", u" 10%"},
+                                    {u"\r 20%\r3", u"320%"},
+                                    {u"\r\x1b[2C5\x1b[K", u"325"},
+                                    {u"\r\x1b[1C\x1b[K", u"3"}})
+        EXPECT_EQ(show(fed), overwritten + u"\r\n" + last);
+
+    const HWND command = window.Control(SpillwayWindow::IdCommand);
+    using Paste = std::tuple<std::size_t, std::size_t, bool>; // typed and selected, pasted, kept
+    for (const auto& [typed, pasted, kept] : {Paste{0, 40000, false}, {3, 32767, false}, {3, 32766, true}}) {
+        const HGLOBAL data = ::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, (pasted + 1) * sizeof(char16_t));
+        std::fill_n(static_cast<char16_t*>(::GlobalLock(data)), pasted, u'p');
+        ::GlobalUnlock(data);
+        ASSERT_TRUE(::OpenClipboard(command) && ::EmptyClipboard() &&
+                    ::SetClipboardData(CF_UNICODETEXT, data));
+        ::CloseClipboard();
+        ::SetWindowTextW(command, Wide(std::u16string(typed, u't')));
+        ::SendMessageW(command, EM_SETSEL, 0, -1); // the paste takes the place of what is typed
+        ::SendMessageW(command, WM_PASTE, 0, 0);
+        EXPECT_EQ(TextOf(command).size(), kept ? pasted : typed) << pasted;
+    }
 }
 
 TEST(OmbrelExe, OpensRunsATypedCommandWithEnterAndCloses) {

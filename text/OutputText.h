@@ -27,17 +27,18 @@ public:
     virtual std::size_t Size() const = 0; // of all the text held
 };
 
+// The fuzz build stores a few characters a block, so that its short inputs cross block boundaries.
+#ifndef OMBREL_TEXT_BLOCK_SHIFT
+#define OMBREL_TEXT_BLOCK_SHIFT 21
+#endif
+
 // The shown text, append-only but for the last line, in UTF-16 positions. Text sits in large blocks of a
 // fixed size (LargeBlock.h), each kept one byte per character while it holds Latin-1 only; line starts take
 // four bytes a line (LineStarts.h). Appending costs time in proportion to what is appended; nothing stored
 // moves.
 class OutputText final : public OutputLines {
 public:
-    // A block holds 2 Mi characters: 2 MB, or 4 MB once it needs 16 bits. The fuzz build stores a few, so that
-    // its short inputs cross block boundaries.
-#ifndef OMBREL_TEXT_BLOCK_SHIFT
-#define OMBREL_TEXT_BLOCK_SHIFT 21
-#endif
+    // A block holds 2 Mi characters: 2 MB, or 4 MB once it needs 16 bits.
     static constexpr unsigned BlockShift = OMBREL_TEXT_BLOCK_SHIFT;
     static constexpr std::size_t BlockCharacters = std::size_t{1} << BlockShift;
     OutputText();

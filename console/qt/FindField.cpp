@@ -89,15 +89,39 @@ QString FindField::Status() const {
     return status_->text();
 }
 
-void FindField::PlaceOverTheView() {
+void FindField::PlaceOverTheView(bool atTheBottom) {
     const int width = std::min(view_->width() * 2 / 3, sizeHint().width());
+    const int height = sizeHint().height();
     const int scrollBar = view_->verticalScrollBar()->isVisible()
                               ? view_->verticalScrollBar()->width()
                               : style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     const QRect box = view_->geometry();
-    setGeometry(box.right() + 1 - view_->frameWidth() - scrollBar - width, box.top() + view_->frameWidth(),
-                width, sizeHint().height());
+    setGeometry(box.right() + 1 - view_->frameWidth() - scrollBar - width,
+                atTheBottom ? box.bottom() + 1 - view_->frameWidth() - height
+                            : box.top() + view_->frameWidth(),
+                width, height);
     raise();
+}
+
+bool FindField::Covers(std::size_t from, std::size_t to) const {
+    const auto [last, end] = view_->ClusterAt(to > from ? to - 1 : from);
+    const QRect match = view_->CharacterRect(from).united(view_->CharacterRect(last));
+    return !match.isEmpty() &&
+           QRect(view_->mapTo(parentWidget(), match.topLeft()), match.size()).intersects(geometry());
+}
+
+// A match beneath the field is scrolled down from under it; at the top of the text, where nothing can scroll,
+// the field moves to the box's bottom corner instead.
+void FindField::Uncover(std::size_t from, std::size_t to) {
+    PlaceOverTheView(false);
+    if (!Covers(from, to)) {
+        return;
+    }
+    const int viewportTop = view_->geometry().top() + view_->viewport()->y();
+    view_->RevealBelow(from, geometry().bottom() + 1 - viewportTop);
+    if (Covers(from, to)) {
+        PlaceOverTheView(true);
+    }
 }
 
 void FindField::Open() {
@@ -106,7 +130,7 @@ void FindField::Open() {
         focusBefore_ = focus != nullptr && !isAncestorOf(focus) ? focus : nullptr;
         const auto [from, to] = view_->Selection();
         origin_ = from != to ? from : view_->Caret();
-        PlaceOverTheView();
+        PlaceOverTheView(false);
         show();
     }
     pattern_->setFocus(Qt::ShortcutFocusReason);
@@ -159,6 +183,7 @@ void FindField::Find(std::size_t from, TextSearch::Direction direction) {
         return;
     }
     view_->Select(match->from, match->to);
+    Uncover(match->from, match->to);
     SetStatus(!match->wrapped                               ? QString()
               : direction == TextSearch::Direction::Forward ? WrappedToTop
                                                             : WrappedToBottom);

@@ -40,7 +40,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    void PlaceOverTheView();
+    void PlaceOverTheView(bool atTheBottom);
+    bool Covers(std::size_t from, std::size_t to) const; // any of the match's characters on screen
+    void Uncover(std::size_t from, std::size_t to);
     void PatternChanged();
     void Find(std::size_t from, TextSearch::Direction direction);
     void SetStatus(const QString& status);

@@ -3,7 +3,9 @@
 #include "FindField.h"
 #include "OutputView.h"
 #include "TahomaFont.h"
+#include "WindowAccessible.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
@@ -11,9 +13,13 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMenu>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcutEvent>
 #include <QTime>
 
 namespace {
@@ -74,11 +80,37 @@ bool IsUserInput(const QEvent* event) {
 }
 
 bool IsCtrlC(const QEvent* event) {
+    // A shortcut of the open context menu (its Copy) may take the key before it comes as a key press.
+    if (event->type() == QEvent::Shortcut) {
+        return static_cast<const QShortcutEvent*>(event)->key() == QKeySequence(Qt::CTRL | Qt::Key_C);
+    }
     if (event->type() != QEvent::KeyPress) {
         return false;
     }
     const auto* key = static_cast<const QKeyEvent*>(event);
     return key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier) != 0;
+}
+
+// The keys that read the output box during a run: the page keys, Ctrl+Home and Ctrl+End (with Shift to
+// select) and Ctrl+Insert to copy.
+bool IsReadingKey(const QEvent* event) {
+    if (event->type() != QEvent::KeyPress) {
+        return false;
+    }
+    const auto* key = static_cast<const QKeyEvent*>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~(Qt::KeypadModifier | Qt::ShiftModifier);
+    switch (key->key()) {
+    case Qt::Key_PageUp:
+    case Qt::Key_PageDown:
+        return modifiers == Qt::NoModifier;
+    case Qt::Key_Home:
+    case Qt::Key_End:
+        return modifiers == Qt::ControlModifier;
+    case Qt::Key_Insert:
+        return key->modifiers() == Qt::ControlModifier;
+    default:
+        return false;
+    }
 }
 
 } // namespace
@@ -128,6 +160,11 @@ SpillwayWindow::~SpillwayWindow() {
 }
 
 void SpillwayWindow::CreateControls() {
+    static const bool accessibleInstalled = [] {
+        QAccessible::installFactory(&WindowAccessibleFor);
+        return true;
+    }();
+    (void)accessibleInstalled;
     setObjectName(QStringLiteral("frmSpillway"));
     setWindowTitle(QString::fromStdU16String(frmSpillway::Caption));
     // Every size drawn, so the title bar, the task switcher and the dock each take a sharp one.
@@ -157,26 +194,33 @@ void SpillwayWindow::CreateControls() {
         outputsPalette.setColor(group, QPalette::Text, Qt::white);
     }
     txtOutputs_->setPalette(outputsPalette);
+    txtOutputs_->setAccessibleName(QStringLiteral("Output"));
 
     txtCommand_ = new QLineEdit(QString::fromStdU16String(frmSpillway::Placeholder), this);
     txtCommand_->setObjectName(QStringLiteral("txtCommand"));
     txtCommand_->setGeometry(FromTwips(0, 5640, 9135, 405));
+    // The hidden label names the box for screen readers (without its colon); the placeholder, which is the
+    // box's text while it has no focus, is read as what the box is for, not as its name.
+    lblCommand_->setBuddy(txtCommand_);
+    txtCommand_->setAccessibleName(QStringLiteral("Command"));
+    txtCommand_->setAccessibleDescription(QString::fromStdU16String(frmSpillway::Placeholder));
 
-    // Both buttons lie outside the client area: never seen, but in the tab order, and Execute is what Enter
-    // runs.
-    cmdExecute_ = new QPushButton(QStringLiteral("Execute"), this);
+    // Both buttons lie outside the client area, never seen; Execute is what Enter runs and keeps its place
+    // in the tab order. Exit is out of it, so Space after a Tab can never quit.
+    cmdExecute_ = new UnseenButton(QStringLiteral("Execute"), this);
     cmdExecute_->setObjectName(QStringLiteral("cmdExecute"));
     cmdExecute_->setGeometry(FromTwips(11040, 5160, 1875, 375));
     cmdExecute_->setDefault(true);
 
-    cmdExit_ = new QPushButton(QStringLiteral("Exit"), this);
+    cmdExit_ = new UnseenButton(QStringLiteral("Exit"), this);
     cmdExit_->setObjectName(QStringLiteral("cmdExit"));
     cmdExit_->setGeometry(FromTwips(9840, 4080, 1875, 375));
 
     for (QPushButton* button : {cmdExecute_, cmdExit_}) {
-        button->setFocusPolicy(Qt::StrongFocus);
         button->setAutoDefault(true); // Enter on a focused button activates it, as Space does
     }
+    cmdExecute_->setFocusPolicy(Qt::StrongFocus);
+    cmdExit_->setFocusPolicy(Qt::NoFocus);
 
     findField_ = new FindField(txtOutputs_, this);
     txtOutputs_->extraHighlights = [this](std::size_t from, std::size_t to) {
@@ -185,7 +229,6 @@ void SpillwayWindow::CreateControls() {
     setTabOrder(txtOutputs_, findField_->Pattern()); // while it is open
     setTabOrder(findField_->LastInTabOrder(), txtCommand_);
     setTabOrder(txtCommand_, cmdExecute_);
-    setTabOrder(cmdExecute_, cmdExit_);
     txtOutputs_->setFocus();
 
     txtOutputs_->installEventFilter(this);
@@ -220,12 +263,44 @@ void SpillwayWindow::Forward(Handler handler) {
     }
 }
 
+// What a run lets through: reading the output box (scrolling, selecting, copying, its context menu), nothing
+// that could start a command or run the runner again. Input reaches the window system's window first and is
+// decided again for the widget it goes to.
+bool SpillwayWindow::ReadsDuringRun(QObject* watched, const QEvent* event) const {
+    const QEvent::Type type = event->type();
+    const bool mouse = type == QEvent::MouseButtonPress || type == QEvent::MouseButtonRelease ||
+                       type == QEvent::MouseButtonDblClick;
+    if (!watched->isWidgetType()) {
+        return IsReadingKey(event) || mouse || type == QEvent::Wheel || type == QEvent::ContextMenu;
+    }
+    const auto* widget = static_cast<const QWidget*>(watched);
+    // The output box's own menu (Copy, Select All, the fixed pitch) pops up without a loop of its own.
+    if (qobject_cast<const QMenu*>(widget) != nullptr && widget->parentWidget() == txtOutputs_) {
+        return true;
+    }
+    const bool view = widget == txtOutputs_ || widget == txtOutputs_->viewport();
+    const bool scrollBar = widget == txtOutputs_->verticalScrollBar();
+    if (type == QEvent::Wheel) {
+        return view || scrollBar;
+    }
+    if (mouse) { // Ctrl+click would open a link; the scroll bar's menu would run a loop of its own
+        const auto* click = static_cast<const QMouseEvent*>(event);
+        return (view && (click->modifiers() & Qt::ControlModifier) == 0) ||
+               (scrollBar && click->button() == Qt::LeftButton);
+    }
+    if (type == QEvent::ContextMenu) {
+        return view;
+    }
+    return widget == txtOutputs_ && IsReadingKey(event);
+}
+
 bool SpillwayWindow::eventFilter(QObject* watched, QEvent* event) {
     if (droppingInput_ && IsUserInput(event)) {
         if (IsCtrlC(event)) {
             Forward([this] { form_.StopCommand(); });
+            return true;
         }
-        return true;
+        return !ReadsDuringRun(watched, event);
     }
     // Enter in either text box runs the default button, as a dialog's Enter would.
     if ((watched == txtOutputs_ || watched == txtCommand_) && IsEnterKey(event)) {
@@ -233,6 +308,11 @@ bool SpillwayWindow::eventFilter(QObject* watched, QEvent* event) {
         return true;
     }
     if ((watched == txtOutputs_ || watched == txtCommand_) && FindKey(event)) {
+        return true;
+    }
+    // The output box's font keys work from the command box too.
+    if (watched == txtCommand_ && event->type() == QEvent::KeyPress &&
+        txtOutputs_->FontKey(static_cast<const QKeyEvent*>(event))) {
         return true;
     }
     if (watched == txtCommand_ && event->type() == QEvent::KeyPress) {
@@ -330,10 +410,27 @@ void SpillwayWindow::SetCommandText(const std::u16string& text) {
 }
 
 void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {
+    ShowMessageBox(text, icon, {});
+}
+
+// The message itself stays as it is; the cause goes beneath it as the box's informative text.
+void SpillwayWindow::ShowFailure(const std::u16string& text, const std::u16string& cause) {
+    ShowMessageBox(text, MessageIcon::Stop, cause);
+}
+
+void SpillwayWindow::ShowMessageBox(const std::u16string& text, MessageIcon icon,
+                                    const std::u16string& cause) {
     outputsBatcher_.ShowNow(); // what has arrived so far stays in view behind the box
     const QString title = QTime::currentTime().toString(TimeFormatWithSeconds(QLocale::system()));
     QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning, title,
                     QString::fromStdU16String(text), QMessageBox::Ok, this);
+    if (!cause.empty()) {
+        box.setInformativeText(QString::fromStdU16String(cause));
+        // The cause quotes the line, which may hold anything that looks like markup.
+        if (auto* informative = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+            informative->setTextFormat(Qt::PlainText);
+        }
+    }
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
     // The window takes the keyboard back, its focus where it was, so typing goes on where it stopped: not

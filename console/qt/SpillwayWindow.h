@@ -37,6 +37,7 @@ public:
     std::u16string CommandText() const override;
     void SetCommandText(const std::u16string& text) override;
     void ShowMessage(const std::u16string& text, MessageIcon icon) override;
+    void ShowFailure(const std::u16string& text, const std::u16string& cause) override;
     void EndProgram() override;
     void HandleWindowEvents() override;
 
@@ -48,7 +49,9 @@ private:
     void CreateControls();
     void CentreOnScreen();
     void OnFocusChanged(QWidget* old, QWidget* now);
+    void ShowMessageBox(const std::u16string& text, MessageIcon icon, const std::u16string& cause);
     bool FindKey(const QEvent* event);
+    bool ReadsDuringRun(QObject* watched, const QEvent* event) const;
     template <typename Handler>
     void Forward(Handler handler);
 

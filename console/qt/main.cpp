@@ -7,8 +7,10 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
+#include <vector>
 
 namespace {
 
@@ -70,13 +72,63 @@ std::optional<int> AnswerCommandLine(int argc, char* argv[]) {
     return 0;
 }
 
+// Without a window system the toolkit would end the program with an abort, as for a crash. Having no display
+// is the user's situation, not a fault: it gets one line and status 1.
+void CannotOpenDisplay(const QString& cause) {
+    Print(stderr, QStringLiteral("ombrel: cannot open a display: %1\n").arg(cause.trimmed()));
+    (void)std::fflush(stderr); // nothing more can be done if it fails
+    std::_Exit(1);
+}
+
+// What the toolkit says while it connects, held back: if it cannot, its first word is the cause, and the rest
+// (which plug-ins there are, reinstalling) would only bury it; if it can, it is passed on as it came.
+struct StartingMessage {
+    QtMsgType type;
+    QByteArray category;
+    QString text;
+};
+QtMessageHandler toolkitHandler = nullptr;
+std::vector<StartingMessage>& StartingMessages() {
+    static std::vector<StartingMessage> held;
+    return held;
+}
+
+void HoldStartingMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        CannotOpenDisplay(StartingMessages().empty() ? text.section(QLatin1Char('\n'), 0, 0)
+                                                     : StartingMessages().front().text);
+    }
+    StartingMessages().push_back({type, context.category, text});
+}
+
+// Before the toolkit connects to the display: the one line at once when there is none to connect to (Qt
+// picks the window system from these variables unless told which to use), and what it says held back.
+void ConnectingToDisplay() {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
+        CannotOpenDisplay(QStringLiteral("neither DISPLAY nor WAYLAND_DISPLAY is set"));
+    }
+    toolkitHandler = qInstallMessageHandler(HoldStartingMessage);
+}
+
+void ConnectedToDisplay() {
+    qInstallMessageHandler(toolkitHandler);
+    for (const StartingMessage& message : StartingMessages()) {
+        const QMessageLogContext context(nullptr, 0, nullptr, message.category.constData());
+        qt_message_output(message.type, context, message.text);
+    }
+    StartingMessages().clear();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
     if (const std::optional<int> status = AnswerCommandLine(argc, argv)) {
         return *status;
     }
+    ConnectingToDisplay();
     QApplication app(argc, argv);
+    ConnectedToDisplay();
     QApplication::setApplicationName(QStringLiteral(OMBREL_APPLICATION_TITLE));
     QApplication::setApplicationVersion(QStringLiteral(OMBREL_VERSION_TEXT));
 

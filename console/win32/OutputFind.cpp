@@ -95,4 +95,60 @@ void OutputFind::Find(bool down, bool matchCase) {
     }
     ::SendMessageW(box_, EM_SETSEL, match->from, static_cast<LPARAM>(match->to));
     ::SendMessageW(box_, EM_SCROLLCARET, 0, 0);
+    MoveDialogOffMatch(match->from, match->to);
+}
+
+// Where the match is drawn, on screen: from its first character's row to its last one's, across the box
+// unless it lies on one row.
+RECT OutputFind::MatchRectangle(std::size_t from, std::size_t to) const {
+    const LRESULT first = ::SendMessageW(box_, EM_POSFROMCHAR, from, 0);
+    const LRESULT last = ::SendMessageW(box_, EM_POSFROMCHAR, to > from ? to - 1 : from, 0);
+    RECT client{};
+    ::GetClientRect(box_, &client);
+    if (first == -1 || last == -1) {
+        return {};
+    }
+    TEXTMETRICW metrics{};
+    if (HDC context = ::GetDC(box_)) {
+        const HGDIOBJ old =
+            ::SelectObject(context, reinterpret_cast<HGDIOBJ>(::SendMessageW(box_, WM_GETFONT, 0, 0)));
+        ::GetTextMetricsW(context, &metrics);
+        ::SelectObject(context, old);
+        ::ReleaseDC(box_, context);
+    }
+    const auto x = [](LRESULT at) { return static_cast<LONG>(static_cast<short>(LOWORD(at))); };
+    const auto y = [](LRESULT at) { return static_cast<LONG>(static_cast<short>(HIWORD(at))); };
+    RECT match{client.left, y(first), client.right, y(last) + metrics.tmHeight};
+    if (y(first) == y(last)) {
+        match.left = x(first);
+        match.right = x(last) + metrics.tmMaxCharWidth;
+    }
+    ::MapWindowPoints(box_, nullptr, reinterpret_cast<POINT*>(&match), 2);
+    return match;
+}
+
+// A dialog over the match it has just selected hides it: it moves below the match, or above it where the
+// screen has no room below, keeping its left edge.
+void OutputFind::MoveDialogOffMatch(std::size_t from, std::size_t to) {
+    RECT dialog{};
+    RECT match = MatchRectangle(from, to);
+    RECT overlap{};
+    if (dialog_ == nullptr || ::GetWindowRect(dialog_, &dialog) == 0 ||
+        ::IntersectRect(&overlap, &dialog, &match) == 0) {
+        return;
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof(monitor);
+    if (::GetMonitorInfoW(::MonitorFromRect(&match, MONITOR_DEFAULTTONEAREST), &monitor) == 0) {
+        return;
+    }
+    const LONG height = dialog.bottom - dialog.top;
+    LONG top = match.bottom;
+    if (top + height > monitor.rcWork.bottom) {
+        top = match.top - height;
+        if (top < monitor.rcWork.top) {
+            return; // no room either side: it stays where the user put it
+        }
+    }
+    ::SetWindowPos(dialog_, nullptr, dialog.left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }

@@ -1,6 +1,7 @@
 // Find in the output box on Windows: the system's own modeless Find dialog (Match case, Up and Down) and F3
 // to find again with the last options. A match is selected in the box and scrolled into view; when there is
-// none, a message box says so and names the text, as Windows programs do.
+// none, a message box says so and names the text, as Windows programs do. The dialog moves off a match it
+// covers.
 #pragma once
 
 #include <windows.h>
@@ -26,6 +27,8 @@ public:
 
 private:
     void Find(bool down, bool matchCase);
+    RECT MatchRectangle(std::size_t from, std::size_t to) const;
+    void MoveDialogOffMatch(std::size_t from, std::size_t to);
 
     HWND owner_;
     HWND box_;

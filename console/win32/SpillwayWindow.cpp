@@ -1,6 +1,7 @@
 #include "SpillwayWindow.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <system_error>
 
 namespace {
@@ -12,6 +13,11 @@ constexpr wchar_t WindowClassName[] = L"OmbrelSpillway";
 // The system's default for a multi-line EDIT is about 32 K characters, after which further output would be
 // dropped silently; this is the largest limit the control takes.
 constexpr WPARAM OutputsTextLimit = 0x7FFFFFFE;
+
+// The longest command line the system starts: 32,767 characters with the terminating null. The control's
+// default (30,000 under Wine) would cut a longer paste, and Enter would then run a line other than the one
+// pasted.
+constexpr WPARAM CommandTextLimit = 32766;
 
 // The executable's icon in resources/Ombrel.rc.
 constexpr WORD IconResourceId = 1;
@@ -76,6 +82,28 @@ bool SelectedAll(HWND control, UINT message, WPARAM wParam) {
         return true;
     }
     return message == WM_CHAR && wParam == CtrlACharacter;
+}
+
+// Whether pasting into the single-line `box` keeps the clipboard's text whole within the box's limit. The box
+// takes the text up to its first line break, in place of the selection; beyond its limit it would keep only
+// the start, without a word.
+bool PasteFits(HWND box) {
+    if (::IsClipboardFormatAvailable(CF_UNICODETEXT) == 0 || ::OpenClipboard(box) == 0) {
+        return true; // nothing the box would take
+    }
+    std::size_t pasted = 0;
+    if (HANDLE data = ::GetClipboardData(CF_UNICODETEXT)) {
+        if (const auto* text = static_cast<const wchar_t*>(::GlobalLock(data))) {
+            pasted = std::wcscspn(text, L"\r\n");
+            ::GlobalUnlock(data);
+        }
+    }
+    ::CloseClipboard();
+    DWORD start = 0;
+    DWORD end = 0;
+    ::SendMessageW(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    const auto kept = static_cast<std::size_t>(::GetWindowTextLengthW(box)) - (end - start);
+    return kept + pasted <= static_cast<std::size_t>(::SendMessageW(box, EM_GETLIMITTEXT, 0, 0));
 }
 
 // Fixed single border, caption and system menu; no minimize or maximize box.
@@ -159,8 +187,10 @@ void SpillwayWindow::CreateControls() {
                          WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL | ES_NOHIDESEL,
                          {0, 0, 9075, 5655}, IdOutputs);
     ::SendMessageW(txtOutputs_, EM_SETLIMITTEXT, OutputsTextLimit, 0);
+    outputs_ = std::make_unique<EditOutput>(txtOutputs_);
     txtCommand_ = create(WS_EX_CLIENTEDGE, L"EDIT", Wide(frmSpillway::Placeholder),
                          WS_TABSTOP | ES_AUTOHSCROLL, {0, 5640, 9135, 405}, IdCommand);
+    ::SendMessageW(txtCommand_, EM_SETLIMITTEXT, CommandTextLimit, 0);
     // Both buttons lie outside the client area: never seen, but in the tab order, and Execute is what Enter
     // runs.
     cmdExecute_ =
@@ -237,6 +267,9 @@ void SpillwayWindow::HandleWindowEvents() {
         }
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
+    }
+    if (outputs_ != nullptr) {
+        outputs_->Answered();
     }
 }
 
@@ -390,6 +423,9 @@ LRESULT CALLBACK SpillwayWindow::CommandProc(HWND control, UINT message, WPARAM 
         if (recalled) {
             return 0;
         }
+    } else if (message == WM_PASTE && !PasteFits(control)) {
+        ::MessageBeep(MB_OK); // refused whole, as a key past the limit is
+        return 0;
     } else if (message == WM_SETFOCUS) {
         self->commandFocusFrom_ = reinterpret_cast<HWND>(wParam);
     } else if (message == WM_KILLFOCUS) {
@@ -419,46 +455,20 @@ bool SpillwayWindow::FindKey(UINT message, WPARAM wParam) {
     return false;
 }
 
-void SpillwayWindow::PendingOutputs::Append(std::u16string_view text) {
-    tail += text;
-    const std::size_t lineBreak = text.rfind(u'\n');
-    if (lineBreak != std::u16string_view::npos) {
-        lineStart = tail.size() - text.size() + lineBreak + 1;
-    }
-    changed = true;
-}
-
-void SpillwayWindow::PendingOutputs::Overwrite(std::size_t column, std::u16string_view text) {
-    tail.replace(lineStart + column, std::min(text.size(), LastLineLength() - column), text);
-    changed = true;
-}
-
-void SpillwayWindow::PendingOutputs::Truncate(std::size_t column) {
-    if (column < LastLineLength()) {
-        tail.resize(lineStart + column);
-        changed = true;
-    }
-}
-
 void SpillwayWindow::SetOutputsText(const std::u16string& text) {
     outputsBatcher_.Discard();
-    console_.Reset();
-    pendingOutputs_ = {};
-    boxLineStart_ = 0;
-    if (::SetWindowTextW(txtOutputs_, L"") == 0) {
-        ThrowLastError("SetWindowTextW");
-    }
+    outputs_->Clear();
     AppendOutputsText(text);
     outputsBatcher_.ShowNow();
 }
 
 void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
-    console_.Feed(text);
+    outputs_->Feed(text);
     outputsBatcher_.TextAdded();
 }
 
 void SpillwayWindow::OutputsRunStarts() {
-    console_.StartRun();
+    outputs_->StartRun();
 }
 
 void SpillwayWindow::MoveOutputsCaretToEnd() {
@@ -474,56 +484,13 @@ void SpillwayWindow::ShowOutputsWaiting() {
 }
 
 void SpillwayWindow::FlushOutputs(bool caretToEnd) {
-    // The caret alone, where the batch just shown left it: a replacement leaves the caret after it and
-    // scrolls it into view, and a flood would otherwise pay a second paint for each batch.
-    DWORD selectionStart = 0;
-    DWORD selectionEnd = 0;
-    ::SendMessageW(txtOutputs_, EM_GETSEL, reinterpret_cast<WPARAM>(&selectionStart),
-                   reinterpret_cast<LPARAM>(&selectionEnd));
-    if (!pendingOutputs_.changed && selectionStart == selectionEnd &&
-        selectionEnd == static_cast<DWORD>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0))) {
-        return;
-    }
-    // One paint for the batch: the text, the caret at the end and the scroll bar with it.
-    ::SendMessageW(txtOutputs_, WM_SETREDRAW, FALSE, 0);
-    if (pendingOutputs_.changed) {
-        // The box's last line and what follows it, with the box's own line breaks. Replacing from the start
-        // of the last line costs in proportion to the batch and that line, not to the text shown.
-        std::u16string shown;
-        shown.reserve(pendingOutputs_.tail.size() + pendingOutputs_.tail.size() / 16);
-        std::size_t lastLineInBox = boxLineStart_;
-        for (std::size_t i = 0; i < pendingOutputs_.tail.size(); ++i) {
-            const char16_t c = pendingOutputs_.tail[i];
-            if (c == u'\n') {
-                shown += u'\r';
-            }
-            shown += c;
-            if (i + 1 == pendingOutputs_.lineStart) {
-                lastLineInBox = boxLineStart_ + shown.size();
-            }
+    // Between two pieces of a big batch the window answers its messages as it does between reads: only while
+    // a command runs, when the handlers expect it.
+    outputs_->Show(caretToEnd, [this] {
+        if (form_.Running()) {
+            HandleWindowEvents();
         }
-        const auto length = static_cast<WPARAM>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0));
-        ::SendMessageW(txtOutputs_, EM_SETSEL, boxLineStart_, static_cast<LPARAM>(length));
-        ::SendMessageW(txtOutputs_, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(Wide(shown)));
-        boxLineStart_ = lastLineInBox;
-        pendingOutputs_.tail.erase(0, pendingOutputs_.lineStart);
-        pendingOutputs_.lineStart = 0;
-        pendingOutputs_.changed = false;
-    }
-    if (caretToEnd) {
-        MoveCaretToEndNow();
-    }
-    ::SendMessageW(txtOutputs_, WM_SETREDRAW, TRUE, 0);
-    // The window takes no messages while a command runs, so the batch is painted here and now.
-    if (::IsWindowVisible(txtOutputs_)) {
-        ::RedrawWindow(txtOutputs_, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_FRAME | RDW_UPDATENOW);
-    }
-}
-
-void SpillwayWindow::MoveCaretToEndNow() {
-    const auto length = static_cast<WPARAM>(::SendMessageW(txtOutputs_, WM_GETTEXTLENGTH, 0, 0));
-    ::SendMessageW(txtOutputs_, EM_SETSEL, length, static_cast<LPARAM>(length));
-    ::SendMessageW(txtOutputs_, EM_SCROLLCARET, 0, 0);
+    });
 }
 
 std::u16string SpillwayWindow::CommandText() const {

@@ -2,10 +2,9 @@
 // carries out what the handlers ask of them and forwards the controls' events to frmSpillway.
 #pragma once
 
-#include "ConsoleOutput.h"
+#include "EditOutput.h"
 #include "OutputBatcher.h"
 #include "OutputFind.h"
-#include "OutputText.h"
 #include "frmSpillway.h"
 
 #include <windows.h>
@@ -70,7 +69,6 @@ private:
     void OnCommand(int id, int notification);
     void CreateControls();
     void FlushOutputs(bool caretToEnd);
-    void MoveCaretToEndNow();
     bool FindKey(UINT message, WPARAM wParam); // true when Ctrl+F or F3 was taken
     template <typename Handler>
     void Forward(Handler handler);
@@ -103,25 +101,7 @@ private:
     HWND commandFocusTo_ = nullptr;   // the window that takes it
     HWND focusWhenInactive_ = nullptr;
 
-    // Every EM_REPLACESEL costs a good deal whatever its size (it re-measures lines and updates the scroll
-    // bar), so what arrives is kept here and put into the box as one replacement a batch. A carriage return
-    // may overwrite the box's last line, so a batch replaces that line as well.
-    class PendingOutputs final : public OutputLines {
-    public:
-        std::size_t LastLineLength() const override { return tail.size() - lineStart; }
-        std::u16string LastLine() const override { return tail.substr(lineStart); }
-        void Append(std::u16string_view text) override;
-        void Overwrite(std::size_t column, std::u16string_view text) override;
-        void Truncate(std::size_t column) override;
-        std::size_t Size() const override { return tail.size(); }
-
-        std::u16string tail;       // the box's last line as it now reads, and what followed it
-        std::size_t lineStart = 0; // of the last line in tail
-        bool changed = false;
-    };
-    PendingOutputs pendingOutputs_;
-    ConsoleOutput console_{pendingOutputs_}; // one colour: the sequences are only taken out
-    std::size_t boxLineStart_ = 0; // where the box's last line starts in its own text (CR LF breaks)
+    std::unique_ptr<EditOutput> outputs_; // what txtOutputs shows, put in a batch at a time
     OutputBatcher outputsBatcher_{[this](bool caretToEnd) { FlushOutputs(caretToEnd); },
                                   2}; // showing takes at most about a third of a flood's time
 

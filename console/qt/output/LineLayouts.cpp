@@ -30,12 +30,15 @@ void LineLayouts::SetFont(const QFont& font) {
     lineHeight_ = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
     ascent_ = static_cast<int>(std::ceil(metrics.ascent()));
     blankWidth_ = metrics.horizontalAdvance(QLatin1Char(' '));
-    // A console's tab stops: every 8 columns of the font's average character. Lines run left to right as a
-    // console's do; right-to-left runs within them are ordered by the bidirectional algorithm.
+    // A console's tab stops: every 8 columns of the font's average character, or of its cell where every
+    // character has the same width. Lines run left to right as a console's do; right-to-left runs within
+    // them are ordered by the bidirectional algorithm.
     option_ = QTextOption();
     option_.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     option_.setTextDirection(Qt::LeftToRight);
-    option_.setTabStopDistance(8 * metrics.averageCharWidth());
+    const bool cells =
+        metrics.horizontalAdvance(QLatin1Char('i')) == metrics.horizontalAdvance(QLatin1Char('W'));
+    option_.setTabStopDistance(8 * (cells ? blankWidth_ : metrics.averageCharWidth()));
     Clear();
 }
 

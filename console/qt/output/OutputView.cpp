@@ -6,6 +6,8 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QFontMetricsF>
 #include <QMimeData>
 #include <QPointer>
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 namespace {
 
@@ -66,8 +69,7 @@ OutputView::OutputView(QWidget* parent) : QAbstractScrollArea(parent) {
     layouts_.formats = [this](std::size_t lineStart, std::size_t lineEnd) {
         return lineFormats ? lineFormats(lineStart, lineEnd) : QList<QTextLayout::FormatRange>();
     };
-    layouts_.SetFont(font());
-    UpdateMetrics();
+    ApplyTextFont();
 }
 
 void OutputView::SetText(std::u16string_view text) {
@@ -77,6 +79,7 @@ void OutputView::SetText(std::u16string_view text) {
     caret_ = anchor_ = 0;
     top_ = {};
     following_ = true;
+    announced_ = 0;
     AppendText(text);
 }
 
@@ -92,6 +95,7 @@ void OutputView::AppendText(std::u16string_view chunk) {
     }
     const std::size_t size = text_.Size();
     unitAnchor_ = {std::min(unitAnchor_.first, size), std::min(unitAnchor_.second, size)};
+    announced_ = std::min(announced_, size);
     if (caret_ > size || anchor_ > size) {
         caret_ = std::min(caret_, size);
         anchor_ = std::min(anchor_, size);
@@ -100,14 +104,21 @@ void OutputView::AppendText(std::u16string_view chunk) {
     changed_ = true;
 }
 
+void OutputView::StartRun() {
+    console_.StartRun();
+    following_ = true;
+    keepSelection_ = false;
+}
+
 void OutputView::Show(bool caretToEnd) {
-    if (!changed_ && (!caretToEnd || (caret_ == text_.Size() && anchor_ == caret_ && following_))) {
+    const bool caretMoves = caretToEnd && following_ && !keepSelection_;
+    if (!changed_ && (!caretMoves || (caret_ == text_.Size() && anchor_ == caret_))) {
         return; // as it is on screen
     }
     changed_ = false;
-    if (caretToEnd) {
+    AnnounceNewText();
+    if (caretMoves) {
         caret_ = anchor_ = text_.Size();
-        following_ = true;
         TellScreenReader();
     }
     if (following_) {
@@ -166,6 +177,7 @@ void OutputView::InvalidateLayouts() {
 void OutputView::SelectAll() {
     anchor_ = 0;
     caret_ = text_.Size();
+    keepSelection_ = caret_ != 0;
     OfferPrimarySelection();
     TellScreenReader();
     viewport()->update();
@@ -201,11 +213,59 @@ void OutputView::TellScreenReader() {
     QAccessible::updateAccessibility(&selection);
 }
 
+// Output that has grown since the last batch is read out as inserted text. What only overwrote shown text
+// (a progress meter) is not, so a meter does not flood the reader.
+void OutputView::AnnounceNewText() {
+    const std::size_t size = text_.Size();
+    if (size > announced_ && QAccessible::isActive()) {
+        QAccessibleTextInsertEvent inserted(
+            this, static_cast<int>(std::min<std::size_t>(announced_, INT_MAX)), Text(announced_, size));
+        QAccessible::updateAccessibility(&inserted);
+    }
+    announced_ = size;
+}
+
 // --- layout ---
+
+void OutputView::SetFixedPitch(bool on) {
+    fixedPitch_ = on;
+    ApplyTextFont();
+}
+
+void OutputView::Zoom(int points) {
+    zoom_ = points == 0 ? 0 : zoom_ + points;
+    ApplyTextFont();
+}
+
+// The box's font, or the system's fixed-pitch one at its size, zoomed; the layouts and rows follow.
+void OutputView::ApplyTextFont() {
+    QFont text = font();
+    if (fixedPitch_) {
+        text = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        text.setPointSizeF(font().pointSizeF());
+    }
+    const double size = font().pointSizeF();
+    if (size <= 0) { // a font sized in pixels: shown as it is
+        zoom_ = 0;
+        textFont_ = text;
+    } else {
+        const double zoomed =
+            std::clamp(size + zoom_, std::min(size, MinimumPointSize), std::max(size, MaximumPointSize));
+        zoom_ = static_cast<int>(std::lround(zoomed - size)); // no further than the bounds
+        text.setPointSizeF(zoomed);
+        textFont_ = text;
+    }
+    const std::uint64_t row = layouts_.EstimatedRowInLine(top_);
+    layouts_.SetFont(textFont_);
+    UpdateMetrics();
+    top_ = following_ ? EndTop() : layouts_.RowAtEstimate(top_.line, row);
+    UpdateScrollBar();
+    viewport()->update();
+}
 
 void OutputView::UpdateMetrics() {
     const double width = std::max(1, viewport()->width() - 2 * Margin);
-    const double average = std::max(1.0, QFontMetricsF(font()).averageCharWidth());
+    const double average = std::max(1.0, QFontMetricsF(textFont_).averageCharWidth());
     const auto perRow = static_cast<std::size_t>(std::max(1.0, width / average));
     text_.SetCharactersPerRow(perRow);
     layouts_.SetWidth(width, perRow);
@@ -269,14 +329,26 @@ void OutputView::OnScrollBarMoved(int value) {
     viewport()->update();
 }
 
+// Ctrl+wheel zooms a point a notch; the wheel alone scrolls.
 void OutputView::wheelEvent(QWheelEvent* event) {
     wheelRemainder_ += event->angleDelta().y();
     const int steps = wheelRemainder_ / 120;
     wheelRemainder_ %= 120;
-    if (steps != 0) {
+    if (steps != 0 && (event->modifiers() & Qt::ControlModifier) != 0) {
+        Zoom(steps);
+    } else if (steps != 0) {
         ScrollTo(layouts_.MoveRows(top_, -static_cast<long long>(steps) * QApplication::wheelScrollLines()));
     }
     event->accept();
+}
+
+void OutputView::RevealBelow(std::size_t position, int pixels) {
+    const TextRow row = layouts_.RowOf(position);
+    const int rows = (pixels + layouts_.LineHeight() - 1) / layouts_.LineHeight();
+    const long long screenRow = ScreenRow(row);
+    if (screenRow >= 0 && screenRow < rows) {
+        ScrollTo(layouts_.MoveRows(row, -rows));
+    }
 }
 
 void OutputView::resizeEvent(QResizeEvent* event) {
@@ -293,11 +365,7 @@ void OutputView::resizeEvent(QResizeEvent* event) {
 void OutputView::changeEvent(QEvent* event) {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        layouts_.SetFont(font());
-        UpdateMetrics();
-        top_ = following_ ? EndTop() : TextRow{top_.line, 0, 0};
-        UpdateScrollBar();
-        viewport()->update();
+        ApplyTextFont();
     } else if (event->type() == QEvent::PaletteChange) {
         InvalidateLayouts();
     }

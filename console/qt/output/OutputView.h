@@ -31,9 +31,28 @@ public:
 
     void SetText(std::u16string_view text);     // replaces the text; shown at the next Show
     void AppendText(std::u16string_view chunk); // carriage returns and sequences as a console treats them
-    void StartRun() { console_.StartRun(); }    // a command's output starts in the default colours
+    // A command's output starts in the default colours, and the view follows it to the end until the user
+    // scrolls away or selects.
+    void StartRun();
     const OutputStyles& Styles() const { return styles_; }
-    void Show(bool caretToEnd); // puts what was added on screen now
+    // Puts what was added on screen now, and tells screen readers what it is. The caret goes to the end when
+    // asked, unless the user has scrolled away from the end or holds a selection made since the run began.
+    void Show(bool caretToEnd);
+
+    // The text's font for this session: the box's own, or the system's fixed-pitch font at the same size
+    // (tab stops every 8 of its cells), each zoomed by whole points. Ctrl+Shift+M toggles the fixed pitch,
+    // Ctrl+Plus, Ctrl+Minus and Ctrl+wheel zoom, Ctrl+0 goes back to the box's size.
+    void SetFixedPitch(bool on);
+    bool FixedPitch() const { return fixedPitch_; }
+    void Zoom(int points); // by so many points, within MinimumPointSize to MaximumPointSize; 0 resets
+    const QFont& TextFont() const { return textFont_; }
+    bool FontKey(const QKeyEvent* event); // true when it was one of the keys above, and done
+    static constexpr double MinimumPointSize = 4;
+    static constexpr double MaximumPointSize = 72;
+
+    // Scrolls, where the text allows, so that the row holding the position lies at least `pixels` below
+    // the view's top edge (under which something else is drawn).
+    void RevealBelow(std::size_t position, int pixels);
 
     QString toPlainText() const { return Text(0, text_.Size()); }
     QString Text(std::size_t from, std::size_t to) const;
@@ -86,6 +105,8 @@ private:
     std::size_t WordRight(std::size_t position) const;
     std::size_t WordLeft(std::size_t position) const;
     void UpdateMetrics();
+    void ApplyTextFont();
+    void AnnounceNewText();
     void ScrollTo(TextRow top);
     void UpdateScrollBar();
     void OnScrollBarMoved(int value);
@@ -106,7 +127,12 @@ private:
     TextRow top_;
     bool following_ = true; // the view stays at the end as output arrives
     bool settingScrollBar_ = false;
-    bool changed_ = false; // text added since the last Show
+    bool changed_ = false;       // text added since the last Show
+    bool keepSelection_ = false; // the user selected since the run began: new output leaves it be
+    std::size_t announced_ = 0;  // how much of the text screen readers have been told of
+    bool fixedPitch_ = false;
+    int zoom_ = 0; // points added to the font's size
+    QFont textFont_;
 
     LineLayouts layouts_{text_};
     mutable std::uint64_t endTopChanges_ = ~std::uint64_t{0}; // EndTop as of these layouts and rows

@@ -18,6 +18,7 @@ void OutputView::MoveCaret(std::size_t position, bool extend) {
     if (!extend) {
         anchor_ = caret_;
     }
+    keepSelection_ = anchor_ != caret_;
     EnsureCaretVisible();
     TellScreenReader();
     viewport()->update();
@@ -57,13 +58,44 @@ std::size_t OutputView::WordLeft(std::size_t position) const {
     return layouts_.ClusterStart(text_.WordAt(position - 1).first);
 }
 
+bool OutputView::FontKey(const QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (modifiers == (Qt::ControlModifier | Qt::ShiftModifier) && event->key() == Qt::Key_M) {
+        SetFixedPitch(!fixedPitch_);
+        return true;
+    }
+    // Plus is often Shift+= on the keyboard, so Shift is not asked about.
+    if ((modifiers & ~Qt::ShiftModifier) != Qt::ControlModifier) {
+        return false;
+    }
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        Zoom(1);
+        return true;
+    case Qt::Key_Minus:
+        Zoom(-1);
+        return true;
+    case Qt::Key_0:
+        Zoom(0);
+        return true;
+    default:
+        return false;
+    }
+}
+
 void OutputView::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::SelectAll) {
         SelectAll();
         return;
     }
-    if (event == QKeySequence::Copy) {
+    // Ctrl+Insert wherever the platform's Copy is only Ctrl+C: during a run Ctrl+C stops the command.
+    if (event == QKeySequence::Copy ||
+        (event->key() == Qt::Key_Insert && event->modifiers() == Qt::ControlModifier)) {
         Copy();
+        return;
+    }
+    if (FontKey(event)) {
         return;
     }
     const bool extend = (event->modifiers() & Qt::ShiftModifier) != 0;
@@ -253,6 +285,12 @@ void OutputView::contextMenuEvent(QContextMenuEvent* event) {
     copy->setEnabled(Selection().first != Selection().second);
     menu->addSeparator();
     menu->addAction(tr("Select All"), QKeySequence::SelectAll, this, &OutputView::SelectAll);
+    menu->addSeparator();
+    QAction* fixedPitch =
+        menu->addAction(tr("Fixed-pitch font"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_M), this,
+                        [this](bool on) { SetFixedPitch(on); });
+    fixedPitch->setCheckable(true);
+    fixedPitch->setChecked(fixedPitch_);
     menu->popup(event->globalPos());
 }
 
