@@ -24,7 +24,10 @@ public:
     virtual void Overwrite(std::size_t column, std::u16string_view text) = 0;
     // Cuts the last line to `column` characters (none when it is not longer).
     virtual void Truncate(std::size_t column) = 0;
-    virtual std::size_t Size() const = 0; // of all the text held
+    // The characters held, the last line's among them: all the text for the store; for the Windows box's
+    // pending output, only the box's last line and what came after it. Styles count their positions in it,
+    // so only text held whole can be given styles.
+    virtual std::size_t Size() const = 0;
 };
 
 // The fuzz build stores a few characters a block, so that its short inputs cross block boundaries.
