@@ -63,11 +63,53 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
         {u"abcdef\x1b[3D\x1b[1K\ndef\x1b[2KY", u"    ef\n   Y", ""},
         {u"abc\x1b[5GX\x1b[2GY\x1b[CZ\b\b\bW", u"aWcZX", ""},
+        // Cells, as a terminal (xterm) shows them: tabs to the next multiple of eight, wide characters in
+        // two cells, marks in none; a cluster cut by a write or an erase leaves its other cells blank.
+        {u"a\tb\rXYZ", u"XYZ     b", ""},
+        {u"a\tb\rA", u"A\tb", ""},
+        {u"a\tb\r\x1b[4Cx|", u"a   x|  b", ""},
+        {u"a\tb\x1b[2G\x1b[3X|", u"a|      b", ""},
+        {u"abcdefghij\r\tX", u"abcdefghXj", ""},
+        {u"abc\rab\tX", u"abc\tX", ""},
+        {u"\u65e5\u672c\u8a9e\rab", u"ab\u672c\u8a9e", ""},
+        {u"\u6f22\u5b57\x1b[3GX", u"\u6f22X ", ""},
+        {u"\u65e5\u672c\r\x1b[Cx|", u" x| ", ""},
+        {u"\u65e5\u672c\u8a9e\x1b[4G\x1b[K|", u"\u65e5 |", ""},
+        {u"\u65e5\u672c\u8a9e\x1b[4G\x1b[1K|", u"   |\u8a9e", ""},
+        {u"e\u0301tait\rE", u"Etait", ""},
+        {u"abc\r\u0301X|", u"X|c", ""},
+        {u"abc\r\x1b[C\u0301X|", u"a\u0301X|", ""},
+        {u"\U0001F600\rx", u"x ", ""},
+        {u"\U0001F600\bx", u" x", ""},
+        {u"a\U0001F600\x1b[D\x1b[K|", u"a |", ""},
+        {u"ab\r\U0001F600|\nabc\r\U0001F600\x1b[D|", u"\U0001F600|\n |c", ""},
+        // An emoji presentation sequence takes two cells, a joined emoji those of its parts, a lone surrogate
+        // one.
+        {u"\u2764\ufe0f\rx\n\U0001F468\u200d\U0001F469\rab\nab\r\xD83D\n",
+         u"x \nab  \n\xD83D"
+         u"b\n",
+         ""},
+        // Deleting, erasing and inserting cells, repeating the character printed last, the line-drawing set.
+        {u"abcdef\x1b[3D\x1b[2P", u"abcf", ""},
+        {u"abc\x1b[5P|\x1b[5G\x1b[2P|\x1b[7G\x1b[2@X", u"abc|| X", ""},
+        {u"abc\r\x1b[P\nabc\b\x1b[C\x1b[2@X", u"bc\nabcX", ""},
+        {u"\u65e5\u672c\u8a9e\x1b[4G\x1b[P|", u"\u65e5 | ", ""},
+        {u"\x1b[31mab\x1b[32mcd\x1b[0mef\x1b[3G\x1b[P|", u"ab|ef", "0-2 f1"},
+        {u"ab\tc\x1b[G\x1b[P\n"
+         u"ab\tc\x1b[G\x1b[8@",
+         u"b      c\n        ab\tc", ""},
+        {u"abcdef\x1b[4D\x1b[2X\nabcdef\x1b[3D\x1b[3X", u"ab  ef\nabc", ""},
+        {u"abcdef\x1b[3D\x1b[2@xy", u"abcxydef", ""},
+        {u"\u65e5\u672c\x1b[2G\x1b[@|", u" | \u672c", ""},
+        {u"\x1b[31mab\x1b[0mcd\x1b[2G\x1b[2@|", u"a| bcd", "0-1 f1|3-4 f1"},
+        {u"ab\x1b[3bc\u65e5\x1b[2b|", u"abbbbc\u65e5\u65e5\u65e5|", ""},
+        {u"ab\x1b[2b\x1b[2b\x1b[32m\x1b[bc\rx\x1b[b", u"xxbbc", "0-2 f2|4-5 f2"},
+        {u"A\x1b(0lqqk\x1b(Bq\x1b)0\x0elqk\x0fq", u"A\u250c\u2500\u2500\u2510q\u250c\u2500\u2510q", ""},
         {u"\x1b[31mabcdef\x1b[0m\r\x1b[2Cxy", u"abxyef", "0-2 f1|4-6 f1"},
         {u"\x1b[31mab\x1b[32mcd\r\x1b[32mXY", u"XYcd", "0-4 f2"},
         {u"\x1b[41mabcd\r\x1b[2C\x1b[K\x1b[0mxy\x1b[44m\r\x1b[3Cz", u"abxz", "0-2 b1|3-4 b4"},
         {u"\x1b[1K\x1b[7CA\x1b[1`B\x1b[3aC\r\x1b[0K", u"", ""},
-        {u"\b\bab\r\bc\x1b[5C\x1b[1K", u"  ", ""}, // BS at column 0; blanks up to the line's end only
+        {u"\b\bab\r\bc\x1b[5C\x1b[1K", u"", ""}, // BS at column 0; an erase past the line's end cuts it
         {u"\x1b[2000Cx", std::u16string(1024, u' ') + u"x", ""}, // blanks so far out only
         {u"\x1b[38;5mA\x1b[48;2;1;2mB\x1b[38;2;1;2;300mC\x1b[31;38;5;", u"ABC", ""},
         {u"\x1b[31mab\x1b[32mc\x1b[31md\x1b[2D\x1b[Kx", u"abx",
@@ -110,15 +152,20 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         ASSERT_EQ(text.Text(0, text.Size()), c.text);
         ASSERT_EQ(Describe(styles, text.Size()), c.runs);
     };
-    for (const auto& c : cases) { // cut anywhere: the fuzz target console_output_fuzz
+    for (const auto& c : cases) { // cut in two at every place here; anywhere in console_output_fuzz
         SCOPED_TRACE(&c - cases);
-        check(c, {c.input});
+        const std::u16string_view input = c.input;
+        check(c, {input});
+        for (std::size_t cut = 1; cut < input.size() && input.size() < 1000; ++cut) {
+            SCOPED_TRACE(cut);
+            check(c, {input.substr(0, cut), input.substr(cut)});
+        }
     }
 
     // A command's output starts in the default colours, and an unfinished sequence ends with the last.
     text.Clear();
     output.Reset();
-    output.Feed(u"\x1b]8;;x\x07\x1b[31mred\x1b[3");
+    output.Feed(u"\x1b]8;;x\x07\x1b[31mred\x1b(0\x1b[3");
     output.StartRun();
     output.Feed(u"1mA");
     EXPECT_EQ(text.Text(0, text.Size()), u"red1mA");

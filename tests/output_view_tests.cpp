@@ -307,7 +307,7 @@ TEST(OutputView, KeepsToALineThatAnEraseShortened) {
         Wheel(*view, c.notches);
         view->Select(3000, 5500);
         view->AppendText(c.after); // within the run: a new one would follow the end again
-        view->viewport()->grab(); // paints before the batch is shown, as an uncovered window does
+        view->viewport()->grab();  // paints before the batch is shown, as an uncovered window does
         view->Show(false);
         view->viewport()->grab();
         EXPECT_TRUE(view->toPlainText().endsWith(c.shown));

@@ -2,13 +2,41 @@
 
 #include <algorithm>
 #include <optional>
+#include <utility>
+#include <vector>
 
 namespace {
 
 using Csi = EscapeParser::Csi;
 
-// Moves past the end of a line leave blanks behind them; they stop this far out.
+// Moves past the end of a line leave blanks behind them; they stop this far out. Repeating and inserting
+// stop there too, so a few bytes never make megabytes of blanks.
 constexpr std::size_t MaxPaddedColumn = 1024;
+
+// How long a line's cells are kept once loaded while text is only appended to it.
+constexpr std::size_t KeptCells = 512;
+
+constexpr char16_t ShiftOut = 0x0E;
+constexpr char16_t ShiftIn = 0x0F;
+
+// The DEC line-drawing set in place of '_' to '~': blank, diamond, shade, the control pictures, degree,
+// plus-minus, the box corners, crossing and lines, scan lines, tees, comparisons, pi, not-equal, pound and
+// the centred dot.
+constexpr std::u16string_view LineDrawingSet =
+    u" \u25C6\u2592\u2409\u240C\u240D\u240A\u00B0\u00B1\u2424\u240B"
+    u"\u2518\u2510\u250C\u2514\u253C\u23BA\u23BB\u2500\u23BC\u23BD"
+    u"\u251C\u2524\u2534\u252C\u2502\u2264\u2265\u03C0\u2260\u00A3\u00B7";
+static_assert(LineDrawingSet.size() == u'~' - u'_' + 1);
+
+std::u16string LineDrawing(std::u16string_view run) {
+    std::u16string drawn(run);
+    for (char16_t& c : drawn) {
+        if (c >= u'_' && c <= u'~') {
+            c = LineDrawingSet[c - u'_'];
+        }
+    }
+    return drawn;
+}
 
 // The colour of SGR 38, 48 or 58 at parameter i, which has `subs` sub-parameters: 5;n or 2;r;g;b as
 // parameters of their own, or :5:n, :2:r:g:b and :2:space:r:g:b as sub-parameters. `next` is where the
@@ -51,12 +79,15 @@ void ConsoleOutput::StartRun() {
     pen_ = {};
     penId_ = 0;
     penChanged_ = false;
+    repeatable_ = false;
+    lineDrawing_ = {};
+    shifted_ = false;
 }
 
 void ConsoleOutput::Reset() {
     StartRun();
-    atEnd_ = true;
-    column_ = 0;
+    place_ = Place::End;
+    cells_.Clear();
     if (styles_ != nullptr) {
         styles_->Clear();
     }
@@ -71,63 +102,138 @@ OutputStyles::StyleId ConsoleOutput::Pen() {
 }
 
 void ConsoleOutput::Print(std::u16string_view run) {
-    Write(run, styles_ != nullptr ? Pen() : 0);
-}
-
-void ConsoleOutput::Write(std::u16string_view text, OutputStyles::StyleId style) {
-    if (!atEnd_) {
-        const std::size_t length = lines_.LastLineLength();
-        if (column_ < length) {
-            const std::size_t from = lines_.Size() - length + column_;
-            lines_.Overwrite(column_, text);
-            if (styles_ != nullptr) {
-                styles_->Assign(from, from + text.size(), style, lines_.Size());
-            }
-            column_ += text.size();
-            atEnd_ = column_ >= length;
+    std::u16string drawn;
+    if (lineDrawing_[shifted_ ? 1 : 0]) {
+        drawn = LineDrawing(run);
+        run = drawn;
+    }
+    const OutputStyles::StyleId style = styles_ != nullptr ? Pen() : 0;
+    repeatable_ = run.back() != u'\n' && run.back() != u'\t';
+    if (place_ != Place::End) {
+        if (place_ == Place::LineStart) {
+            Load();
+        }
+        // Back at the end of a short line the cells are kept, so that overstruck text (a manual page's
+        // "N\bN") does not load them at every backspace; a long line is appended to without them.
+        if (!cells_.AtEnd() || cells_.Text().size() + run.size() <= KeptCells) {
+            Store(cells_.Write(run, style));
             return;
         }
-        atEnd_ = true;
-        if (column_ > length) {
-            Write(std::u16string(column_ - length, u' '), 0);
-        }
+        place_ = Place::End;
+        cells_.Clear();
     }
+    Append(run, style);
+}
+
+void ConsoleOutput::Append(std::u16string_view text, OutputStyles::StyleId style) {
     if (styles_ != nullptr && styles_->StyleAtEnd() != style) {
         styles_->Append(lines_.Size(), style);
     }
     lines_.Append(text);
 }
 
+void ConsoleOutput::Load() {
+    std::vector<LineCells::StyleRun> runs;
+    const std::size_t start = lines_.Size() - lines_.LastLineLength();
+    if (styles_ != nullptr) {
+        for (const OutputStyles::Run& run : styles_->Runs(start, lines_.Size())) {
+            runs.push_back({run.from - start, run.to - start, run.style});
+        }
+    }
+    cells_.Load(lines_.LastLine(), runs);
+    if (place_ == Place::LineStart) {
+        cells_.MoveTo(0);
+    }
+    place_ = Place::Cells;
+}
+
+LineCells& ConsoleOutput::Cells() {
+    if (place_ == Place::Cells) {
+        Store(cells_.Settle());
+    } else {
+        Load();
+    }
+    return cells_;
+}
+
+// Only the units from the first that changed are written again.
+void ConsoleOutput::Store(LineCells::Change change) {
+    const std::u16string& text = cells_.Text();
+    const std::size_t before = lines_.LastLineLength();
+    if (change.from < change.to) {
+        lines_.Overwrite(change.from, std::u16string_view(text).substr(change.from, change.to - change.from));
+    }
+    if (text.size() < before) {
+        lines_.Truncate(text.size());
+    }
+    if (styles_ == nullptr) {
+        return;
+    }
+    if (text.size() < before) {
+        styles_->Truncate(lines_.Size());
+    }
+    const std::size_t start = lines_.Size() - text.size();
+    for (const LineCells::StyleRun& run : cells_.StylesOf(change)) {
+        styles_->Assign(start + run.from, start + run.to, run.style, lines_.Size());
+    }
+}
+
 void ConsoleOutput::Control(char16_t c) {
+    repeatable_ = false;
     switch (c) {
     case u'\n':
     case u'\v':
     case u'\f':
+        if (place_ == Place::Cells) {
+            Store(cells_.Settle());
+            cells_.Clear();
+        }
         lines_.Append(u"\n");
-        atEnd_ = true;
-        column_ = 0;
+        place_ = Place::End;
         break;
     case u'\r':
-        atEnd_ = false;
-        column_ = 0;
+        if (place_ == Place::Cells) {
+            Store(cells_.Settle());
+            cells_.Clear();
+        }
+        place_ = Place::LineStart;
         break;
-    case u'\b':
-        MoveTo(Column() - std::min<std::size_t>(Column(), 1));
+    case u'\b': {
+        const std::size_t cursor = Cells().Cursor();
+        MoveTo(cursor - std::min<std::size_t>(cursor, 1));
         break;
+    }
     case u'\t':
-        Print(u"\t");
+        if (place_ == Place::End) {
+            Append(u"\t", styles_ != nullptr ? Pen() : 0);
+        } else {
+            Store(Cells().Tab(styles_ != nullptr ? Pen() : 0));
+        }
+        break;
+    case ShiftOut:
+    case ShiftIn:
+        shifted_ = c == ShiftOut;
         break;
     default:
         break; // BEL and the rest: nothing a log shows
     }
 }
 
-void ConsoleOutput::MoveTo(std::size_t column) {
-    column_ = std::min(column, std::max(lines_.LastLineLength(), MaxPaddedColumn));
-    atEnd_ = false;
+void ConsoleOutput::EscapeSequence(std::u16string_view intermediates, char16_t final) {
+    repeatable_ = false;
+    // ESC ( F and ESC ) F choose G0's and G1's character set: 0 the line-drawing one, any other ASCII.
+    if (intermediates.size() == 1 && (intermediates[0] == u'(' || intermediates[0] == u')')) {
+        lineDrawing_[intermediates[0] == u'(' ? 0 : 1] = final == u'0';
+    }
+}
+
+void ConsoleOutput::MoveTo(std::size_t cell) {
+    LineCells& cells = Cells();
+    cells.MoveTo(std::min(cell, std::max(cells.Cells(), MaxPaddedColumn)));
 }
 
 void ConsoleOutput::ControlSequence(const Csi& csi) {
+    const bool repeatable = std::exchange(repeatable_, false);
     if (!csi.Plain()) {
         return; // private and intermediate forms: modes, queries and the like
     }
@@ -145,36 +251,63 @@ void ConsoleOutput::ControlSequence(const Csi& csi) {
         break;
     case u'C':
     case u'a':
-        MoveTo(Column() + count);
+        MoveTo(Cells().Cursor() + count);
         break;
-    case u'D':
-        MoveTo(Column() - std::min(Column(), count));
+    case u'D': {
+        const std::size_t cursor = Cells().Cursor();
+        MoveTo(cursor - std::min(cursor, count));
+        break;
+    }
+    case u'P':
+    case u'X':
+    case u'@':
+        if (place_ != Place::End) { // at the end there is nothing after the cursor
+            LineCells& cells = Cells();
+            const std::size_t cursor = cells.Cursor();
+            Store(csi.final == u'P'   ? cells.Delete(count)
+                  : csi.final == u'X' ? cells.Blank(cursor, cursor + count)
+                                      : cells.Insert(std::min(count, MaxPaddedColumn)));
+        }
+        break;
+    case u'b':
+        if (repeatable) { // once: what it repeated is not repeated again
+            Repeat(std::min(count, MaxPaddedColumn));
+        }
         break;
     default:
         break; // the rest moves over a screen or changes its modes: a log has neither
     }
 }
 
+void ConsoleOutput::Repeat(std::size_t count) {
+    const std::u16string cluster(Cells().ClusterBeforeCursor());
+    std::u16string text;
+    for (std::size_t i = 0; i < count && !cluster.empty(); ++i) {
+        text += cluster;
+    }
+    if (!text.empty()) {
+        Store(cells_.Write(text, styles_ != nullptr ? Pen() : 0));
+    }
+}
+
+// An erase's blanks take the default colours: the box paints no background past the text.
 void ConsoleOutput::EraseInLine(int how) {
-    const std::size_t column = Column();
-    const std::size_t length = lines_.LastLineLength();
-    if (how == 0 || how == 2) {
-        const std::size_t cut = how == 0 ? column : 0;
-        if (cut < length) {
-            lines_.Truncate(cut);
-            if (styles_ != nullptr) {
-                styles_->Truncate(lines_.Size());
-            }
-        }
-        atEnd_ = false;
-        column_ = column;
-    } else if (how == 1) {
-        const std::size_t blanks = std::min(column + 1, length);
-        const std::size_t from = lines_.Size() - length;
-        lines_.Overwrite(0, std::u16string(blanks, u' '));
+    if (how == 0 && place_ == Place::End) {
+        return; // nothing after the cursor (grep ends each coloured match with one)
+    }
+    if ((how == 0 || how == 2) && place_ == Place::LineStart) {
+        lines_.Truncate(0); // a meter's CR and erase, without counting the line's cells
         if (styles_ != nullptr) {
-            styles_->Assign(from, from + blanks, 0, lines_.Size());
+            styles_->Truncate(lines_.Size());
         }
+        place_ = Place::End;
+        return;
+    }
+    LineCells& cells = Cells();
+    if (how == 0 || how == 2) {
+        Store(cells.Cut(how == 0 ? cells.Cursor() : 0));
+    } else if (how == 1) {
+        Store(cells.Blank(0, cells.Cursor() + 1));
     }
 }
 

@@ -4,38 +4,48 @@
 #pragma once
 
 #include "EscapeParser.h"
+#include "LineCells.h"
 #include "OutputStyles.h"
 #include "OutputText.h"
 
 // LF and CR LF end a line (also when the chunks cut them apart). A lone CR goes back to the start of the
-// current line and what follows overwrites it, character by character; BS and the moves along the line
-// (CSI G, C, D) place the column the same way, and the line keeps what is not overwritten. Erasing in the
-// line (CSI K) cuts it or blanks its start. TAB stays a character; VT and FF end the line; other controls
-// are hidden.
+// current line and what follows overwrites it; BS, the moves along the line (CSI G, `, C, a, D), erasing in
+// it (CSI K, X) and deleting and inserting cells (CSI P, @) act on the line as a terminal's cells
+// (LineCells.h), and REP (CSI b) repeats the character just printed. TAB reaches the next tab stop; VT and
+// FF end the line; SO and SI switch to and from the DEC line-drawing set (chosen by ESC ( 0 and ESC ) 0);
+// other controls are hidden.
 class ConsoleOutput final : private EscapeParser::Listener {
 public:
     // `styles`, when given, receives the colours and links of what is written into `lines`.
     explicit ConsoleOutput(OutputLines& lines, OutputStyles* styles = nullptr);
 
     void Feed(std::u16string_view chunk) { parser_.Feed(chunk, *this); }
-    // A command's output starts: default colours, no link, and no unfinished sequence carried over.
+    // A command's output starts: default colours and character sets, no link, and no unfinished sequence
+    // carried over.
     void StartRun();
-    // The text was replaced: all of the above, and the column at the start of an empty line.
+    // The text was replaced: all of the above, and the cursor at the start of an empty line.
     void Reset();
 
 private:
+    // Where the cursor is. Text is appended at the end of the last line without the cells being counted;
+    // they are loaded from the line only once the cursor goes back into it.
+    enum class Place : std::uint8_t { End, LineStart, Cells };
+
     void Print(std::u16string_view run) override;
     // Appending at the end of the last line, a line break or a tab is only a character of the text.
-    bool PrintsLineBreaks() const override { return atEnd_; }
+    bool PrintsLineBreaks() const override { return place_ == Place::End; }
     void Control(char16_t c) override;
     void ControlSequence(const EscapeParser::Csi& csi) override;
-    void EscapeSequence(std::u16string_view, char16_t) override {}
+    void EscapeSequence(std::u16string_view intermediates, char16_t final) override;
     void OperatingSystemCommand(std::u16string_view text) override;
 
-    void Write(std::u16string_view text, OutputStyles::StyleId style);
-    std::size_t Column() const { return atEnd_ ? lines_.LastLineLength() : column_; }
-    void MoveTo(std::size_t column);
+    void Append(std::u16string_view text, OutputStyles::StyleId style);
+    LineCells& Cells(); // the last line's cells, loaded if need be, with nothing held back
+    void Load();
+    void Store(LineCells::Change change); // into the text and its styles
+    void MoveTo(std::size_t cell);
     void EraseInLine(int how);
+    void Repeat(std::size_t count);
     void SelectGraphicRendition(const EscapeParser::Csi& csi);
     OutputStyles::StyleId Pen();
 
@@ -45,6 +55,9 @@ private:
     TextStyle pen_;
     OutputStyles::StyleId penId_ = 0;
     bool penChanged_ = false;
-    bool atEnd_ = true;      // the column is at the end of the last line
-    std::size_t column_ = 0; // otherwise, here; it may lie past the end
+    Place place_ = Place::End;
+    LineCells cells_;                   // while place_ is Cells
+    bool repeatable_ = false;           // what came last was printed text, which REP repeats
+    std::array<bool, 2> lineDrawing_{}; // G0 and G1 hold the DEC line-drawing set
+    bool shifted_ = false;              // SO: G1 is in use
 };

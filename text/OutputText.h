@@ -18,6 +18,7 @@ class OutputLines {
 public:
     virtual ~OutputLines() = default;
     virtual std::size_t LastLineLength() const = 0;
+    virtual std::u16string LastLine() const = 0;
     virtual void Append(std::u16string_view text) = 0; // may hold '\n'
     // Writes `text` (no '\n') over the last line from `column` on, extending the line where it runs past.
     virtual void Overwrite(std::size_t column, std::u16string_view text) = 0;
@@ -88,6 +89,7 @@ public:
 
     // OutputLines
     std::size_t LastLineLength() const override { return size_ - lastStart_; }
+    std::u16string LastLine() const override { return Text(lastStart_, size_); }
     void Append(std::u16string_view text) override;
     void Overwrite(std::size_t column, std::u16string_view text) override;
     void Truncate(std::size_t column) override;

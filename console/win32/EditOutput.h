@@ -34,6 +34,7 @@ private:
     class PendingOutputs final : public OutputLines {
     public:
         std::size_t LastLineLength() const override { return tail.size() - lineStart; }
+        std::u16string LastLine() const override { return tail.substr(lineStart); }
         void Append(std::u16string_view text) override;
         void Overwrite(std::size_t column, std::u16string_view text) override;
         void Truncate(std::size_t column) override;

@@ -1,0 +1,325 @@
+#include "LineCells.h"
+
+#include "CellWidth.h"
+
+#include <algorithm>
+
+namespace {
+
+constexpr char32_t ZeroWidthJoiner = 0x200D;
+constexpr char32_t EmojiPresentation = 0xFE0F;
+
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c < 0xDC00;
+}
+
+bool IsLowSurrogate(char16_t c) {
+    return c >= 0xDC00 && c < 0xE000;
+}
+
+std::size_t TabCells(std::size_t cell) {
+    return LineCells::TabWidth - cell % LineCells::TabWidth;
+}
+
+// The character at text[i] and how many units it takes; a lone surrogate stands for itself.
+char32_t CharacterAt(std::u16string_view text, std::size_t i, std::size_t& units) {
+    units = 1;
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+        units = 2;
+        return 0x10000 + ((static_cast<char32_t>(text[i]) - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+    }
+    return text[i];
+}
+
+// Calls emit(from, to, cells) for each cluster of `text`, which starts at cell `cell`: a character with its
+// marks and joiners, an emoji joined by zero-width joiners (the cells of each), or a tab to the next stop.
+template <typename Emit>
+void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
+    std::size_t start = 0;
+    std::size_t width = 0;
+    bool open = false;
+    bool pictograph = false;
+    bool joiner = false;
+    for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
+        const char32_t c = CharacterAt(text, i, units);
+        const CellWidth w = CellWidthOf(c);
+        const bool joinsEmoji = joiner && w.pictograph;
+        if (open && c != u'\t' && (w.cells == 0 || joinsEmoji || width == 0)) {
+            width += w.cells;
+            if (c == EmojiPresentation && pictograph && width == 1) {
+                width = 2;
+            }
+        } else {
+            if (open) {
+                emit(start, i, width);
+                cell += width;
+            }
+            open = true;
+            start = i;
+            width = c == u'\t' ? TabCells(cell) : w.cells;
+            pictograph = w.pictograph;
+        }
+        joiner = c == ZeroWidthJoiner;
+    }
+    if (open) {
+        emit(start, text.size(), width);
+    }
+}
+
+} // namespace
+
+void LineCells::Piece::Add(std::u16string_view units, std::size_t width, StyleId style) {
+    glyphs.push_back({text.size(), cells});
+    text += units;
+    styles.insert(styles.end(), units.size(), style);
+    cells += width;
+}
+
+void LineCells::Piece::AddBlanks(std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        Add(u" ", 1, 0);
+    }
+}
+
+void LineCells::Load(std::u16string text, const std::vector<StyleRun>& styles) {
+    text_ = std::move(text);
+    glyphs_.clear();
+    cells_ = 0;
+    pending_ = 0;
+    styles_.assign(text_.size(), 0);
+    for (const StyleRun& run : styles) {
+        std::fill(styles_.begin() + static_cast<std::ptrdiff_t>(run.from),
+                  styles_.begin() + static_cast<std::ptrdiff_t>(std::min(run.to, styles_.size())), run.style);
+    }
+    Clusters(text_, 0, [&](std::size_t from, std::size_t, std::size_t width) {
+        glyphs_.push_back({from, cells_});
+        cells_ += width;
+    });
+    cursor_ = cells_;
+}
+
+std::size_t LineCells::GlyphAt(std::size_t cell) const {
+    const auto after = std::upper_bound(glyphs_.begin(), glyphs_.end(), cell,
+                                        [](std::size_t c, const Glyph& g) { return c < g.cell; });
+    return static_cast<std::size_t>(after - glyphs_.begin()) - 1;
+}
+
+std::vector<LineCells::StyleRun> LineCells::StylesOf(Change change) const {
+    std::vector<StyleRun> runs;
+    for (std::size_t i = change.from; i < change.to; ++i) {
+        if (!runs.empty() && runs.back().style == styles_[i]) {
+            runs.back().to = i + 1;
+        } else {
+            runs.push_back({i, i + 1, styles_[i]});
+        }
+    }
+    return runs;
+}
+
+std::u16string_view LineCells::ClusterBeforeCursor() const {
+    if (cursor_ == 0 || cursor_ > cells_) {
+        return {};
+    }
+    const std::size_t k = GlyphAt(cursor_ - 1);
+    const std::u16string_view cluster(text_.data() + glyphs_[k].unit, GlyphEnd(k) - glyphs_[k].unit);
+    return cluster.starts_with(u'\t') ? std::u16string_view() : cluster;
+}
+
+LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
+    std::u16string joined;
+    if (pending_ != 0) {
+        joined.assign(1, pending_).append(text);
+        text = joined;
+        pending_ = 0;
+    }
+    if (!text.empty() && IsHighSurrogate(text.back())) {
+        pending_ = text.back();
+        pendingStyle_ = style;
+        text.remove_suffix(1);
+    }
+    // Marks and joiners at the start go with the character before the cursor.
+    std::size_t marks = 0;
+    for (std::size_t units = 0; marks < text.size(); marks += units) {
+        if (CellWidthOf(CharacterAt(text, marks, units)).cells != 0 || text[marks] == u'\t') {
+            break;
+        }
+    }
+    Change change = marks > 0 ? Attach(text.substr(0, marks), style) : Change{};
+    text.remove_prefix(marks);
+    if (text.empty()) {
+        return change;
+    }
+    if (cursor_ == cells_) { // appended: nothing to replace
+        const std::size_t end = text_.size();
+        Clusters(text, cursor_, [&](std::size_t from, std::size_t, std::size_t width) {
+            glyphs_.push_back({end + from, cells_});
+            cells_ += width;
+        });
+        text_.append(text);
+        styles_.insert(styles_.end(), text.size(), style);
+        cursor_ = cells_;
+        return {change.from < change.to ? std::min(change.from, end) : end, text_.size()};
+    }
+    Piece piece;
+    Clusters(text, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
+        piece.Add(text.substr(from, to - from), width, style);
+    });
+    const Change written = Splice(cursor_, cursor_ + piece.cells, piece);
+    cursor_ += piece.cells;
+    if (change.from >= change.to) {
+        return written;
+    }
+    return {std::min(change.from, written.from), std::max(change.to, written.to)};
+}
+
+LineCells::Change LineCells::Settle() {
+    if (pending_ == 0) {
+        return {};
+    }
+    const char16_t lone = pending_;
+    pending_ = 0;
+    Piece piece;
+    piece.Add({&lone, 1}, 1, pendingStyle_);
+    const Change change = Splice(cursor_, cursor_ + 1, piece);
+    ++cursor_;
+    return change;
+}
+
+// A mark with nothing before it to go with is dropped, as a terminal drops it.
+LineCells::Change LineCells::Attach(std::u16string_view marks, StyleId style) {
+    if (cursor_ == 0 || cursor_ > cells_) {
+        return {};
+    }
+    const std::size_t k = GlyphAt(cursor_ - 1);
+    const std::size_t at = GlyphEnd(k);
+    text_.insert(at, marks);
+    styles_.insert(styles_.begin() + static_cast<std::ptrdiff_t>(at), marks.size(), style);
+    for (std::size_t j = k + 1; j < glyphs_.size(); ++j) {
+        glyphs_[j].unit += marks.size();
+    }
+    return {at, text_.size()};
+}
+
+LineCells::Change LineCells::Tab(StyleId style) {
+    const std::size_t stop = cursor_ + TabCells(cursor_);
+    Change change;
+    if (stop > cells_) {
+        // Past the end the tab is kept as a tab; within the line it only moves the cursor.
+        const std::size_t at = std::max(cursor_, cells_);
+        Piece piece;
+        piece.Add(u"\t", stop - at, style);
+        change = Splice(at, at, piece);
+    }
+    cursor_ = stop;
+    return change;
+}
+
+LineCells::Change LineCells::Blank(std::size_t from, std::size_t to) {
+    if (to >= cells_) {
+        return Cut(from);
+    }
+    Piece piece;
+    piece.AddBlanks(to - from);
+    return Splice(from, to, piece);
+}
+
+LineCells::Change LineCells::Cut(std::size_t from) {
+    return from < cells_ ? Splice(from, cells_, {}) : Change{};
+}
+
+LineCells::Change LineCells::Delete(std::size_t count) {
+    return cursor_ < cells_ ? Splice(cursor_, std::min(cursor_ + count, cells_), {}) : Change{};
+}
+
+LineCells::Change LineCells::Insert(std::size_t count) {
+    if (cursor_ >= cells_) {
+        return {}; // nothing to move
+    }
+    Piece piece;
+    piece.AddBlanks(count);
+    return Splice(cursor_, cursor_, piece);
+}
+
+LineCells::Change LineCells::Splice(std::size_t from, std::size_t to, const Piece& piece) {
+    const std::size_t start = std::min(from, cells_);
+    const std::size_t end = std::max(start, std::min(to, cells_));
+    const std::size_t first = start < cells_ ? GlyphAt(start) : glyphs_.size();
+    const auto last = static_cast<std::size_t>(
+        std::lower_bound(glyphs_.begin() + static_cast<std::ptrdiff_t>(first), glyphs_.end(), end,
+                         [](const Glyph& g, std::size_t c) { return g.cell < c; }) -
+        glyphs_.begin());
+    // The replaced glyphs span cells [left, right) around [start, end): what lies outside stays blank, and
+    // so do the cells from the end of the line to `from`.
+    const std::size_t left = first < glyphs_.size() ? glyphs_[first].cell : cells_;
+    const std::size_t right = last < glyphs_.size() ? glyphs_[last].cell : cells_;
+    const std::size_t before = from - left;
+    const std::size_t after = right - end;
+    const std::size_t unitFrom = first < glyphs_.size() ? glyphs_[first].unit : text_.size();
+    const std::size_t unitTo = last < glyphs_.size() ? glyphs_[last].unit : text_.size();
+
+    const std::size_t newUnits = before + piece.text.size() + after;
+    text_.replace(unitFrom, unitTo - unitFrom, newUnits, u' ');
+    std::copy(piece.text.begin(), piece.text.end(),
+              text_.begin() + static_cast<std::ptrdiff_t>(unitFrom + before));
+    const auto styleAt = styles_.begin() + static_cast<std::ptrdiff_t>(unitFrom);
+    styles_.insert(styles_.erase(styleAt, styleAt + static_cast<std::ptrdiff_t>(unitTo - unitFrom)), newUnits,
+                   0);
+    std::copy(piece.styles.begin(), piece.styles.end(),
+              styles_.begin() + static_cast<std::ptrdiff_t>(unitFrom + before));
+    const std::size_t count = before + piece.glyphs.size() + after;
+    const auto at = glyphs_.begin() + static_cast<std::ptrdiff_t>(first);
+    if (count > last - first) {
+        glyphs_.insert(at + static_cast<std::ptrdiff_t>(last - first), count - (last - first), Glyph{});
+    } else {
+        glyphs_.erase(at + static_cast<std::ptrdiff_t>(count),
+                      at + static_cast<std::ptrdiff_t>(last - first));
+    }
+    std::size_t k = first;
+    for (std::size_t i = 0; i < before; ++i) {
+        glyphs_[k++] = {unitFrom + i, left + i};
+    }
+    for (const Glyph& g : piece.glyphs) {
+        glyphs_[k++] = {unitFrom + before + g.unit, from + g.cell};
+    }
+    for (std::size_t i = 0; i < after; ++i) {
+        glyphs_[k++] = {unitFrom + before + piece.text.size() + i, from + piece.cells + i};
+    }
+    // Sizes go up and down modulo the word size, as unsigned arithmetic allows.
+    const std::size_t units = newUnits - (unitTo - unitFrom);
+    const std::size_t cells = before + piece.cells + after - (right - left);
+    if (units != 0 || cells != 0) {
+        for (; k < glyphs_.size(); ++k) {
+            glyphs_[k].unit += units;
+            glyphs_[k].cell += cells;
+        }
+    }
+    cells_ += cells;
+    Change change{unitFrom, units == 0 ? unitFrom + newUnits : text_.size()};
+    if (cells % TabWidth != 0) {
+        Realign(first + count, change);
+    }
+    return change;
+}
+
+// A tab that moved off its stop leaves the cells it spanned blank, as a terminal never kept it.
+void LineCells::Realign(std::size_t glyph, Change& change) {
+    for (std::size_t k = glyph; k < glyphs_.size(); ++k) {
+        const Glyph tab = glyphs_[k];
+        const std::size_t width = GlyphCells(k);
+        if (text_[tab.unit] != u'\t' || width == TabCells(tab.cell)) {
+            continue;
+        }
+        text_.replace(tab.unit, 1, width, u' ');
+        const StyleId style = styles_[tab.unit];
+        styles_.insert(styles_.begin() + static_cast<std::ptrdiff_t>(tab.unit), width - 1, style);
+        for (std::size_t j = k + 1; j < glyphs_.size(); ++j) {
+            glyphs_[j].unit += width - 1;
+        }
+        for (std::size_t i = 1; i < width; ++i) {
+            glyphs_.insert(glyphs_.begin() + static_cast<std::ptrdiff_t>(k + i),
+                           {tab.unit + i, tab.cell + i});
+        }
+        change = {std::min(change.from, tab.unit), text_.size()};
+        k += width - 1;
+    }
+}
