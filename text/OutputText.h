@@ -24,9 +24,9 @@ public:
     virtual void Overwrite(std::size_t column, std::u16string_view text) = 0;
     // Cuts the last line to `column` characters (none when it is not longer).
     virtual void Truncate(std::size_t column) = 0;
-    // The characters held, the last line's among them: all the text for the store; for the Windows box's
-    // pending output, only the box's last line and what came after it. Styles count their positions in it,
-    // so only text held whole can be given styles.
+    // How many characters are held, the last line among them: all the text for the store, only the tail
+    // not yet passed on for a holder that passes the rest on (the Win32 box's). Style positions count
+    // within it.
     virtual std::size_t Size() const = 0;
 };
 
