@@ -50,6 +50,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         std::string runs;
     } cases[] = {
         {u"plain\r\nline\n\rx", u"plain\nline\nx", ""},
+        {u"a\r\nb\r\n\r\nc\rX\r\r\nd\x1b[31me\r\nf\x1b[0m\r\ng\r\n", u"a\nb\n\nX\nde\nf\ng\n", "8-11 f1"},
         {u"\x1b[31mred\x1b[0m plain", u"red plain", "0-3 f1"},
         {u"\x1b[1;2;4;38;5;255mX\x1b[22;24mY\x1b[39mZ", u"XYZ", "0-1 f255BFU|1-2 f255"},
         {u"\x1b[38;2;1;2;3mA\x1b[48:2::4:5:6mB\x1b[38:2:7:8:9mC\x1b[49;39mD", u"ABCD",

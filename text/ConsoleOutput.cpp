@@ -231,7 +231,7 @@ void ConsoleOutput::Control(char16_t c) {
             Store(cells_.Settle());
             cells_.Clear();
         }
-        lines_.Append(u"\n");
+        Append(u"\n", styles_ != nullptr ? Pen() : 0); // in the pen's style, as a line break in a run of text
         place_ = Place::End;
         break;
     case u'\r':
