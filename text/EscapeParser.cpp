@@ -252,14 +252,20 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
 // costs no more than a character of text.
 const char16_t* EscapeParser::PrintJoined(const char16_t* p, std::size_t run, const char16_t* end,
                                           Listener& listener) {
-    joined_.assign(p, run);
+    if (joined_.size() < static_cast<std::size_t>(end - p)) {
+        joined_.resize(static_cast<std::size_t>(end - p));
+    }
+    char16_t* const start = joined_.data();
+    char16_t* out = std::copy_n(p, run, start);
     p += run;
     while (end - p >= 2 && p[0] == u'\r' && p[1] == u'\n') {
-        run = text_scan::RunLength(p + 1, end, true);
-        joined_.append(p + 1, run);
-        p += 1 + run;
+        *out++ = u'\n';
+        p += 2;
+        const std::size_t more = text_scan::RunLength(p, end, true);
+        out = std::copy_n(p, more, out);
+        p += more;
     }
-    listener.Print(joined_);
+    listener.Print({start, static_cast<std::size_t>(out - start)});
     return p;
 }
 
