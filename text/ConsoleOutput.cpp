@@ -84,22 +84,16 @@ constexpr auto Renditions = [] {
     std::array<Rendition, 108> table{};
     table[0] = {Rendition::Reset};
     table[4] = {Rendition::Underline};
-    for (const auto& [p, attributes] : {std::pair<int, int>{1, A::Bold},
-                                        {2, A::Faint},
-                                        {3, A::Italic},
-                                        {7, A::Inverse},
-                                        {8, A::Conceal},
-                                        {9, A::Strike},
-                                        {21, A::Underline}}) {
-        table[p] = {Rendition::Set, static_cast<std::uint16_t>(attributes)};
-    }
-    for (const auto& [p, attributes] : {std::pair<int, int>{22, A::Bold | A::Faint},
-                                        {23, A::Italic},
-                                        {24, A::Underline},
-                                        {27, A::Inverse},
-                                        {28, A::Conceal},
-                                        {29, A::Strike}}) {
-        table[p] = {Rendition::Clear, static_cast<std::uint16_t>(attributes)};
+    // Each attribute with the parameter that sets it and the one that clears it (22 clears two).
+    for (const auto& [on, off, attribute] : {std::array<int, 3>{1, 22, A::Bold},
+                                             {2, 22, A::Faint},
+                                             {3, 23, A::Italic},
+                                             {21, 24, A::Underline},
+                                             {7, 27, A::Inverse},
+                                             {8, 28, A::Conceal},
+                                             {9, 29, A::Strike}}) {
+        table[on] = {Rendition::Set, static_cast<std::uint16_t>(attribute)};
+        table[off] = {Rendition::Clear, static_cast<std::uint16_t>(table[off].value | attribute)};
     }
     for (std::uint16_t c = 0; c < 8; ++c) {
         table[30 + c] = {Rendition::Foreground, c};
