@@ -1,54 +1,9 @@
-// Escape and control sequences as the box shows them: the text and its style runs, however the chunks cut.
-#include "ConsoleOutput.h"
-
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
-namespace {
-
-// Style runs as "from-to" and what differs from the default: f and b with a palette index or #rrggbb,
-// the attributes as BFIURCS, L and a link's target; runs split by '|'.
-std::string Describe(const OutputStyles& styles, std::size_t size) {
-    std::string out;
-    const auto colour = [](char what, TextColour c) -> std::string {
-        char hex[8];
-        switch (c.What()) {
-        case TextColour::Kind::Indexed:
-            return what + std::to_string(c.Index());
-        case TextColour::Kind::Direct:
-            std::snprintf(hex, sizeof hex, "%06x", static_cast<unsigned>(c.Rgb()));
-            return std::string{what, '#'} + hex;
-        default:
-            return "";
-        }
-    };
-    for (const OutputStyles::Run& run : styles.Runs(0, size)) {
-        const TextStyle& s = styles.Style(run.style);
-        out += (out.empty() ? "" : "|") + std::to_string(run.from) + '-' + std::to_string(run.to) + ' ' +
-               colour('f', s.foreground) + colour('b', s.background);
-        for (int i = 0; i < 7; ++i)
-            if ((s.attributes & (1 << i)) != 0)
-                out += "BFIURCS"[i];
-        out += s.link != 0 ? "L" : "";
-        for (const char16_t c : styles.Link(s.link))
-            out += static_cast<char>(c);
-    }
-    return out;
-}
-
-const std::u16string Digits300(300, u'1');
-const std::u16string LongString(EscapeParser::MaxStringLength + 5, u'q');
-
-} // namespace
+// What escape and control sequences mean for the box: the text and its style runs (colours, renditions,
+// links), erasing and moving within the line in cells, however the chunks cut.
+#include "ConsoleOutputRows.h"
 
 TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
-    const struct {
-        std::u16string input;
-        std::u16string text;
-        std::string runs;
-    } cases[] = {
+    CheckRows({
         {u"plain\r\nline\n\rx", u"plain\nline\nx", ""},
         {u"a\r\nb\r\n\r\nc\rX\r\r\nd\x1b[31me\r\nf\x1b[0m\r\ng\r\n", u"a\nb\n\nX\nde\nf\ng\n", "8-11 f1"},
         {u"\x1b[31mred\x1b[0m plain", u"red plain", "0-3 f1"},
@@ -119,53 +74,18 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"c\x7f"
          u"d\ve\ff\x0e",
          u"a\tbcd\ne\nf", ""},
-        // Everything else hidden, whole.
-        {u"\x1b]0;title\x07"
-         u"A\x1b[?25lB\x1b(0C\x1bPq#0;2;0\x1b\\D\x1b_apc\x1b\\E\x1b[2J\x1b[HF\x1b\\\x1b"
-         u"7G",
-         u"ABCDEFG", ""},
         // Links, over renditions and across a reset.
         {u"see \x1b]8;id=1;https://x.org/\x1b\\here\x1b]8;;\x1b\\ end", u"see here end",
          "4-8 Lhttps://x.org/"},
         {u"\x1b]8;;file:///a\x07\x1b[1ma\x1b[0mb\x1b]8;;\x07"
          u"c",
          u"abc", "0-1 BLfile:///a|1-2 Lfile:///a"},
-        // Unfinished and malformed sequences end without eating the text after them.
-        {u"a\x1b\nb\x1b[12\nc\x1b]0;unended\nd\x1bP1\re", u"a\nb\nc\ne", ""},
-        {u"x\x1b[1\u00e9y\x1b\u00e8z", u"x\u00e9y\u00e8z", ""},
-        {u"\x1b[1<2mA\x1b[1\x18"
-         u"B\x1b]8;;u\x1b[31mC\x1b]8;;u\x1a"
-         u"D",
-         u"ABCD", "2-4 f1"},
-        {u"\x1b[" + Digits300 + u"mX", Digits300.substr(EscapeParser::MaxSequenceLength) + u"mX", ""},
-        {u"\x1b[4;" + Digits300.substr(0, 253) + u"mX", u"X", "0-1 U"}, // the longest sequence, one too long
-        {u"\x1b[4;" + Digits300.substr(0, 254) + u"mX", u"mX", ""},
-        {u"\x1bP" + LongString + u"Z", u"qqqqqZ", ""},
-    };
+    });
+
+    // A command's output starts in the default colours, and an unfinished sequence ends with the last.
     OutputText text;
     OutputStyles styles;
     ConsoleOutput output(text, &styles);
-    const auto check = [&](const auto& c, const std::vector<std::u16string_view>& chunks) {
-        text.Clear();
-        output.Reset();
-        for (const auto chunk : chunks)
-            output.Feed(chunk);
-        ASSERT_EQ(text.Text(0, text.Size()), c.text);
-        ASSERT_EQ(Describe(styles, text.Size()), c.runs);
-    };
-    for (const auto& c : cases) { // cut in two at every place here; anywhere in console_output_fuzz
-        SCOPED_TRACE(&c - cases);
-        const std::u16string_view input = c.input;
-        check(c, {input});
-        for (std::size_t cut = 1; cut < input.size() && input.size() < 1000; ++cut) {
-            SCOPED_TRACE(cut);
-            check(c, {input.substr(0, cut), input.substr(cut)});
-        }
-    }
-
-    // A command's output starts in the default colours, and an unfinished sequence ends with the last.
-    text.Clear();
-    output.Reset();
     output.Feed(u"\x1b]8;;x\x07\x1b[31mred\x1b(0\x1b[3");
     output.StartRun();
     output.Feed(u"1mA");

@@ -1,58 +1,24 @@
-// The real Qt window, under the offscreen platform: one walk of its controls, keys, focus and message boxes,
-// one of its output view, and one through runs that stay alive, stop on Ctrl+C and end on closing.
-#include "FindField.h"
-#include "OutputView.h"
+// The real Qt window, under the offscreen platform: its controls, keys, focus and message boxes, its output
+// view as a console and a text box, screen readers, colours and links, and runs that stay alive, stop on
+// Ctrl+C and end on closing.
+#include "QtWindowFixture.h"
 #include "RunnerTestSupport.h"
-#include "SpillwayWindow.h"
 #include "StyleFormats.h"
 
 #include <QAccessible>
-#include <QApplication>
-#include <QCheckBox>
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QDesktopServices>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QRegularExpression>
 #include <QScrollBar>
-#include <QTest>
-#include <QTimer>
 #include <QToolTip>
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <memory>
-#include <ostream>
-#include <utility>
-#include <vector>
-
-// Readable failure messages.
-void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
+#include <string>
 
 namespace {
-
-const QString Banner = QStringLiteral("Quarn's Command Prompt\nDeveloper: Halvesk\n"
-                                      "System Path: /opt/ombrel\\Ombrel.exe\n\n"
-                                      "C:\\Documents and Settings\\quarn\nType Help for Command List\n\n\n");
-const QString Placeholder = QStringLiteral("(Enter Keyword Here)");
-
-SpillwaySystem FakeSystem() {
-    SpillwaySystem system;
-    system.UserName = [] { return std::u16string(u"quarn"); };
-    system.ApplicationFolder = [] { return std::u16string(u"/opt/ombrel"); };
-    return system;
-}
-
-QString Q(const std::u16string& text) {
-    return QString::fromStdU16String(text);
-}
 
 class LinkCatcher : public QObject {
     Q_OBJECT
@@ -60,52 +26,6 @@ public:
     QStringList opened;
 public slots:
     void Open(const QUrl& url) { opened.append(url.toString()); }
-};
-
-using Box = std::pair<QString, QMessageBox::Icon>;
-using Boxes = std::vector<Box>;
-
-class QtWindow : public testing::Test {
-protected:
-    void Open(SpillwaySystem system = FakeSystem()) {
-        window = std::make_unique<SpillwayWindow>(std::move(system), [this] { ++programEnded; });
-        window->show();
-        window->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        outputs = window->findChild<OutputView*>(QStringLiteral("txtOutputs"));
-        command = window->findChild<QLineEdit*>(QStringLiteral("txtCommand"));
-        ASSERT_TRUE(outputs && command);
-        // Reads and dismisses every message box, titled with the time of day with seconds.
-        QObject::connect(&answerer, &QTimer::timeout, [this] {
-            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-            if (box == nullptr || !box->isVisible())
-                return;
-            EXPECT_TRUE(
-                box->windowTitle().contains(QRegularExpression(QStringLiteral("\\d+\\D\\d\\d\\D\\d\\d"))));
-            seen.emplace_back(box->text(), box->icon());
-            informative.append(box->informativeText());
-            box->button(QMessageBox::Ok)->click();
-        });
-        answerer.start(5);
-    }
-
-    // A key for whatever has the focus, once the window is active again after a message box.
-    void Key(Qt::Key key) {
-        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-        QTest::keyClick(QApplication::focusWidget(), key);
-    }
-    static QString Focus() { return QApplication::focusWidget()->objectName(); }
-
-    bool CaretAtEnd() const { return outputs->Caret() == outputs->CharacterCount(); }
-    QString Shown() const { return outputs->property("plainText").toString(); }
-
-    std::unique_ptr<SpillwayWindow> window;
-    OutputView* outputs = nullptr;
-    QLineEdit* command = nullptr;
-    int programEnded = 0;
-    QTimer answerer;
-    Boxes seen;
-    QStringList informative; // each box's cause
 };
 
 // The focus starts in the output box and Tab follows the control order; the command box's text follows its
@@ -261,76 +181,6 @@ TEST_F(QtWindow, ScreenReadersHearTheWindowAndNewOutput) {
     EXPECT_EQ(
         accessible(window->findChild<QPushButton*>(QStringLiteral("cmdExecute")))->text(QAccessible::Name),
         QStringLiteral("Execute"));
-}
-
-// Find: Ctrl+F opens the field over the box's top right corner, nothing else moving; typing selects the first
-// match from the caret on (here round the end), Enter and F3 the next (never part of an accented letter),
-// Shift+F3 the previous, each saying when it went round; Alt+C matches case; Escape gives the focus back, the
-// match selected for Ctrl+C. The field closes when a run starts.
-TEST_F(QtWindow, FindsInTheOutputBetweenRuns) {
-    Open();
-    window->Form().objDOS_ReceiveOutputs(u"alpha Beta\nbeta gamma beta\u0301\n"); // the last one accented
-    window->ShowOutputsNow();
-    const auto at = static_cast<std::size_t>(Banner.size());
-    FindField* find = window->Find();
-    QLineEdit* pattern = find->Pattern();
-    const auto step = [&](Qt::Key key, Qt::KeyboardModifiers modifiers, std::size_t from,
-                          const QString& status) {
-        QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-        EXPECT_EQ(outputs->Selection(), std::make_pair(at + from, at + from + 4)) << key;
-        EXPECT_EQ(find->Status(), status) << key;
-    };
-    QTest::keyClick(outputs, Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(find->isVisible());
-    EXPECT_EQ(Focus(), QStringLiteral("findPattern"));
-    EXPECT_EQ(pattern->accessibleName(), QStringLiteral("Find"));
-    EXPECT_TRUE(outputs->geometry().contains(find->geometry()));
-    EXPECT_LT(find->geometry().top(), 4);
-    EXPECT_GT(find->geometry().right(), outputs->width() - 40);
-    EXPECT_EQ(command->geometry(), QRect(0, 376, 609, 27));
-    QTest::keyClicks(pattern, QStringLiteral("beta"));
-    EXPECT_EQ(find->Status(), QStringLiteral("Wrapped to the top"));
-    EXPECT_EQ(find->MatchesWithin(0, outputs->CharacterCount()),
-              (std::vector<std::pair<std::size_t, std::size_t>>{{at + 6, at + 10}, {at + 11, at + 15}}));
-    step(Qt::Key_Return, {}, 11, {});
-    step(Qt::Key_F3, {}, 6, QStringLiteral("Wrapped to the top"));
-    step(Qt::Key_F3, Qt::ShiftModifier, 11, QStringLiteral("Wrapped to the bottom"));
-    step(Qt::Key_C, Qt::AltModifier, 11, {});
-    EXPECT_TRUE(find->findChild<QCheckBox*>()->isChecked());
-    step(Qt::Key_Return, Qt::ShiftModifier, 11, QStringLiteral("Wrapped to the bottom"));
-    step(Qt::Key_X, {}, 11, QStringLiteral("No matches"));
-    step(Qt::Key_Backspace, {}, 11, {});
-    Key(Qt::Key_Tab);
-    EXPECT_EQ(Focus(), QStringLiteral("findMatchCase"));
-    step(Qt::Key_Escape, {}, 11, {});
-    EXPECT_FALSE(find->isVisible());
-    EXPECT_TRUE(find->MatchesWithin(0, outputs->CharacterCount()).empty()) << "none drawn once closed";
-    EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
-    QTest::keyClick(outputs, Qt::Key_C, Qt::ControlModifier);
-    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("beta"));
-
-    Key(Qt::Key_Tab);
-    QTest::keyClick(command, Qt::Key_F, Qt::ControlModifier);
-    ASSERT_TRUE(find->isVisible());
-    command->setFocus();
-    QTest::keyClicks(command, Q(ChildCommand("hi")));
-    Key(Qt::Key_Return);
-    EXPECT_FALSE(find->isVisible()) << "closed as the run started";
-
-    // A match the field would cover on the top row is scrolled from under it; at the text's top, where
-    // nothing scrolls, the field moves to the bottom corner.
-    const QString needle = QString(70, u'x') + QStringLiteral(" needle\n");
-    for (const QString& text :
-         {QString(100, u'\n') + needle + QString(100, u'\n'), needle + QString(100, u'\n')}) {
-        window->SetOutputsText(text.toStdU16String());
-        QTest::keyClick(outputs, Qt::Key_F, Qt::ControlModifier);
-        QTest::keyClicks(pattern, QStringLiteral("needle"));
-        const auto [from, to] = outputs->Selection();
-        const QRect match = outputs->CharacterRect(from).united(outputs->CharacterRect(to - 1));
-        EXPECT_EQ(to - from, 6);
-        EXPECT_FALSE(match.translated(outputs->pos()).intersects(find->geometry())) << from;
-        find->Close(false);
-    }
 }
 
 // Whether any process of the group is still running (one that has exited but not been collected does not

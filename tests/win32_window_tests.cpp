@@ -1,6 +1,5 @@
-// The Win32 window: one walk through its real controls in-process, then Ombrel.exe itself, driven as a user
-// would.
-#include "ExecutableFolder.h"
+// The Win32 window: its real controls in-process (focus, keys, output, runs, find, pastes), then Ombrel.exe
+// itself, driven as a user would.
 #include "RunnerTestSupport.h"
 #include "SpillwayWindow.h"
 
@@ -140,30 +139,40 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     onTick();
 }
 
-TEST(Win32Folder, FolderOfTheExecutableHasNoTrailingBackslashExceptADrivesRoot) {
-    EXPECT_EQ(FolderOfWindowsPath(u"C:\\Program Files\\Ombrel\\Ombrel.exe"), u"C:\\Program Files\\Ombrel");
-    EXPECT_EQ(FolderOfWindowsPath(u"C:\\Ombrel.exe"), u"C:\\");
-    EXPECT_EQ(FolderOfWindowsPath(u"\\\\server\\share\\Ombrel.exe"), u"\\\\server\\share");
-}
+// A window shown, its message boxes read and dismissed by the ticker while it lives.
+struct ShownWindow {
+    explicit ShownWindow(SpillwaySystem system = TestSystem())
+        : window(::GetModuleHandleW(nullptr), std::move(system)) {
+        window.Show();
+        Pump(window);
+        owner = window.Handle();
+    }
+    ~ShownWindow() {
+        ::KillTimer(nullptr, timer);
+        onTick = [] {};
+    }
 
-TEST(Win32Window, WalkThroughTheWindow) {
-    // Failing halfway, the constructor tears the half-built window down without its procedure reaching the
-    // unfinished object (which would post the quit message, counted below, among other things).
+    SpillwayWindow window;
+    UINT_PTR timer = ::SetTimer(nullptr, 0, 5, &Tick);
+};
+
+// Failing halfway, the constructor tears the half-built window down without its procedure reaching the
+// unfinished object (which would post the quit message, among other things).
+TEST(Win32Window, FailedConstructionTearsTheHalfBuiltWindowDown) {
     HHOOK hook = ::SetWindowsHookExW(WH_CBT, &RefuseButtons, nullptr, ::GetCurrentThreadId());
     EXPECT_THROW(SpillwayWindow(::GetModuleHandleW(nullptr), TestSystem()), std::system_error);
     ::UnhookWindowsHookEx(hook);
+    MSG quit{};
+    EXPECT_FALSE(::PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+}
 
-    SpillwayWindow window(::GetModuleHandleW(nullptr), TestSystem());
-    window.Show();
-    Pump(window);
-    const HWND handle = window.Handle();
+TEST(Win32Window, OpensWithTheBannerAndMovesTheFocusAndRunsAsADialogDoes) {
+    ShownWindow shown;
+    const SpillwayWindow& window = shown.window;
     const HWND outputs = window.Control(SpillwayWindow::IdOutputs);
     const HWND command = window.Control(SpillwayWindow::IdCommand);
     const HWND execute = window.Control(SpillwayWindow::IdExecute);
     const HWND exitButton = window.Control(SpillwayWindow::IdExit);
-
-    owner = handle;
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 5, &Tick);
 
     // Opens with the banner, the caret after it and the focus in the output box.
     EXPECT_EQ(TextOf(outputs), Banner);
@@ -193,6 +202,13 @@ TEST(Win32Window, WalkThroughTheWindow) {
                   5);
         EXPECT_EQ(::GetFocus(), focus);
     }
+}
+
+TEST(Win32Window, ShowsOutputAsAConsoleAndUpRecallsTheLineAndCtrlASelectsAll) {
+    ShownWindow shown;
+    const SpillwayWindow& window = shown.window;
+    const HWND outputs = window.Control(SpillwayWindow::IdOutputs);
+    const HWND command = window.Control(SpillwayWindow::IdCommand);
 
     // Output past the box's default limit, LF as CR LF, a lone CR overwriting the line's start, and a colour
     // and an erase to the line's end (cut across two reads) hidden; the caret at the end. Up recalls the
@@ -220,7 +236,16 @@ TEST(Win32Window, WalkThroughTheWindow) {
         EXPECT_EQ(::SendMessageW(box, EM_GETSEL, 0, 0), MAKELONG(0, TextOf(box).size()));
     }
     Hold(0);
+}
 
+TEST(Win32Window, DuringARunDropsInputAndCtrlCOrAltF4EndTheWholeTree) {
+    ShownWindow shown;
+    SpillwayWindow& window = shown.window;
+    const HWND handle = window.Handle();
+    const HWND outputs = window.Control(SpillwayWindow::IdOutputs);
+    const HWND command = window.Control(SpillwayWindow::IdCommand);
+    const HWND exitButton = window.Control(SpillwayWindow::IdExit);
+    const int quitsBefore = quits;
     // During a run the box paints when asked (its update region is emptied), keys and clicks (on Exit, too)
     // are dropped, and Ctrl+C stops the command, here ignored by the child and the grandchild it started, so
     // the kill 3 s later ends both; a quit message met on the way stays for the program's loop. Alt+F4 ends
@@ -245,8 +270,8 @@ TEST(Win32Window, WalkThroughTheWindow) {
     Hold(0);
     EXPECT_FALSE(TestChildLeftRunning());
     EXPECT_TRUE(painted);
-    EXPECT_EQ(quits, 1);
-    EXPECT_EQ(TextOf(outputs), expected + u"begun\r\n");
+    EXPECT_EQ(quits, quitsBefore + 1);
+    EXPECT_EQ(TextOf(outputs), Banner + u"begun\r\n");
     EXPECT_EQ(TextOf(command), u"");
 
     onTick = [&] {
@@ -256,16 +281,18 @@ TEST(Win32Window, WalkThroughTheWindow) {
     EnterIn(window, command, ChildCommand("i g:60000 s:60000"));
     Hold(0);
     EXPECT_FALSE(::IsWindow(handle));
-    EXPECT_EQ(quits, 2);
+    EXPECT_EQ(quits, quitsBefore + 2);
     EXPECT_FALSE(TestChildLeftRunning()) << "killed once the interrupt was ignored, or at once on closing";
+}
 
+TEST(Win32Window, WithoutARunnerEnterWarnsAndKeepsTheLineAndExitStillCloses) {
+    const int quitsBefore = quits;
     // Without a runner Enter shows the warning; the box coming and going keeps the typed line. Enter on the
     // focused Exit button then runs Exit, not the default button.
     SpillwaySystem noRunner = TestSystem();
     noRunner.CreateRunner = [](Spillways::ShowStopMessage) { return std::unique_ptr<Spillways>(); };
-    SpillwayWindow bare(::GetModuleHandleW(nullptr), noRunner);
-    bare.Show();
-    owner = bare.Handle();
+    ShownWindow shown(noRunner);
+    SpillwayWindow& bare = shown.window;
     const SeenMessage warning = EnterIn(bare, bare.Control(SpillwayWindow::IdCommand), u"keep me");
     EXPECT_EQ(warning.icon, ::LoadIconW(nullptr, MAKEINTRESOURCEW(32515))); // IDI_EXCLAMATION
     EXPECT_EQ(::GetFocus(), bare.Control(SpillwayWindow::IdCommand));
@@ -273,17 +300,15 @@ TEST(Win32Window, WalkThroughTheWindow) {
     ::SetForegroundWindow(owner); // the box's return does not always give the window its activation back
     EXPECT_EQ(EnterIn(bare, bare.Control(SpillwayWindow::IdExit)).text, u"");
     EXPECT_FALSE(::IsWindow(owner));
-    EXPECT_EQ(quits, 3);
-    ::KillTimer(nullptr, timer);
+    EXPECT_EQ(quits, quitsBefore + 1);
 }
 
 // Find: Ctrl+F opens the system's Find dialog; Find Next selects the match in the box, down or up, with or
 // without regard to case, round the end; F3 finds again with the last options; a text that is not there gets
 // the information box naming it, titled with the window's caption. A run closes the dialog.
 TEST(Win32Window, FindsInTheOutput) {
-    SpillwayWindow window(::GetModuleHandleW(nullptr), TestSystem());
-    window.Show();
-    Pump(window);
+    ShownWindow shown;
+    SpillwayWindow& window = shown.window;
     const HWND outputs = window.Control(SpillwayWindow::IdOutputs);
     window.Form().objDOS_ReceiveOutputs(u"alpha Beta\nbeta gamma beta\n");
     window.ShowOutputsNow();
@@ -299,7 +324,6 @@ TEST(Win32Window, FindsInTheOutput) {
     const HWND dialog = window.FindDialog();
     ASSERT_TRUE(dialog != nullptr && ::IsWindowVisible(dialog));
     owner = dialog; // the box below is the dialog's
-    const UINT_PTR timer = ::SetTimer(nullptr, 0, 5, &Tick);
     const auto findNext = [&](const wchar_t* what, bool down, bool matchCase) {
         ::SetDlgItemTextW(dialog, 0x480, what); // the text, Up and Down, Match case
         ::CheckRadioButton(dialog, 0x420, 0x421, down ? 0x421 : 0x420);
@@ -330,7 +354,6 @@ TEST(Win32Window, FindsInTheOutput) {
     EXPECT_EQ(seen.icon, ::LoadIconW(nullptr, MAKEINTRESOURCEW(32516))); // IDI_ASTERISK
     EnterIn(window, window.Control(SpillwayWindow::IdCommand), ChildCommand("l:x"));
     EXPECT_FALSE(::IsWindow(dialog));
-    ::KillTimer(nullptr, timer);
 }
 
 // Only what changed goes into the box: a 100,000-character line arriving in reads of 256 and shown in several

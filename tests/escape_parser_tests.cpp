@@ -1,0 +1,27 @@
+// The escape parser's recognition of sequences: every kind not shown is hidden whole, and unfinished,
+// malformed and overlong ones end without eating the text after them, however the chunks cut.
+#include "ConsoleOutputRows.h"
+
+const std::u16string Digits300(300, u'1');
+const std::u16string LongString(EscapeParser::MaxStringLength + 5, u'q');
+
+TEST(EscapeParser, HidesSequencesWholeAndEndsBrokenOnesBeforeTheTextAfterThem) {
+    CheckRows({
+        // Everything else hidden, whole.
+        {u"\x1b]0;title\x07"
+         u"A\x1b[?25lB\x1b(0C\x1bPq#0;2;0\x1b\\D\x1b_apc\x1b\\E\x1b[2J\x1b[HF\x1b\\\x1b"
+         u"7G",
+         u"ABCDEFG", ""},
+        // Unfinished and malformed sequences end without eating the text after them.
+        {u"a\x1b\nb\x1b[12\nc\x1b]0;unended\nd\x1bP1\re", u"a\nb\nc\ne", ""},
+        {u"x\x1b[1\u00e9y\x1b\u00e8z", u"x\u00e9y\u00e8z", ""},
+        {u"\x1b[1<2mA\x1b[1\x18"
+         u"B\x1b]8;;u\x1b[31mC\x1b]8;;u\x1a"
+         u"D",
+         u"ABCD", "2-4 f1"},
+        {u"\x1b[" + Digits300 + u"mX", Digits300.substr(EscapeParser::MaxSequenceLength) + u"mX", ""},
+        {u"\x1b[4;" + Digits300.substr(0, 253) + u"mX", u"X", "0-1 U"}, // the longest sequence, one too long
+        {u"\x1b[4;" + Digits300.substr(0, 254) + u"mX", u"mX", ""},
+        {u"\x1bP" + LongString + u"Z", u"qqqqqZ", ""},
+    });
+}
