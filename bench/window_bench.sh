@@ -7,7 +7,7 @@
 #   - MB of escape-heavy coloured lines (a colour change about every 12 characters and a `\r ESC [K` a line:
 #     about half the bytes are sequences), against the floor and against the plain lines;
 #   - hostile output, each with the longest time without a paint: 5 MB of random bytes, 50 MB of `\r\n`
-#     (25 M empty lines), one 20 MB line;
+#     (25 M empty lines), one 20 MB line, 20 MB of a meter on one line (`\r ESC [K` and a percentage);
 #   - peak RSS beyond the idle window per output byte (the runner's own copy included);
 #   - a 1 MB line with no line break; Select All and Copy of twice MB (100 MB by default);
 #   - start to the window's first paint, against `xterm -e true` (best of 5 each);
@@ -46,6 +46,7 @@ coloured=$data/coloured.txt
 line=$data/line.txt
 random=$data/random.bin
 returns=$data/returns.txt
+meter=$data/meter.txt
 long_line=$data/long_line.txt
 mixed=$data/mixed.txt
 mixed_line=$data/mixed_line.txt
@@ -55,9 +56,10 @@ python3 -c 'import sys; open(sys.argv[1], "wb").write(b"x" * 1000 * 1000)' "$lin
 head -c 5000000 /dev/urandom >"$random"
 python3 -c 'import sys; open(sys.argv[1], "wb").write(b"\r\n" * 25000000)' "$returns"
 bench/make_lines.py "$long_line" 20 one-line
+python3 -c 'import sys; open(sys.argv[1], "wb").write(b"".join(b"\r\x1b[K%7d%%" % i for i in range(2500000)))' "$meter"
 bench/make_mixed.py "$mixed" "$megabytes"
 bench/make_mixed.py "$mixed_line" 1 --line
-cat "$lines" "$coloured" "$line" "$random" "$returns" "$long_line" "$mixed" "$mixed_line" >/dev/null # cached
+cat "$lines" "$coloured" "$line" "$random" "$returns" "$meter" "$long_line" "$mixed" "$mixed_line" >/dev/null # cached
 
 seconds_of() { # command...: wall time in seconds
   local start end
@@ -104,6 +106,7 @@ lines_urxvt=$(seconds_of urxvt -e cat "$lines")
 coloured_ombrel=$(beside_floor "$(size "$coloured")" cat "$coloured")
 random_ombrel=$(beside_floor "$(size "$random")" cat "$random")
 returns_ombrel=$(beside_floor "$(size "$returns")" cat "$returns")
+meter_ombrel=$(beside_floor "$(size "$meter")" cat "$meter")
 long_line_ombrel=$(beside_floor "$(size "$long_line")" cat "$long_line")
 line_ombrel=$(ombrel "$(size "$line")" cat "$line")
 double_ombrel=$(ombrel $((2 * lines_bytes)) cat "$lines" "$lines")
@@ -136,7 +139,7 @@ python3 - <<PY
 (seq, seq_floor), (lines, lines_floor), (coloured, coloured_floor) = $seq_ombrel, $lines_ombrel, $coloured_ombrel
 line, double, giga, mixed, mixed_line = $line_ombrel, $double_ombrel, $giga_ombrel, $mixed_ombrel, $mixed_line_ombrel
 hostile = [("5 MB of random bytes", $random_ombrel), ("50 MB of CR LF (25 M empty lines)", $returns_ombrel),
-           ("one 20 MB line", $long_line_ombrel)]
+           ("one 20 MB line", $long_line_ombrel), ("20 MB of a meter on one line", $meter_ombrel)]
 for name, run, size in (("seq", seq, $seq_bytes), ("lines", lines, $lines_bytes), ("line", line, $(size "$line")),
                         ("double", double, 2 * $lines_bytes)):
     if run[4] != size:

@@ -5,6 +5,7 @@
 TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
     CheckRows({
         {u"plain\r\nline\n\rx", u"plain\nline\nx", ""},
+        {u"a\r\nb\r\n\r\nc\rX\r\r\nd\x1b[31me\r\nf\x1b[0m\r\ng\r\n", u"a\nb\n\nX\nde\nf\ng\n", "8-11 f1"},
         {u"\x1b[31mred\x1b[0m plain", u"red plain", "0-3 f1"},
         {u"\x1b[1;2;4;38;5;255mX\x1b[22;24mY\x1b[39mZ", u"XYZ", "0-1 f255BFU|1-2 f255"},
         {u"\x1b[38;2;1;2;3mA\x1b[48:2::4:5:6mB\x1b[38:2:7:8:9mC\x1b[49;39mD", u"ABCD",
@@ -15,7 +16,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          "1-2 U|2-3 f1U|3-4 f2|4-5 f2U"},
         {u"\x1b[>4;2mA\x1b[38;5;300mB\x1b[38;7mC\x1b[1 mD", u"ABCD", ""}, // not SGR, or not a colour
         // Erasing and moving within the line, with carriage returns and style runs.
-        {u"\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
+        {u"\r\x1b[K1%\r\x1b[K\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
         {u"abcdef\x1b[3D\x1b[1K\ndef\x1b[2KY", u"    ef\n   Y", ""},
         {u"abc\x1b[5GX\x1b[2GY\x1b[CZ\b\b\bW", u"aWcZX", ""},
         // Cells, as a terminal (xterm) shows them: tabs to the next multiple of eight, wide characters in

@@ -1,6 +1,7 @@
 #include "ConsoleOutput.h"
 
 #include <algorithm>
+#include <array>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -69,6 +70,42 @@ std::optional<TextColour> ExtendedColour(const Csi& csi, std::size_t i, std::siz
     }
     return std::nullopt;
 }
+
+// What each SGR parameter does to the pen, looked up rather than tested one case at a time.
+struct Rendition {
+    enum Kind : std::uint8_t { None, Reset, Set, Clear, Underline, Foreground, Background, Extended };
+    static constexpr std::uint16_t Default = 0x100; // the colour of Foreground or Background: the default
+    Kind kind = None;
+    std::uint16_t value = 0; // the attributes, or the colour's index
+};
+
+constexpr auto Renditions = [] {
+    using A = TextStyle::Attribute;
+    std::array<Rendition, 108> table{};
+    table[0] = {Rendition::Reset};
+    table[4] = {Rendition::Underline};
+    // Each attribute with the parameter that sets it and the one that clears it (22 clears two).
+    for (const auto& [on, off, attribute] : {std::array<int, 3>{1, 22, A::Bold},
+                                             {2, 22, A::Faint},
+                                             {3, 23, A::Italic},
+                                             {21, 24, A::Underline},
+                                             {7, 27, A::Inverse},
+                                             {8, 28, A::Conceal},
+                                             {9, 29, A::Strike}}) {
+        table[on] = {Rendition::Set, static_cast<std::uint16_t>(attribute)};
+        table[off] = {Rendition::Clear, static_cast<std::uint16_t>(table[off].value | attribute)};
+    }
+    for (std::uint16_t c = 0; c < 8; ++c) {
+        table[30 + c] = {Rendition::Foreground, c};
+        table[40 + c] = {Rendition::Background, c};
+        table[90 + c] = {Rendition::Foreground, static_cast<std::uint16_t>(c + 8)};
+        table[100 + c] = {Rendition::Background, static_cast<std::uint16_t>(c + 8)};
+    }
+    table[39] = {Rendition::Foreground, Rendition::Default};
+    table[49] = {Rendition::Background, Rendition::Default};
+    table[38] = table[48] = table[58] = {Rendition::Extended};
+    return table;
+}();
 
 } // namespace
 
@@ -188,7 +225,7 @@ void ConsoleOutput::Control(char16_t c) {
             Store(cells_.Settle());
             cells_.Clear();
         }
-        lines_.Append(u"\n");
+        Append(u"\n", styles_ != nullptr ? Pen() : 0); // in the pen's style, as a line break in a run of text
         place_ = Place::End;
         break;
     case u'\r':
@@ -339,86 +376,42 @@ void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
         }
         std::size_t next = i + 1 + subs;
         const std::int32_t p = csi.Value(i, 0);
-        const auto set = [&pen](std::uint16_t attributes, bool on) {
-            pen.attributes =
-                static_cast<std::uint16_t>(on ? pen.attributes | attributes : pen.attributes & ~attributes);
-        };
-        if (p >= 30 && p <= 37) {
-            pen.foreground = TextColour::Indexed(static_cast<std::uint8_t>(p - 30));
-        } else if (p >= 40 && p <= 47) {
-            pen.background = TextColour::Indexed(static_cast<std::uint8_t>(p - 40));
-        } else if (p >= 90 && p <= 97) {
-            pen.foreground = TextColour::Indexed(static_cast<std::uint8_t>(p - 90 + 8));
-        } else if (p >= 100 && p <= 107) {
-            pen.background = TextColour::Indexed(static_cast<std::uint8_t>(p - 100 + 8));
-        } else {
-            switch (p) {
-            case 0: {
-                const std::uint32_t link = pen.link; // a link is no rendition: it lasts to its own end
-                pen = {};
-                pen.link = link;
-                break;
+        const Rendition r = static_cast<std::size_t>(p) < Renditions.size() ? Renditions[p] : Rendition{};
+        switch (r.kind) {
+        case Rendition::None:
+            break; // blinking, fonts, frames, overlines: not shown
+        case Rendition::Reset: {
+            const std::uint32_t link = pen.link; // a link is no rendition: it lasts to its own end
+            pen = {};
+            pen.link = link;
+            break;
+        }
+        case Rendition::Underline: { // 4:0 is no underline, 4:1 to 4:5 its kinds
+            const unsigned underline = TextStyle::Underline;
+            pen.attributes = static_cast<std::uint16_t>(subs == 0 || csi.Value(i + 1, 1) != 0
+                                                            ? pen.attributes | underline
+                                                            : pen.attributes & ~underline);
+            break;
+        }
+        case Rendition::Set:
+            pen.attributes |= r.value;
+            break;
+        case Rendition::Clear:
+            pen.attributes &= static_cast<std::uint16_t>(~r.value);
+            break;
+        case Rendition::Foreground:
+        case Rendition::Background:
+            (r.kind == Rendition::Foreground ? pen.foreground : pen.background) =
+                r.value == Rendition::Default ? TextColour{}
+                                              : TextColour::Indexed(static_cast<std::uint8_t>(r.value));
+            break;
+        case Rendition::Extended: { // 58, the underline's colour, is read past and not shown
+            const std::optional<TextColour> colour = ExtendedColour(csi, i, subs, next);
+            if (colour && p != 58) {
+                (p == 38 ? pen.foreground : pen.background) = *colour;
             }
-            case 1:
-                set(TextStyle::Bold, true);
-                break;
-            case 2:
-                set(TextStyle::Faint, true);
-                break;
-            case 3:
-                set(TextStyle::Italic, true);
-                break;
-            case 4: // 4:0 is no underline, 4:1 to 4:5 its kinds
-                set(TextStyle::Underline, subs == 0 || csi.Value(i + 1, 1) != 0);
-                break;
-            case 7:
-                set(TextStyle::Inverse, true);
-                break;
-            case 8:
-                set(TextStyle::Conceal, true);
-                break;
-            case 9:
-                set(TextStyle::Strike, true);
-                break;
-            case 21:
-                set(TextStyle::Underline, true);
-                break;
-            case 22:
-                set(static_cast<std::uint16_t>(TextStyle::Bold | TextStyle::Faint), false);
-                break;
-            case 23:
-                set(TextStyle::Italic, false);
-                break;
-            case 24:
-                set(TextStyle::Underline, false);
-                break;
-            case 27:
-                set(TextStyle::Inverse, false);
-                break;
-            case 28:
-                set(TextStyle::Conceal, false);
-                break;
-            case 29:
-                set(TextStyle::Strike, false);
-                break;
-            case 38:
-            case 48:
-            case 58: { // 58, the underline's colour, is read past and not shown
-                const std::optional<TextColour> colour = ExtendedColour(csi, i, subs, next);
-                if (colour && p != 58) {
-                    (p == 38 ? pen.foreground : pen.background) = *colour;
-                }
-                break;
-            }
-            case 39:
-                pen.foreground = {};
-                break;
-            case 49:
-                pen.background = {};
-                break;
-            default:
-                break; // blinking, fonts, frames, overlines: not shown
-            }
+            break;
+        }
         }
         i = next;
     }

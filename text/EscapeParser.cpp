@@ -205,8 +205,12 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
     while (p != end) {
         if (state_ == State::Ground) {
             // Text goes on in runs, found a vector at a time.
-            const std::size_t run = text_scan::RunLength(p, end, listener.PrintsLineBreaks());
-            if (run != 0) {
+            const bool breaks = listener.PrintsLineBreaks();
+            const std::size_t run = text_scan::RunLength(p, end, breaks);
+            if (breaks && end - p - static_cast<std::ptrdiff_t>(run) >= 2 && p[run] == u'\r' &&
+                p[run + 1] == u'\n') {
+                p = PrintJoined(p, run, end, listener);
+            } else if (run != 0) {
                 listener.Print({p, run});
                 p += run;
             }
@@ -241,6 +245,28 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
         }
         Step(*p++, listener);
     }
+}
+
+// Where line breaks go on in a run, CR LF is a line break too: CR only goes back to the start of a line that
+// LF ends at once. The runs around such pairs are printed together without their CRs, so that a line end
+// costs no more than a character of text.
+const char16_t* EscapeParser::PrintJoined(const char16_t* p, std::size_t run, const char16_t* end,
+                                          Listener& listener) {
+    if (joined_.size() < static_cast<std::size_t>(end - p)) {
+        joined_.resize(static_cast<std::size_t>(end - p));
+    }
+    char16_t* const start = joined_.data();
+    char16_t* out = std::copy_n(p, run, start);
+    p += run;
+    while (end - p >= 2 && p[0] == u'\r' && p[1] == u'\n') {
+        *out++ = u'\n';
+        p += 2;
+        const std::size_t more = text_scan::RunLength(p, end, true);
+        out = std::copy_n(p, more, out);
+        p += more;
+    }
+    listener.Print({start, static_cast<std::size_t>(out - start)});
+    return p;
 }
 
 // As far as parameters and separators go, within the sequence's length: a run of digits is read into one
@@ -329,9 +355,8 @@ void EscapeParser::Step(char16_t c, Listener& listener) {
         break;
     case Collect:
         if (csi_.intermediateCount < csi_.intermediates.size()) {
-            csi_.intermediates[csi_.intermediateCount] = c;
+            csi_.intermediates[csi_.intermediateCount++] = c;
         }
-        ++csi_.intermediateCount; // beyond two, Plain() is false and no one acts on it
         break;
     case Param:
         AddDigit(c);
@@ -343,8 +368,7 @@ void EscapeParser::Step(char16_t c, Listener& listener) {
         csi_.marker = c;
         break;
     case EscDispatch:
-        listener.EscapeSequence({csi_.intermediates.data(), std::min<std::size_t>(csi_.intermediateCount, 2)},
-                                c);
+        listener.EscapeSequence({csi_.intermediates.data(), csi_.intermediateCount}, c);
         break;
     case CsiDispatch:
         csi_.final = c;

@@ -20,7 +20,7 @@ public:
     // sub-parameters split by ':', intermediates (SP to /) and the final character (@ to ~).
     struct Csi {
         char16_t marker = 0;
-        std::array<char16_t, 2> intermediates{};
+        std::array<char16_t, 2> intermediates{}; // more are dropped, as with parameters
         std::size_t intermediateCount = 0;
         char16_t final = 0;
         std::size_t count = 0;                            // parameters and sub-parameters together
@@ -66,6 +66,7 @@ public:
 private:
     void Step(char16_t c, Listener& listener);
     void StartSequence();
+    const char16_t* PrintJoined(const char16_t* p, std::size_t run, const char16_t* end, Listener& listener);
     const char16_t* ReadParameters(const char16_t* p, const char16_t* end);
     void AddDigit(char16_t c);
     void NextParameter(char16_t c); // after ';' or ':'
@@ -73,10 +74,10 @@ private:
     static constexpr std::int32_t MaxValue = 65535; // larger parameters are taken as this
 
     State state_ = State::Ground;
-    bool inOsc_ = false;
-    bool overflow_ =
-        false; // past MaxParameters: further digits are dropped // the string StringEscape belongs to
+    bool inOsc_ = false;    // the string StringEscape belongs to is an OSC one
+    bool overflow_ = false; // past MaxParameters: further digits are dropped
     std::size_t length_ = 0;
     Csi csi_;
     std::u16string osc_;
+    std::u16string joined_; // runs of text with the CRs of CR LF left out
 };

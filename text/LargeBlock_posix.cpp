@@ -4,11 +4,15 @@
 
 #include <cstdint>
 #include <sys/mman.h>
+#include <unistd.h>
 
 namespace large_block {
 
 void* Allocate(std::size_t bytes) {
-    // Mapped with room to spare, then trimmed to an aligned start.
+    // Mapped with room to spare, then trimmed to an aligned start and to whole pages: a trim from within a
+    // page would fail and leave the spare room mapped (the fuzz build's blocks are smaller than a page).
+    const auto page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+    bytes = (bytes + page - 1) / page * page;
     const std::size_t mapped = bytes + BlockBytes;
     void* area = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (area == MAP_FAILED)

@@ -166,10 +166,10 @@ void OutputText::Append(std::u16string_view text) {
     const char16_t* from = text.data();
     const char16_t* const end = from + text.size();
     while (from != end) {
-        if (size_ == blocks_.size() * BlockSize) {
+        if ((size_ >> BlockShift) == blocks_.size()) {
             blocks_.emplace_back().narrow = large_block::Make<unsigned char>(BlockSize);
         }
-        Block& block = blocks_.back();
+        Block& block = blocks_[size_ >> BlockShift];
         const std::size_t i = size_ & (BlockSize - 1);
         const std::size_t n = std::min(static_cast<std::size_t>(end - from), BlockSize - i);
         const std::size_t done = block.wide ? AppendWide(from, n, block.wide.get() + i)
@@ -227,7 +227,9 @@ void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
 
 void OutputText::Truncate(std::size_t column) {
     size_ = std::min(size_, lastStart_ + column);
-    blocks_.resize((size_ + BlockSize - 1) / BlockSize); // the last block is the one appended to
+    // The block appended to next stays mapped, so that a meter cutting its line back to a block's start
+    // costs no more than appending does.
+    blocks_.resize(std::min(blocks_.size(), (size_ >> BlockShift) + 1));
 }
 
 void OutputText::Put(std::size_t position, char16_t c) {
