@@ -1,3 +1,5 @@
+#include "Banner.h"
+
 #include "OmbrelVersion.h"
 #include "frmSpillway.h"
 

@@ -54,7 +54,7 @@ std::size_t OutputPieces::Next(std::u16string_view text, std::size_t shown) {
     if (text.empty()) {
         return 0;
     }
-    const std::size_t most = std::min(text.size(), std::max(MaxPiece, shown / 8));
+    const std::size_t most = std::min(text.size(), std::max(MaxPiece, shown / ShownPerPiece));
     std::size_t length = 0;
     for (std::size_t run = 0; length < most && run < LinePiece; ++length) {
         run = text[length] == u'\n' ? 0 : run + 1;

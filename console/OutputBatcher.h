@@ -1,11 +1,13 @@
-// When output goes on screen. Output arrives in chunks of at most 256 characters, and showing costs a good
-// deal whatever a chunk's size (a layout, a paint, a call into the system's control), so chunks are gathered:
-// a batch is shown at most once an interval during a flood, and whenever the runner has waited a while or the
-// run ends. The interval grows with what showing the last batch of text cost (the caret moved alone costs
-// next to nothing and does not count), without a bound: where showing costs in proportion to the text already
-// shown (the Win32 EDIT), each batch is then a fixed fraction bigger than the one before, and showing a flood
-// costs in proportion to its size, not to its square.
+// How output goes on screen, by the pacing rule in OutputPacing.h. Output arrives in chunks of at most 256
+// characters, and showing costs a good deal whatever a chunk's size (a layout, a paint, a call into the
+// system's control), so chunks are gathered: a batch is shown at most once an interval during a flood, and
+// whenever the runner has waited a while or the run ends. The interval grows with what showing the last batch
+// of text cost (the caret moved alone costs next to nothing and does not count), without a bound: where
+// showing costs in proportion to the text already shown (the Win32 EDIT), each batch is then a fixed fraction
+// bigger than the one before, and showing a flood costs in proportion to its size, not to its square.
 #pragma once
+
+#include "OutputPacing.h"
 
 #include <chrono>
 #include <cstddef>
@@ -14,12 +16,12 @@
 
 class OutputBatcher {
 public:
-    using Clock = std::chrono::steady_clock;
-    static constexpr Clock::duration Interval = std::chrono::milliseconds(16); // about 60 a second
+    using Clock = OutputPacing::Clock;
+    static constexpr Clock::duration Interval = OutputPacing::BatchInterval;
 
     // `show` puts the text added so far on screen, with the caret at the end when asked. The interval is
     // stretched to `costFactor` times what the last showing took. Where text comes in many small pieces, the
-    // clock need only be looked at every `textsPerLook` of them.
+    // clock need only be looked at every `textsPerLook` of them. Each window's numbers are in OutputPacing.
     explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
                            std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1)
         : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor), textsPerLook_(textsPerLook) {
@@ -54,14 +56,16 @@ private:
 // lines itself (the Win32 EDIT), inserting one long line costs more than in proportion to its length, and
 // every insertion costs a good deal whatever its size, more as the box fills (it looks for word breaks
 // through all of its text): a piece holds at most LinePiece characters without a line break, and up to
-// MaxPiece or an eighth of the text shown, whichever is more, so a flood still goes in with few insertions.
+// MaxPiece or a ShownPerPiece-th of the text shown, whichever is more, so a flood still goes in with few
+// insertions.
 // No piece ends between the two halves of a surrogate pair.
 class OutputPieces {
 public:
     using Clock = OutputBatcher::Clock;
-    static constexpr std::size_t MaxPiece = 65536;
-    static constexpr std::size_t LinePiece = 1024;
-    static constexpr Clock::duration AnswerWithin = std::chrono::milliseconds(50);
+    static constexpr std::size_t MaxPiece = OutputPacing::MaxPiece;
+    static constexpr std::size_t LinePiece = OutputPacing::LinePiece;
+    static constexpr std::size_t ShownPerPiece = OutputPacing::ShownPerPiece;
+    static constexpr Clock::duration AnswerWithin = OutputPacing::AnswerWithin;
 
     explicit OutputPieces(std::function<Clock::time_point()> now = &Clock::now) : now_(std::move(now)) {}
 

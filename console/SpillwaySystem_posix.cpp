@@ -1,6 +1,6 @@
 #include "ExecutableFolder.h"
+#include "SpillwaySystem.h"
 #include "Utf8.h"
-#include "frmSpillway.h"
 
 #include <cerrno>
 #include <pwd.h>
@@ -15,13 +15,11 @@ namespace {
 // failed lookup here too, so both builds greet the same users by name.
 constexpr std::size_t UserNameBufferSize = 1024;
 
-std::u16string FromUtf8(std::string_view bytes) {
-    std::u16string text;
-    spillways_detail::DecodeUtf8(bytes, text, true);
-    return text;
-}
+using spillways_detail::FromUtf8;
 
-std::u16string EffectiveUserName() {
+} // namespace
+
+std::u16string SystemUserName() {
     const long suggested = sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(suggested > 0 ? static_cast<std::size_t>(suggested) : 16384);
     passwd entry{};
@@ -43,7 +41,7 @@ std::u16string EffectiveUserName() {
     return FromUtf8(name);
 }
 
-std::u16string ExecutableFolder() {
+std::u16string SystemApplicationFolder() {
     std::vector<char> buffer(4096);
     for (;;) {
         const ssize_t length = readlink("/proc/self/exe", buffer.data(), buffer.size());
@@ -55,13 +53,4 @@ std::u16string ExecutableFolder() {
         }
         buffer.resize(buffer.size() * 2); // possibly cut short: try again with more room
     }
-}
-
-} // namespace
-
-SpillwaySystem SpillwaySystem::Default() {
-    SpillwaySystem system;
-    system.UserName = EffectiveUserName;
-    system.ApplicationFolder = ExecutableFolder;
-    return system;
 }

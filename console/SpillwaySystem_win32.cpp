@@ -1,5 +1,7 @@
 #include "ExecutableFolder.h"
-#include "frmSpillway.h"
+#include "NarrowText_win32.h"
+#include "SpillwaySystem.h"
+#include "Win32Error.h"
 
 #include <windows.h>
 
@@ -12,27 +14,9 @@ namespace {
 // The lookup writes into a 1024-byte buffer of NULs and may update the size; a longer name fails it.
 constexpr DWORD UserNameBufferSize = 1024;
 
-[[noreturn]] void ThrowLastError(const char* what) {
-    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), what);
-}
+} // namespace
 
-std::u16string FromAnsi(const char* text, int length) {
-    if (length == 0) {
-        return {};
-    }
-    const int needed = ::MultiByteToWideChar(CP_ACP, 0, text, length, nullptr, 0);
-    if (needed <= 0) {
-        ThrowLastError("MultiByteToWideChar");
-    }
-    std::u16string wide(static_cast<std::size_t>(needed), u'\0');
-    if (::MultiByteToWideChar(CP_ACP, 0, text, length, reinterpret_cast<wchar_t*>(wide.data()), needed) !=
-        needed) {
-        ThrowLastError("MultiByteToWideChar");
-    }
-    return wide;
-}
-
-std::u16string UserNameOfAccount() {
+std::u16string SystemUserName() {
     std::vector<char> buffer(UserNameBufferSize, '\0');
     DWORD size = UserNameBufferSize;
     if (::GetUserNameA(buffer.data(), &size) == 0) {
@@ -43,10 +27,12 @@ std::u16string UserNameOfAccount() {
     while (length < buffer.size() && buffer[length] != '\0') {
         ++length;
     }
-    return FromAnsi(buffer.data(), static_cast<int>(length));
+    std::u16string name;
+    spillways_detail::AppendMultiByte(CP_ACP, buffer.data(), length, name);
+    return name;
 }
 
-std::u16string ExecutableFolder() {
+std::u16string SystemApplicationFolder() {
     std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
@@ -62,13 +48,4 @@ std::u16string ExecutableFolder() {
         }
         buffer.resize(buffer.size() * 2); // cut short: try again with more room
     }
-}
-
-} // namespace
-
-SpillwaySystem SpillwaySystem::Default() {
-    SpillwaySystem system;
-    system.UserName = UserNameOfAccount;
-    system.ApplicationFolder = ExecutableFolder;
-    return system;
 }

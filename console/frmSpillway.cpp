@@ -1,70 +1,12 @@
 #include "frmSpillway.h"
 
-#include "Utf8.h"
+#include "Banner.h"
+#include "OutputPacing.h"
 
 #include <algorithm>
-#include <new>
-#include <stdexcept>
-#include <system_error>
 
 const std::u16string frmSpillway::Caption = u"Quarn's Command Prompt";   // NOLINT(cert-err58-cpp)
 const std::u16string frmSpillway::Placeholder = u"(Enter Keyword Here)"; // NOLINT(cert-err58-cpp)
-
-namespace {
-
-std::u16string FromUtf8(std::string_view bytes) {
-    std::u16string text;
-    spillways_detail::DecodeUtf8(bytes, text, true);
-    return text;
-}
-
-// Each kind of failure keeps one number in the warning, so a number a user reports always means the same
-// thing; the source is always the program itself.
-constexpr char16_t ErrorSource[] = u"Ombrel";
-constexpr std::int32_t OutOfMemoryNumber = 7;
-constexpr std::int32_t OutOfStringSpaceNumber = 14;
-constexpr std::int32_t InternalErrorNumber = 51;
-constexpr std::int32_t ObjectNotSetNumber = 91;
-
-// How often a run lets the window handle its events: at most every 20 ms, often enough to move and repaint
-// smoothly. During a flood the interval grows with what handling them costs, so that it never takes more than
-// a twentieth of the flood's time; a quarter of a second is still quick enough for the window manager.
-constexpr auto WindowEventsInterval = std::chrono::milliseconds(20);
-constexpr auto LongestWindowEventsInterval = std::chrono::milliseconds(250);
-constexpr int WindowEventsCostFactor = 20;
-constexpr int ChunksBetweenLooks = 16;
-
-// Enter pressed although the load step could not create the runner.
-class RunnerNotCreated : public std::logic_error {
-public:
-    RunnerNotCreated() : std::logic_error("the command runner was never created") {}
-};
-
-} // namespace
-
-SpillwayError SpillwayError::FromCurrentException() {
-    try {
-        throw;
-    } catch (const RunnerNotCreated&) {
-        return {u"Object variable or With block variable not set", ErrorSource, ObjectNotSetNumber};
-    } catch (const std::bad_alloc&) {
-        return {u"Out of memory", ErrorSource, OutOfMemoryNumber};
-    } catch (const std::length_error&) {
-        return {u"Out of string space", ErrorSource, OutOfStringSpaceNumber};
-    } catch (const std::system_error& error) {
-        return {FromUtf8(error.what()), ErrorSource, error.code().value()};
-    } catch (const std::exception& error) {
-        std::u16string description = FromUtf8(error.what());
-        return {description.empty() ? u"Internal error" : description, ErrorSource, InternalErrorNumber};
-    } catch (...) {
-        return {u"Internal error", ErrorSource, InternalErrorNumber};
-    }
-}
-
-std::u16string SpillwayError::MessageText() const {
-    const std::string number = std::to_string(Number);
-    return Description + u" - " + Source + u" - " + std::u16string(number.begin(), number.end());
-}
 
 frmSpillway::frmSpillway(SpillwayControls& controls, SpillwaySystem system)
     : controls_(controls), system_(std::move(system)) {}
@@ -130,7 +72,7 @@ void frmSpillway::cmdExecute_Click() {
             } endOfRun{*this};
             running_ = true;
             windowEventsHandled_ = std::chrono::steady_clock::now();
-            floodWindowEventsInterval_ = WindowEventsInterval;
+            floodWindowEventsInterval_ = OutputPacing::WindowEventsInterval;
             controls_.OutputsRunStarts();
             // The output is on screen already: no copy of it is asked for.
             objDOS_->Run();
@@ -155,7 +97,7 @@ void frmSpillway::objDOS_ReceiveOutputs(const std::u16string& CommandOutputs) {
     txtOutputs_Change();
     // A flood leaves the runner no pause to do it in. Its chunks come microseconds apart, so the clock is
     // looked at every few of them only.
-    if (++chunksSinceLook_ >= ChunksBetweenLooks) {
+    if (++chunksSinceLook_ >= OutputPacing::ChunksBetweenLooks) {
         chunksSinceLook_ = 0;
         HandleWindowEventsIfDue(false);
     }
@@ -163,14 +105,14 @@ void frmSpillway::objDOS_ReceiveOutputs(const std::u16string& CommandOutputs) {
 
 void frmSpillway::HandleWindowEventsIfDue(bool waiting) {
     const auto started = std::chrono::steady_clock::now();
-    const auto interval = waiting ? WindowEventsInterval : floodWindowEventsInterval_;
+    const auto interval = waiting ? OutputPacing::WindowEventsInterval : floodWindowEventsInterval_;
     if (!handleWindowEvents_ || started - windowEventsHandled_ < interval)
         return;
     controls_.HandleWindowEvents();
     windowEventsHandled_ = std::chrono::steady_clock::now();
     floodWindowEventsInterval_ = std::clamp<std::chrono::steady_clock::duration>(
-        WindowEventsCostFactor * (windowEventsHandled_ - started), WindowEventsInterval,
-        LongestWindowEventsInterval);
+        OutputPacing::WindowEventsCostFactor * (windowEventsHandled_ - started),
+        OutputPacing::WindowEventsInterval, OutputPacing::LongestWindowEventsInterval);
 }
 
 void frmSpillway::txtOutputs_Change() {

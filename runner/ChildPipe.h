@@ -101,23 +101,4 @@ private:
     ChildReaper& reaper_;
 };
 
-// Turns the child's narrow-encoded bytes into text. A character cut by the end of one read is carried and
-// comes out whole with the next, so a chunk never holds half a character.
-class NarrowDecoder {
-public:
-    // How many bytes the next read may ask for so that its text stays within `maxCharacters` characters.
-    std::size_t ReadSize(std::size_t maxCharacters) const;
-
-    // Appends to `out` the text of the carried bytes followed by `bytes`, keeping an unfinished character
-    // back. True when nothing was carried and `bytes` are all ASCII: their text is then the bytes themselves.
-    bool Decode(const char* bytes, std::size_t count, std::u16string& out);
-
-    // At the end of the output: true if bytes were still carried, with their replacement appended to `out`.
-    bool Finish(std::u16string& out);
-
-private:
-    char carried_[4] = {};
-    std::size_t carriedCount_ = 0;
-};
-
 } // namespace spillways_detail

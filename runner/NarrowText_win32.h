@@ -7,6 +7,12 @@
 
 namespace spillways_detail {
 
+// `size` as the int the system's conversions take; throws std::length_error when it does not fit.
+int ConversionLength(std::size_t size);
+
+// Appends the text of `count` bytes in `codePage` to `out`; throws the system's error when it cannot convert.
+void AppendMultiByte(unsigned codePage, const char* bytes, std::size_t count, std::u16string& out);
+
 // How many bytes the next read may ask for so that its text stays within `maxCharacters` characters, with
 // `carriedCount` bytes of an unfinished character still carried from the last read.
 std::size_t NarrowReadSize(unsigned codePage, std::size_t carriedCount, std::size_t maxCharacters);

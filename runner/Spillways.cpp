@@ -1,6 +1,7 @@
 #include "Spillways.h"
 
 #include "ChildPipe.h"
+#include "NarrowDecoder.h"
 #include "OutputStore.h"
 #include "Utf8.h"
 
@@ -10,6 +11,7 @@
 #include <system_error>
 
 using spillways_detail::ChildPipe;
+using spillways_detail::FromUtf8;
 using spillways_detail::NarrowDecoder;
 using spillways_detail::ReadResult;
 
@@ -29,12 +31,6 @@ constexpr std::string_view ShellCommands[] = {".",      "alias",    "bg",    "cd
 constexpr std::string_view BashCommands[] = {
     "builtin", "caller",  "declare", "dirs",  "disown",    "enable", "help",   "history", "let",    "local",
     "logout",  "mapfile", "popd",    "pushd", "readarray", "shopt",  "source", "suspend", "typeset"};
-
-std::u16string FromUtf8(std::string_view bytes) {
-    std::u16string text;
-    spillways_detail::DecodeUtf8(bytes, text, true);
-    return text;
-}
 
 std::u16string Decimal(std::size_t number) {
     const std::string digits = std::to_string(number);

@@ -137,6 +137,12 @@ std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd) 
     return 0;
 }
 
+std::u16string FromUtf8(std::string_view bytes) {
+    std::u16string text;
+    DecodeUtf8(bytes, text, true);
+    return text;
+}
+
 char* EncodeUtf8(std::u16string_view text, char* out) {
     const std::size_t n = text.size();
     for (std::size_t i = 0; i < n; ++i) {

@@ -14,6 +14,9 @@ namespace spillways_detail {
 // next call.
 std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd);
 
+// The whole of `bytes` decoded as DecodeUtf8 does at the end of its input.
+std::u16string FromUtf8(std::string_view bytes);
+
 // Appends `bytes` to `out` as they are when all of them are ASCII, and returns true; otherwise appends
 // nothing and returns false.
 bool AppendAscii(std::string_view bytes, std::u16string& out);

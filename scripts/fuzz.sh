@@ -2,7 +2,7 @@
 # Builds the fuzz targets (the fuzz preset: clang's libFuzzer with AddressSanitizer and UndefinedBehaviorSanitizer)
 # into build/fuzz and runs each for SECONDS (60 by default), starting from its seeds in tests/fuzz/corpus/; what a
 # run learns stays in build/fuzz/corpus/. Any mismatch with a target's model or any sanitizer report fails.
-#   fuzz.sh [SECONDS] [cmake options...]   e.g. fuzz.sh 600 -DOMBREL_FUZZ_WELL_FORMED_TEXT=ON
+#   fuzz.sh [SECONDS] [cmake options...]   e.g. fuzz.sh 600 -DCMAKE_BUILD_TYPE=Debug
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}

@@ -24,7 +24,10 @@ public:
     virtual void Overwrite(std::size_t column, std::u16string_view text) = 0;
     // Cuts the last line to `column` characters (none when it is not longer).
     virtual void Truncate(std::size_t column) = 0;
-    virtual std::size_t Size() const = 0; // of all the text held
+    // How many characters are held, the last line among them: all the text for the store, only the tail
+    // not yet passed on for a holder that passes the rest on (the Win32 box's). Style positions count
+    // within it.
+    virtual std::size_t Size() const = 0;
 };
 
 // The fuzz build stores a few characters a block, so that its short inputs cross block boundaries.

@@ -1,6 +1,7 @@
 #include "SpillwayWindow.h"
 
 #include "FindField.h"
+#include "ForwardEvent.h"
 #include "OutputView.h"
 #include "TahomaFont.h"
 #include "WindowAccessible.h"
@@ -45,9 +46,6 @@ QFont ControlFont() {
     }
     return font;
 }
-
-// A flood's chunks come microseconds apart: the batcher looks at the clock every few of them.
-constexpr int ChunksPerClockLook = 16;
 
 bool IsEnterKey(const QEvent* event) {
     if (event->type() != QEvent::KeyPress) {
@@ -145,9 +143,8 @@ QString TimeFormatWithSeconds(const QLocale& locale) {
 SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endProgram)
     : QWidget(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                            Qt::WindowCloseButtonHint),
-      outputsBatcher_([this](bool caretToEnd) { txtOutputs_->Show(caretToEnd); }, 4,
-                      &OutputBatcher::Clock::now, ChunksPerClockLook),
-      endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
+      BatchedOutputControls(OutputPacing::QtWindow), endProgram_(std::move(endProgram)),
+      form_(*this, std::move(system)) {
     CreateControls();
     connect(qApp, &QApplication::focusChanged, this, &SpillwayWindow::OnFocusChanged);
     form_.Form_Load();
@@ -250,17 +247,9 @@ void SpillwayWindow::CentreOnScreen() {
     move(placed.topLeft());
 }
 
-// An exception must not cross Qt's event dispatch; the handlers report what the user needs to know
-// themselves.
 template <typename Handler>
 void SpillwayWindow::Forward(Handler handler) {
-    if (ended_) {
-        return;
-    }
-    try {
-        handler();
-    } catch (...) {
-    }
+    ForwardEvent(ended_, handler);
 }
 
 // What a run lets through: reading the output box (scrolling, selecting, copying, its context menu), nothing
@@ -377,28 +366,20 @@ void SpillwayWindow::OnFocusChanged(QWidget* old, QWidget* now) {
     }
 }
 
-void SpillwayWindow::SetOutputsText(const std::u16string& text) {
-    outputsBatcher_.Discard();
+void SpillwayWindow::ReplaceOutputs(const std::u16string& text) {
     txtOutputs_->SetText(text);
-    outputsBatcher_.TextAdded();
-    outputsBatcher_.ShowNow();
 }
 
-void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
+void SpillwayWindow::AddOutputs(const std::u16string& text) {
     txtOutputs_->AppendText(text);
-    outputsBatcher_.TextAdded();
 }
 
-void SpillwayWindow::OutputsRunStarts() {
+void SpillwayWindow::StartOutputsRun() {
     txtOutputs_->StartRun();
 }
 
-void SpillwayWindow::MoveOutputsCaretToEnd() {
-    outputsBatcher_.CaretToEnd();
-}
-
-void SpillwayWindow::ShowOutputsNow() {
-    outputsBatcher_.ShowNow();
+void SpillwayWindow::ShowOutputs(bool caretToEnd) {
+    txtOutputs_->Show(caretToEnd);
 }
 
 std::u16string SpillwayWindow::CommandText() const {
@@ -420,7 +401,7 @@ void SpillwayWindow::ShowFailure(const std::u16string& text, const std::u16strin
 
 void SpillwayWindow::ShowMessageBox(const std::u16string& text, MessageIcon icon,
                                     const std::u16string& cause) {
-    outputsBatcher_.ShowNow(); // what has arrived so far stays in view behind the box
+    ShowOutputsNow(); // what has arrived so far stays in view behind the box
     const QString title = QTime::currentTime().toString(TimeFormatWithSeconds(QLocale::system()));
     QMessageBox box(icon == MessageIcon::Stop ? QMessageBox::Critical : QMessageBox::Warning, title,
                     QString::fromStdU16String(text), QMessageBox::Ok, this);

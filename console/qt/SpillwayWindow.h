@@ -2,7 +2,7 @@
 // forwards the controls' events to frmSpillway.
 #pragma once
 
-#include "OutputBatcher.h"
+#include "BatchedOutputControls.h"
 #include "frmSpillway.h"
 
 #include <QString>
@@ -17,7 +17,7 @@ class QLocale;
 class OutputView;
 class QPushButton;
 
-class SpillwayWindow final : public QWidget, public SpillwayControls {
+class SpillwayWindow final : public QWidget, public BatchedOutputControls {
 public:
     // `endProgram` ends the program once Exit has released the runner; by default it closes the window and
     // leaves the event loop. Runs the load step, so the window opens with the banner.
@@ -29,11 +29,6 @@ public:
     FindField* Find() const { return findField_; }
 
     // SpillwayControls
-    void SetOutputsText(const std::u16string& text) override;
-    void AppendOutputsText(const std::u16string& text) override;
-    void OutputsRunStarts() override;
-    void MoveOutputsCaretToEnd() override;
-    void ShowOutputsNow() override;
     std::u16string CommandText() const override;
     void SetCommandText(const std::u16string& text) override;
     void ShowMessage(const std::u16string& text, MessageIcon icon) override;
@@ -46,6 +41,12 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // BatchedOutputControls
+    void ReplaceOutputs(const std::u16string& text) override;
+    void AddOutputs(const std::u16string& text) override;
+    void StartOutputsRun() override;
+    void ShowOutputs(bool caretToEnd) override;
+
     void CreateControls();
     void CentreOnScreen();
     void OnFocusChanged(QWidget* old, QWidget* now);
@@ -61,9 +62,6 @@ private:
     QPushButton* cmdExecute_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
     FindField* findField_ = nullptr; // over the output box, between runs only
-
-    // Chunks go into the output box at once, and on screen in batches.
-    OutputBatcher outputsBatcher_;
 
     std::function<void()> endProgram_;
     bool ended_ = false;

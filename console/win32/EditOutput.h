@@ -38,6 +38,7 @@ private:
         void Append(std::u16string_view text) override;
         void Overwrite(std::size_t column, std::u16string_view text) override;
         void Truncate(std::size_t column) override;
+        // Of tail only, from the box's last line on; what the box already holds before it is not counted.
         std::size_t Size() const override { return tail.size(); }
         bool Changed() const { return unchanged < inBox || tail.size() > inBox; }
 

@@ -1,8 +1,9 @@
 #include "SpillwayWindow.h"
 
+#include "Win32Error.h"
+
 #include <algorithm>
 #include <cwchar>
-#include <system_error>
 
 namespace {
 
@@ -21,10 +22,6 @@ constexpr WPARAM CommandTextLimit = 32766;
 
 // The executable's icon in resources/Ombrel.rc.
 constexpr WORD IconResourceId = 1;
-
-[[noreturn]] void ThrowLastError(const char* what) {
-    throw std::system_error(static_cast<int>(::GetLastError()), std::system_category(), what);
-}
 
 const wchar_t* Wide(const std::u16string& text) {
     return reinterpret_cast<const wchar_t*>(text.c_str());
@@ -122,7 +119,8 @@ std::u16string TimeOfDayTitle() {
 }
 
 SpillwayWindow::SpillwayWindow(HINSTANCE instance, SpillwaySystem system, std::function<void()> endProgram)
-    : instance_(instance), endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
+    : BatchedOutputControls(OutputPacing::Win32Window), instance_(instance),
+      endProgram_(std::move(endProgram)), form_(*this, std::move(system)) {
     HDC screen = ::GetDC(nullptr);
     if (screen != nullptr) {
         dpiX_ = ::GetDeviceCaps(screen, LOGPIXELSX);
@@ -278,19 +276,6 @@ bool SpillwayWindow::PreTranslate(MSG& message) const {
         return true;
     }
     return window_ != nullptr && ::IsDialogMessageW(window_.get(), &message) != 0;
-}
-
-// An exception must not cross the system's message dispatch; the handlers report what the user needs to
-// know themselves.
-template <typename Handler>
-void SpillwayWindow::Forward(Handler handler) {
-    if (ended_) {
-        return;
-    }
-    try {
-        handler();
-    } catch (...) {
-    }
 }
 
 LRESULT CALLBACK SpillwayWindow::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -455,35 +440,24 @@ bool SpillwayWindow::FindKey(UINT message, WPARAM wParam) {
     return false;
 }
 
-void SpillwayWindow::SetOutputsText(const std::u16string& text) {
-    outputsBatcher_.Discard();
+void SpillwayWindow::ReplaceOutputs(const std::u16string& text) {
     outputs_->Clear();
-    AppendOutputsText(text);
-    outputsBatcher_.ShowNow();
-}
-
-void SpillwayWindow::AppendOutputsText(const std::u16string& text) {
     outputs_->Feed(text);
-    outputsBatcher_.TextAdded();
 }
 
-void SpillwayWindow::OutputsRunStarts() {
+void SpillwayWindow::AddOutputs(const std::u16string& text) {
+    outputs_->Feed(text);
+}
+
+void SpillwayWindow::StartOutputsRun() {
     outputs_->StartRun();
 }
 
-void SpillwayWindow::MoveOutputsCaretToEnd() {
-    outputsBatcher_.CaretToEnd();
-}
-
-void SpillwayWindow::ShowOutputsNow() {
-    outputsBatcher_.ShowNow();
-}
-
 void SpillwayWindow::ShowOutputsWaiting() {
-    outputsBatcher_.RunnerWaiting();
+    OutputsBatcher().RunnerWaiting();
 }
 
-void SpillwayWindow::FlushOutputs(bool caretToEnd) {
+void SpillwayWindow::ShowOutputs(bool caretToEnd) {
     // Between two pieces of a big batch the window answers its messages as it does between reads: only while
     // a command runs, when the handlers expect it.
     outputs_->Show(caretToEnd, [this] {
@@ -510,7 +484,7 @@ void SpillwayWindow::SetCommandText(const std::u16string& text) {
 }
 
 void SpillwayWindow::ShowMessage(const std::u16string& text, MessageIcon icon) {
-    outputsBatcher_.ShowNow(); // what has arrived so far stays in view behind the box
+    ShowOutputsNow(); // what has arrived so far stays in view behind the box
     const std::u16string title = TimeOfDayTitle();
     const UINT type = MB_OK | (icon == MessageIcon::Stop ? MB_ICONSTOP : MB_ICONEXCLAMATION);
     ::MessageBoxW(window_.get(), Wide(text), Wide(title), type);

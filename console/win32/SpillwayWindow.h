@@ -2,8 +2,9 @@
 // carries out what the handlers ask of them and forwards the controls' events to frmSpillway.
 #pragma once
 
+#include "BatchedOutputControls.h"
 #include "EditOutput.h"
-#include "OutputBatcher.h"
+#include "ForwardEvent.h"
 #include "OutputFind.h"
 #include "frmSpillway.h"
 
@@ -14,7 +15,7 @@
 #include <memory>
 #include <type_traits>
 
-class SpillwayWindow final : public SpillwayControls {
+class SpillwayWindow final : public BatchedOutputControls {
 public:
     // Control identifiers; none is IDOK or IDCANCEL, so Escape (IDCANCEL from the dialog manager) reaches
     // no control.
@@ -49,11 +50,6 @@ public:
     frmSpillway& Form() { return form_; }
 
     // SpillwayControls
-    void SetOutputsText(const std::u16string& text) override;
-    void AppendOutputsText(const std::u16string& text) override;
-    void OutputsRunStarts() override;
-    void MoveOutputsCaretToEnd() override;
-    void ShowOutputsNow() override;
     void ShowOutputsWaiting() override;
     std::u16string CommandText() const override;
     void SetCommandText(const std::u16string& text) override;
@@ -68,10 +64,16 @@ private:
     LRESULT HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnCommand(int id, int notification);
     void CreateControls();
-    void FlushOutputs(bool caretToEnd);
+    // BatchedOutputControls
+    void ReplaceOutputs(const std::u16string& text) override;
+    void AddOutputs(const std::u16string& text) override;
+    void StartOutputsRun() override;
+    void ShowOutputs(bool caretToEnd) override;
     bool FindKey(UINT message, WPARAM wParam); // true when Ctrl+F or F3 was taken
     template <typename Handler>
-    void Forward(Handler handler);
+    void Forward(Handler handler) {
+        ForwardEvent(ended_, handler);
+    }
 
     struct FontDeleter {
         void operator()(HFONT font) const { ::DeleteObject(font); }
@@ -102,8 +104,6 @@ private:
     HWND focusWhenInactive_ = nullptr;
 
     std::unique_ptr<EditOutput> outputs_; // what txtOutputs shows, put in a batch at a time
-    OutputBatcher outputsBatcher_{[this](bool caretToEnd) { FlushOutputs(caretToEnd); },
-                                  2}; // showing takes at most about a third of a flood's time
 
     std::function<void()> endProgram_;
     bool ended_ = false;
