@@ -65,9 +65,9 @@ void Press(const SpillwayWindow& window, WORD key) {
 }
 
 // The key state a user holding Ctrl or Alt gives (0: nothing held), which the window's loop translates with.
-void Hold(BYTE modifier) {
+void Hold(BYTE modifier, BYTE also = 0) {
     BYTE keys[256] = {};
-    keys[modifier] = 0x80;
+    keys[modifier] = keys[also] = 0x80;
     ::SetKeyboardState(keys);
 }
 
@@ -139,6 +139,36 @@ void CALLBACK Tick(HWND, UINT, UINT_PTR, DWORD) {
     onTick();
 }
 
+// What reaches the EDIT control's own procedure, beneath the window's handling: the characters typed into a
+// box, and how many characters replacing a box's text took away (a flood that only appends takes none).
+struct Received {
+    std::u16string typed;
+    std::size_t replaced = 0;
+} received;
+WNDPROC editProc = nullptr;
+
+LRESULT CALLBACK Record(HWND box, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD from = 0;
+    DWORD to = message == WM_SETTEXT ? static_cast<DWORD>(::GetWindowTextLengthW(box)) : 0;
+    if (message == EM_REPLACESEL)
+        ::CallWindowProcW(editProc, box, EM_GETSEL, reinterpret_cast<WPARAM>(&from),
+                          reinterpret_cast<LPARAM>(&to));
+    received.replaced += to - from;
+    if (message == WM_CHAR)
+        received.typed += static_cast<char16_t>(wParam);
+    return ::CallWindowProcW(editProc, box, message, wParam, lParam);
+}
+
+// Every EDIT made from here on records into `received`.
+void RecordEdits() {
+    if (editProc != nullptr)
+        return;
+    const HWND probe = ::CreateWindowW(L"Edit", L"", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr);
+    editProc = reinterpret_cast<WNDPROC>(
+        ::SetClassLongPtrW(probe, GCLP_WNDPROC, reinterpret_cast<LONG_PTR>(&Record)));
+    ::DestroyWindow(probe);
+}
+
 // A window shown, its message boxes read and dismissed by the ticker while it lives.
 struct ShownWindow {
     explicit ShownWindow(SpillwaySystem system = TestSystem())
@@ -205,6 +235,7 @@ TEST(Win32Window, OpensWithTheBannerAndMovesTheFocusAndRunsAsADialogDoes) {
 }
 
 TEST(Win32Window, ShowsOutputAsAConsoleAndUpRecallsTheLineAndCtrlASelectsAll) {
+    RecordEdits();
     ShownWindow shown;
     const SpillwayWindow& window = shown.window;
     const HWND outputs = window.Control(SpillwayWindow::IdOutputs);
@@ -225,15 +256,22 @@ TEST(Win32Window, ShowsOutputAsAConsoleAndUpRecallsTheLineAndCtrlASelectsAll) {
     Press(window, VK_UP);
     EXPECT_EQ(TextOf(command), line);
 
-    // Ctrl+A selects the whole of the box with the focus.
+    // Ctrl+A selects the whole of the box with the focus, and its control character goes nowhere; AltGr+A
+    // (Ctrl and Alt held) is a character of its own and selects nothing.
     for (const HWND box : {outputs, command}) {
         ::SetFocus(box);
         if (box == command)
             ::SetWindowTextW(command, L"typed"); // the focus emptied it
-        ::SendMessageW(box, EM_SETSEL, 1, 1);
-        Chord(box, VK_CONTROL, 'A');
-        Pump(window);
-        EXPECT_EQ(::SendMessageW(box, EM_GETSEL, 0, 0), MAKELONG(0, TextOf(box).size()));
+        for (const bool altGr : {true, false}) {
+            ::SendMessageW(box, EM_SETSEL, 1, 1);
+            received.typed.clear();
+            Chord(box, VK_CONTROL, 'A');
+            Hold(VK_CONTROL, altGr ? VK_MENU : 0);
+            Pump(window);
+            EXPECT_EQ(::SendMessageW(box, EM_GETSEL, 0, 0),
+                      altGr ? MAKELONG(1, 1) : MAKELONG(0, TextOf(box).size()));
+            EXPECT_EQ(received.typed.find(u'\x01'), std::u16string::npos);
+        }
     }
     Hold(0);
 }
@@ -360,6 +398,7 @@ TEST(Win32Window, FindsInTheOutput) {
 // batches shows whole; a carriage return reaching back into it, or a meter's updates, replace the line's end
 // in place. A paste the command box would cut is refused whole; one that fits goes in whole.
 TEST(Win32Window, ShowsWhatChangedAndNeverCutsAPaste) {
+    RecordEdits();
     SpillwayWindow window(::GetModuleHandleW(nullptr), TestSystem());
     const auto show = [&](const std::u16string& fed) {
         window.Form().objDOS_ReceiveOutputs(fed);
@@ -369,16 +408,25 @@ TEST(Win32Window, ShowsWhatChangedAndNeverCutsAPaste) {
     std::u16string line;
     for (std::size_t i = 0; i < 100000; ++i)
         line += i % 7 == 6 ? u' ' : static_cast<char16_t>(u'a' + i % 23);
-    for (std::size_t at = 0; at < line.size(); at += 256)
+    received.replaced = 0;
+    for (std::size_t at = 0; at < line.size(); at += 256) {
         window.Form().objDOS_ReceiveOutputs(line.substr(at, 256));
+        if (at % 8192 == 0)
+            window.ShowOutputsNow(); // a flood appends: none of the text shown is replaced
+    }
     EXPECT_EQ(show(u""), line);
     const std::u16string overwritten = u"\U0001F600" + line.substr(2);
     EXPECT_EQ(show(u"\r\U0001F600"), overwritten);
-    for (const auto& [fed, last] : {std::pair{u"\n 10%", u" 10%"},
-                                    {u"\r 20%\r3", u"320%"},
-                                    {u"\r\x1b[2C5\x1b[K", u"325"},
-                                    {u"\r\x1b[1C\x1b[K", u"3"}})
+    EXPECT_EQ(received.replaced, line.size()); // from the first character changed to the line's end
+    using Shown = std::tuple<const char16_t*, const char16_t*, std::size_t>; // fed, last line, replaced
+    for (const auto& [fed, last, replaced] : {Shown{u"\n 10%", u" 10%", 0},
+                                              {u"\r 20%\r3", u"320%", 4},
+                                              {u"\r\x1b[2C5\x1b[K", u"325", 2},
+                                              {u"\r\x1b[1C\x1b[K", u"3", 2}}) {
+        received.replaced = 0;
         EXPECT_EQ(show(fed), overwritten + u"\r\n" + last);
+        EXPECT_EQ(received.replaced, replaced) << replaced;
+    }
 
     const HWND command = window.Control(SpillwayWindow::IdCommand);
     using Paste = std::tuple<std::size_t, std::size_t, bool>; // typed and selected, pasted, kept
@@ -396,32 +444,43 @@ TEST(Win32Window, ShowsWhatChangedAndNeverCutsAPaste) {
     }
 }
 
+// Closed, or ended from outside during a run: then the system closes the run's job with the program, which
+// ends the child and what it started.
 TEST(OmbrelExe, OpensRunsATypedCommandWithEnterAndCloses) {
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION program{};
-    ASSERT_TRUE(::CreateProcessA(OMBREL_EXE, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                                 &program));
+    for (const bool killed : {false, true}) {
+        STARTUPINFOA startup{};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION program{};
+        ASSERT_TRUE(::CreateProcessA(OMBREL_EXE, nullptr, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                                     &startup, &program));
 
-    HWND window = nullptr;
-    EXPECT_TRUE(WaitUntil([&] {
-        return (window = ::FindWindowW(nullptr, L"Quarn's Command Prompt")) != nullptr &&
-               ::IsWindowVisible(window);
-    }));
-    const HWND outputs = ::GetDlgItem(window, SpillwayWindow::IdOutputs);
-    const HWND command = ::GetDlgItem(window, SpillwayWindow::IdCommand);
-    EXPECT_EQ(TextOf(outputs).rfind(u"Quarn's Command Prompt\r\nDeveloper: Halvesk\r\nSystem Path: ", 0), 0u);
+        HWND window = nullptr;
+        EXPECT_TRUE(WaitUntil([&] {
+            return (window = ::FindWindowW(nullptr, L"Quarn's Command Prompt")) != nullptr &&
+                   ::IsWindowVisible(window);
+        }));
+        const HWND outputs = ::GetDlgItem(window, SpillwayWindow::IdOutputs);
+        const HWND command = ::GetDlgItem(window, SpillwayWindow::IdCommand);
+        EXPECT_EQ(TextOf(outputs).rfind(u"Quarn's Command Prompt\r\nDeveloper: Halvesk\r\nSystem Path: ", 0),
+                  0u);
 
-    // Tab into the command box (which empties), type there and press Enter.
-    ::PostMessageW(outputs, WM_KEYDOWN, VK_TAB, 1);
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(command).empty(); }));
-    ::SendMessageW(command, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"cmd /c echo hello"));
-    ::PostMessageW(command, WM_KEYDOWN, VK_RETURN, 1);
-    EXPECT_TRUE(WaitUntil([&] { return TextOf(outputs).find(u"hello\r\n") != std::u16string::npos; }));
+        // Tab into the command box (which empties), type there and press Enter.
+        ::PostMessageW(outputs, WM_KEYDOWN, VK_TAB, 1);
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(command).empty(); }));
+        const std::u16string typed = killed ? ChildCommand("g:60000 l:begun s:60000") : u"cmd /c echo hello";
+        ::SendMessageW(command, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Wide(typed)));
+        ::PostMessageW(command, WM_KEYDOWN, VK_RETURN, 1);
+        const char16_t* shown = killed ? u"begun\r\n" : u"hello\r\n";
+        EXPECT_TRUE(WaitUntil([&] { return TextOf(outputs).find(shown) != std::u16string::npos; }));
 
-    ::PostMessageW(window, WM_CLOSE, 0, 0);
-    EXPECT_EQ(::WaitForSingleObject(program.hProcess, 60000), WAIT_OBJECT_0);
-    ::TerminateProcess(program.hProcess, 99); // if it is still there
+        if (killed)
+            ::TerminateProcess(program.hProcess, 99);
+        else
+            ::PostMessageW(window, WM_CLOSE, 0, 0);
+        EXPECT_EQ(::WaitForSingleObject(program.hProcess, 60000), WAIT_OBJECT_0);
+        ::TerminateProcess(program.hProcess, 99); // if it is still there
+        EXPECT_FALSE(TestChildLeftRunning());
+    }
 }
 
 } // namespace
