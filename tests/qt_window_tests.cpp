@@ -63,6 +63,21 @@ TEST_F(QtWindow, KeysFocusMessageBoxesAndExit) {
 
     Key(Qt::Key_Tab);
     EXPECT_EQ(Focus(), QStringLiteral("txtOutputs"));
+
+    // Leaving for another application and coming back, as Qt reports it: from and to no widget. Back to the
+    // same control is no move; back to another is one, measured from the control that had the focus.
+    const auto away = [this](QWidget* from, QWidget* to) {
+        emit qApp->focusChanged(from, nullptr);
+        emit qApp->focusChanged(nullptr, to);
+    };
+    away(outputs, command);
+    EXPECT_EQ(command->text(), QString()) << "a click into the box of an inactive window clears it";
+    command->setText(QStringLiteral("typed"));
+    away(command, command);
+    EXPECT_EQ(command->text(), QStringLiteral("typed"));
+    away(command, outputs);
+    EXPECT_EQ(command->text(), Placeholder);
+
     auto* exit = window->findChild<QPushButton*>(QStringLiteral("cmdExit"));
     exit->click();
     EXPECT_EQ(programEnded, 1);

@@ -23,6 +23,8 @@
 #include <QShortcutEvent>
 #include <QTime>
 
+#include <utility>
+
 namespace {
 
 // Positions are kept in twips, as the window was laid out; at 96 dots per inch a pixel is 15 twips.
@@ -354,8 +356,16 @@ void SpillwayWindow::HandleWindowEvents() {
 
 // Only moves between this window's own controls count: another application, a popup menu or a message box
 // taking the focus and giving it back leaves the command box as it is.
-void SpillwayWindow::OnFocusChanged(QWidget* old, QWidget* now) {
-    if (old == nullptr || now == nullptr || old->window() != this || now->window() != this) {
+void SpillwayWindow::OnFocusChanged(QWidget*, QWidget* now) {
+    // Only moves between this window's own controls count. Qt reports leaving for another application and
+    // coming back as moves to and from no widget; the way back is measured from the control that had the
+    // focus when it left, so coming back to it keeps what was typed, and a window that never had the focus
+    // (no window manager activates it before the first click) takes its first control as a real move.
+    if (now == nullptr || now->window() != this) {
+        return;
+    }
+    QWidget* const old = std::exchange(formFocus_, now);
+    if (old == now) {
         return;
     }
     if (old == txtCommand_) {

@@ -5,6 +5,7 @@
 #include "BatchedOutputControls.h"
 #include "frmSpillway.h"
 
+#include <QPointer>
 #include <QString>
 #include <QWidget>
 
@@ -62,6 +63,9 @@ private:
     QPushButton* cmdExecute_ = nullptr;
     QPushButton* cmdExit_ = nullptr;
     FindField* findField_ = nullptr; // over the output box, between runs only
+    // The control of this window that last had the focus: it keeps it, as far as the form knows, while the
+    // focus is in another application, a message box or nowhere.
+    QPointer<QWidget> formFocus_;
 
     std::function<void()> endProgram_;
     bool ended_ = false;
