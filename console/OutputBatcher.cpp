@@ -66,14 +66,16 @@ std::size_t OutputPieces::Next(std::u16string_view text, std::size_t most) {
     return length;
 }
 
-void OutputPieces::Put(std::u16string_view text, const std::function<void(std::u16string_view)>& put,
+void OutputPieces::Put(std::u16string_view text, std::size_t shown,
+                       const std::function<void(std::u16string_view)>& put,
                        const std::function<void()>& answer) {
     while (!text.empty()) {
-        const std::size_t length = Next(text, most_);
+        const std::size_t length = Next(text, std::max(most_, shown / ShownPerPiece));
         const Clock::time_point start = now_();
         put(text.substr(0, length));
         const Clock::time_point end = now_();
         text.remove_prefix(length);
+        shown += length;
         // As many characters as would have taken PieceWithin at this piece's pace.
         const auto took = std::max<Clock::duration>(end - start, std::chrono::microseconds(1));
         const auto fitting = static_cast<std::size_t>(static_cast<double>(length) * PieceWithin / took);

@@ -44,12 +44,14 @@ constexpr BatchSettings Win32Window{2, 1};
 // them once AnswerWithin has passed. Each insertion costs a good deal whatever its size, more as the box
 // fills (it walks its list of lines from the first, several times), and then in proportion to the text
 // inserted: a piece is sized by what the last one cost, to take about PieceWithin, from MinPiece to MaxPiece
-// characters. A piece holds at most LinePiece characters without a line break: the box wraps a long line
-// again from the piece's first row to its end for every row, which costs with the square of the piece; under
-// that, each insertion's own cost dominates.
+// characters, and at least a ShownPerPiece-th of the text shown, so that the insertions stay few once each
+// costs more than PieceWithin by itself (tens of megabytes shown). A piece holds at most LinePiece characters
+// without a line break: the box wraps a long line again from the piece's first row to its end for every row,
+// which costs with the square of the piece; under that, each insertion's own cost dominates.
 constexpr std::size_t MinPiece = 4096;
-constexpr std::size_t MaxPiece = 65536;
+constexpr std::size_t MaxPiece = 65536; // as the time allows; the text shown may ask for more
 constexpr std::size_t LinePiece = 2048;
+constexpr std::size_t ShownPerPiece = 256;
 constexpr Clock::duration PieceWithin = std::chrono::milliseconds(50);
 constexpr Clock::duration AnswerWithin = std::chrono::milliseconds(50);
 

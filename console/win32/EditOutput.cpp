@@ -233,7 +233,7 @@ void EditOutput::Put(std::u16string_view text, const std::function<void()>& answ
         ReplaceSelection(box_, from, to, {}); // only cut short
     }
     pieces_.Put(
-        text,
+        text, from,
         [&](std::u16string_view piece) {
             const std::u16string shown = WithCrLf(piece);
             ReplaceSelection(box_, from, to, shown);
