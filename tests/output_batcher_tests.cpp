@@ -87,7 +87,7 @@ TEST(OutputPieces, CutsABatchByItsCostAndAnswersBetweenPieces) {
          {Case{line, 0, 10us, 2048, 49, 16},
           {lines, 0, 1us, 4096, 7, 3},
           {lines, 0, 20us, 4096, 49, 48},
-          {lines, 256 * 100000, 20us, 100000, 2, 1},
+          {lines + u"\n", 256 * 100000, 20us, 100000, 2, 1},
           {u"ab\n" + line, 0, 0us, 2051, 49, 0},
           {lines + line, 0, 0us, 4096, 55, 0},
           {std::u16string(2047, u'y') + u"\U0001F600z", 0, 25us, 2047, 2, 1},
