@@ -50,11 +50,11 @@ void OutputBatcher::ShowNow() {
     }
 }
 
-std::size_t OutputPieces::Next(std::u16string_view text, std::size_t shown) {
+std::size_t OutputPieces::Next(std::u16string_view text, std::size_t most) {
     if (text.empty()) {
         return 0;
     }
-    const std::size_t most = std::min(text.size(), std::max(MaxPiece, shown / ShownPerPiece));
+    most = std::min(text.size(), std::max<std::size_t>(most, 1));
     std::size_t length = 0;
     for (std::size_t run = 0; length < most && run < LinePiece; ++length) {
         run = text[length] == u'\n' ? 0 : run + 1;
@@ -70,11 +70,17 @@ void OutputPieces::Put(std::u16string_view text, std::size_t shown,
                        const std::function<void(std::u16string_view)>& put,
                        const std::function<void()>& answer) {
     while (!text.empty()) {
-        const std::size_t length = Next(text, shown);
+        const std::size_t length = Next(text, std::max(most_, shown / ShownPerPiece));
+        const Clock::time_point start = now_();
         put(text.substr(0, length));
+        const Clock::time_point end = now_();
         text.remove_prefix(length);
         shown += length;
-        if (!text.empty() && now_() - answered_ >= AnswerWithin) {
+        // As many characters as would have taken PieceWithin at this piece's pace.
+        const auto took = std::max<Clock::duration>(end - start, std::chrono::microseconds(1));
+        const auto fitting = static_cast<std::size_t>(static_cast<double>(length) * PieceWithin / took);
+        most_ = std::clamp(fitting, MinPiece, std::min(MaxPiece, 2 * most_));
+        if (!text.empty() && end - answered_ >= AnswerWithin) {
             answer();
             Answered();
         }

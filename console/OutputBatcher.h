@@ -52,26 +52,29 @@ private:
 };
 
 // A batch goes into the box a piece at a time, and the window answers its messages between two pieces once
-// AnswerWithin has passed since it last did, so a batch of any size leaves it answering. Where the box wraps
-// lines itself (the Win32 EDIT), inserting one long line costs more than in proportion to its length, and
-// every insertion costs a good deal whatever its size, more as the box fills (it looks for word breaks
-// through all of its text): a piece holds at most LinePiece characters without a line break, and up to
-// MaxPiece or a ShownPerPiece-th of the text shown, whichever is more, so a flood still goes in with few
-// insertions.
-// No piece ends between the two halves of a surrogate pair.
+// AnswerWithin has passed since it last did, so a batch of any size leaves it answering. What one insertion
+// costs grows as the box fills (the Win32 EDIT), so each piece is sized by what the last one cost, to take
+// about PieceWithin: from MinPiece to MaxPiece characters, at most twice the last. Each insertion also costs
+// a good deal whatever its size, more as the box fills, so a piece holds at least a ShownPerPiece-th of the
+// text shown: the insertions stay few however long a flood. A piece holds at most
+// LinePiece characters without a line break (the box wraps one long line at more than a cost in proportion to
+// its length). No piece ends between the two halves of a surrogate pair.
 class OutputPieces {
 public:
     using Clock = OutputBatcher::Clock;
+    static constexpr std::size_t MinPiece = OutputPacing::MinPiece;
     static constexpr std::size_t MaxPiece = OutputPacing::MaxPiece;
     static constexpr std::size_t LinePiece = OutputPacing::LinePiece;
     static constexpr std::size_t ShownPerPiece = OutputPacing::ShownPerPiece;
+    static constexpr Clock::duration PieceWithin = OutputPacing::PieceWithin;
     static constexpr Clock::duration AnswerWithin = OutputPacing::AnswerWithin;
 
     explicit OutputPieces(std::function<Clock::time_point()> now = &Clock::now) : now_(std::move(now)) {}
 
-    // The length of the piece that starts `text`, with `shown` characters in the box.
-    static std::size_t Next(std::u16string_view text, std::size_t shown);
-    // `put` for each piece of `text` in order; `answer` between two of them when the window is due to answer.
+    // The length of the piece that starts `text`, of at most `most` characters.
+    static std::size_t Next(std::u16string_view text, std::size_t most);
+    // `put` for each piece of `text` in order, `shown` characters in the box before it; `answer` between two
+    // of them when the window is due to answer.
     void Put(std::u16string_view text, std::size_t shown, const std::function<void(std::u16string_view)>& put,
              const std::function<void()>& answer);
     void Answered() { answered_ = now_(); } // the window has answered its messages
@@ -79,4 +82,5 @@ public:
 private:
     std::function<Clock::time_point()> now_;
     Clock::time_point answered_{};
+    std::size_t most_ = MinPiece; // the next piece's most characters
 };

@@ -41,12 +41,27 @@ constexpr BatchSettings QtWindow{4, ChunksBetweenLooks};
 constexpr BatchSettings Win32Window{2, 1};
 
 // The Win32 EDIT takes a batch in pieces (OutputPieces), and the window answers its messages between two of
-// them once AnswerWithin has passed. A piece holds at most LinePiece characters without a line break (the box
-// wraps one long line at more than a cost in proportion to its length), and up to MaxPiece or a
-// ShownPerPiece-th of the text shown, whichever is more (each insertion costs more as the box fills).
-constexpr std::size_t MaxPiece = 65536;
-constexpr std::size_t LinePiece = 1024;
-constexpr std::size_t ShownPerPiece = 8;
+// them once AnswerWithin has passed. Each insertion costs a good deal whatever its size, more as the box
+// fills (it walks its list of lines from the first, several times), and then in proportion to the text
+// inserted: a piece is sized by what the last one cost, to take about PieceWithin, from MinPiece to MaxPiece
+// characters, and at least a ShownPerPiece-th of the text shown, so that the insertions stay few once each
+// costs more than PieceWithin by itself (tens of megabytes shown). A piece holds at most LinePiece characters
+// without a line break: the box wraps a long line again from the piece's first row to its end for every row,
+// which costs with the square of the piece; under that, each insertion's own cost dominates.
+constexpr std::size_t MinPiece = 4096;
+constexpr std::size_t MaxPiece = 65536; // as the time allows; the text shown may ask for more
+constexpr std::size_t LinePiece = 2048;
+constexpr std::size_t ShownPerPiece = 256;
+constexpr Clock::duration PieceWithin = std::chrono::milliseconds(50);
 constexpr Clock::duration AnswerWithin = std::chrono::milliseconds(50);
+
+// Painting the EDIT costs in proportion to its lines times the rows on screen (each row walks the list of
+// lines from the first), a quarter of a second once it holds megabytes. During a batch it is painted once
+// PaintCostFactor times what its last painting took has passed, so painting takes a seventh of a flood's time
+// at most; where a band of it took more than PaintBandWithin, the next is done in one band more, up to
+// PaintBands, the window answering its messages between two of them.
+constexpr int PaintCostFactor = 6;
+constexpr Clock::duration PaintBandWithin = std::chrono::milliseconds(60);
+constexpr int PaintBands = 6;
 
 } // namespace OutputPacing

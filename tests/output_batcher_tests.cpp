@@ -73,30 +73,33 @@ TEST(OutputBatcher, ShowingAFloodCostsInProportionToItsSize) {
     }
 }
 
-// A batch goes into the box in pieces: at most MaxPiece characters, LinePiece of them without a line break,
-// never half a surrogate pair; the window answers between two pieces (not after the last) once AnswerWithin
-// has passed since it last did.
-TEST(OutputPieces, CutsABatchAndAnswersBetweenPieces) {
+// A batch goes into the box in pieces sized by what the last one cost, to take about PieceWithin: from
+// MinPiece to MaxPiece characters, at most twice the last, and at least a ShownPerPiece-th of the text shown;
+// LinePiece of them without a line break, never half a surrogate pair; the window answers between two pieces
+// (not after the last) once AnswerWithin has passed since it last did.
+TEST(OutputPieces, CutsABatchByItsCostAndAnswersBetweenPieces) {
     using namespace std::chrono_literals;
     const std::u16string lines(200000, u'\n'), line(100000, u'x');
-    // text, characters in the box, the first piece's length, pieces, what each costs, answers
-    using Case = std::tuple<std::u16string, std::size_t, std::size_t, std::size_t, std::chrono::milliseconds,
+    // text, characters in the box, what a character costs, the first piece's length, pieces, answers
+    using Case = std::tuple<std::u16string, std::size_t, std::chrono::microseconds, std::size_t, std::size_t,
                             std::size_t>;
-    for (const auto& [text, shown, first, count, cost, answers] :
-         {Case{line, 0, 1024, 98, 25ms, 48},
-          {lines, 0, 65536, 4, 25ms, 1},
-          {lines, 1000000, 125000, 2, 25ms, 0},
-          {u"ab\n" + line, 0, 1027, 98, 50ms, 97},
-          {lines + line, 8 * 65536, 65536, 100, 0ms, 0},
-          {std::u16string(1023, u'y') + u"\U0001F600z", 0, 1023, 2, 50ms, 1},
-          {u"z", 0, 1, 1, 50ms, 0}}) {
+    for (const auto& [text, shown, cost, first, count, answers] :
+         {Case{line, 0, 10us, 2048, 49, 16},
+          {lines, 0, 1us, 4096, 7, 3},
+          {lines, 0, 20us, 4096, 49, 48},
+          {lines + u"\n", 256 * 100000, 20us, 100000, 2, 1},
+          {u"ab\n" + line, 0, 0us, 2051, 49, 0},
+          {lines + line, 0, 0us, 4096, 55, 0},
+          {std::u16string(2047, u'y') + u"\U0001F600z", 0, 25us, 2047, 2, 1},
+          {u"z", 0, 50000us, 1, 1, 0}}) {
         auto now = OutputPieces::Clock::time_point{} + 1h;
         OutputPieces pieces([&] { return now; });
         pieces.Answered();
         std::vector<std::u16string> put;
         std::size_t answered = 0;
         pieces.Put(
-            text, shown, [&](std::u16string_view piece) { put.emplace_back(piece), now += cost; },
+            text, shown,
+            [&](std::u16string_view piece) { put.emplace_back(piece), now += cost * piece.size(); },
             [&] { ++answered; });
         EXPECT_EQ(std::tuple(put.front().size(), put.size(), answered), std::tuple(first, count, answers));
         EXPECT_EQ(std::accumulate(put.begin(), put.end(), std::u16string(), std::plus<>()), text);

@@ -26,6 +26,9 @@ public:
     // the window answer its messages between two pieces of a big batch.
     void Show(bool caretToEnd, const std::function<void()>& answer);
     void Answered() { pieces_.Answered(); }
+    // While a batch goes in, the box paints nothing: the window erasing its background through `dc` leaves
+    // the box's last painting on screen.
+    void KeepOnScreen(HWND window, HDC dc) const;
 
 private:
     // What arrived since the last batch, over the box's last line, which a carriage return, a backspace or an
@@ -50,7 +53,7 @@ private:
 
     void Put(std::u16string_view text, const std::function<void()>& answer);
     void Hold();
-    void Release(bool caretToEnd);
+    void Paint(bool caretToEnd, const std::function<void()>& answer);
 
     HWND box_;
     PendingOutputs pending_;
@@ -58,4 +61,8 @@ private:
     std::size_t tailInBox_ = 0;       // where tail starts in the box's own text (CR LF line breaks)
     OutputPieces pieces_;
     bool hidden_ = false; // while a batch goes in
+    bool held_ = false;
+    OutputPieces::Clock::time_point painted_{}; // when the box was last painted
+    OutputPieces::Clock::duration painting_{};  // what that took
+    int bands_ = 1;                             // how many bands the next painting is done in
 };

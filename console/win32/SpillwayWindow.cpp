@@ -307,6 +307,11 @@ LRESULT SpillwayWindow::HandleMessage(HWND window, UINT message, WPARAM wParam, 
     case DM_GETDEFID:
         // Enter runs the default button, or the button that has the focus, as a dialog's Enter does.
         return MAKELRESULT(::GetFocus() == cmdExit_ ? IdExit : IdExecute, DC_HASDEFID);
+    case WM_ERASEBKGND:
+        if (outputs_ != nullptr) {
+            outputs_->KeepOnScreen(window, reinterpret_cast<HDC>(wParam));
+        }
+        break;
     case WM_CTLCOLORSTATIC: // a read-only EDIT asks with this one
     case WM_CTLCOLOREDIT:
         if (reinterpret_cast<HWND>(lParam) == txtOutputs_) {
