@@ -46,7 +46,11 @@ void OutputBatcher::ShowNow() {
     // to nothing and would shrink the interval back to its least after every batch.
     if (text) {
         lastShown_ = now_();
-        interval_ = std::max(Interval, costFactor_ * (lastShown_ - start));
+        // Stretched with what showing cost, but short enough for the next showing to start within the
+        // longest gap of this one's start, where that can be done at all.
+        const Clock::duration cost = lastShown_ - start;
+        const Clock::duration room = cost < longestGap_ - Interval ? longestGap_ - cost : Interval;
+        interval_ = std::min(std::max(Interval, costFactor_ * cost), room);
     }
 }
 
