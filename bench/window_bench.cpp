@@ -16,6 +16,7 @@
 // clang-format on
 #include "OutputView.h"
 #include "SpillwayWindow.h"
+#include "TahomaFont.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -105,6 +106,7 @@ int main(int argc, char* argv[]) {
     const std::string mode = argv[1];
     const long long startNs = mode == "first-paint" ? std::stoll(argv[2]) : 0;
 
+    const FontconfigPreload fonts; // as the program starts
     QApplication app(argc, argv);
     SpillwayWindow window;
     auto* outputs = window.findChild<OutputView*>(QStringLiteral("txtOutputs"));
