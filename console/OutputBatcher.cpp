@@ -47,10 +47,10 @@ void OutputBatcher::ShowNow() {
     if (text) {
         lastShown_ = now_();
         // Stretched with what showing cost, but short enough for the next showing to start within the
-        // longest gap of this one's start, where that can be done at all.
+        // longest gap of this one's start; a showing that costs more than half that gap is followed by as
+        // long again, so that showing never takes more than half of a flood's time.
         const Clock::duration cost = lastShown_ - start;
-        const Clock::duration room = cost < longestGap_ - Interval ? longestGap_ - cost : Interval;
-        interval_ = std::min(std::max(Interval, costFactor_ * cost), room);
+        interval_ = std::max(Interval, std::min(costFactor_ * cost, std::max(longestGap_ - cost, cost)));
     }
 }
 

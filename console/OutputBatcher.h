@@ -21,7 +21,8 @@ public:
 
     // `show` puts the text added so far on screen, with the caret at the end when asked. The interval is
     // stretched to `costFactor` times what the last showing took, but only so far that the next showing
-    // starts within `longestGap` of the last one's start. Where text comes in many small pieces, the clock
+    // starts within `longestGap` of the last one's start (or as long after its end as it took, where it
+    // took more than half of `longestGap`). Where text comes in many small pieces, the clock
     // need only be looked at every `textsPerLook` of them. Each window's numbers are in OutputPacing.
     explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
                            std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1,
