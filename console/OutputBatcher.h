@@ -20,9 +20,9 @@ public:
     static constexpr Clock::duration Interval = OutputPacing::BatchInterval;
 
     // `show` puts the text added so far on screen, with the caret at the end when asked. The interval is
-    // stretched to `costFactor` times what the last showing took, but only so far that the next showing
-    // starts within `longestGap` of the last one's start (or as long after its end as it took, where it
-    // took more than half of `longestGap`). Where text comes in many small pieces, the clock
+    // stretched to `costFactor` times what the last showing took, and shortened so that the next showing
+    // starts within `longestGap` of the last one's start, but never below half the stretch. Where text comes
+    // in many small pieces, the clock
     // need only be looked at every `textsPerLook` of them. Each window's numbers are in OutputPacing.
     explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
                            std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1,

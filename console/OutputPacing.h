@@ -38,8 +38,8 @@ struct BatchSettings {
 constexpr Clock::duration LongestShowingGap = std::chrono::milliseconds(250);
 
 // The Qt view lays out only what it shows, so a showing costs about the same however much is held: a tenth
-// of a flood's time at most, a showing at least every LongestShowingGap (while one costs less than half of
-// it), and the clock looked at as seldom as frmSpillway looks at it.
+// of a flood's time, a showing at least every LongestShowingGap where that costs no more than about a fifth
+// of it, and the clock looked at as seldom as frmSpillway looks at it.
 constexpr BatchSettings QtWindow{9, ChunksBetweenLooks, LongestShowingGap};
 
 // The Win32 EDIT costs more as it fills, so it is shown less often: showing takes at most about a third of a

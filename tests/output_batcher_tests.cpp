@@ -39,9 +39,9 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
         sparing.TextAdded();
     EXPECT_EQ(looked, std::vector<int>({0, 0})) << "at the third and the sixth";
 
-    // Nine times what showing cost, but the next showing starts within 250 ms of the last one's start, or
-    // as long after its end as it took where it took more than half of that.
-    for (const auto& [cost, due] : {std::pair{10ms, 90ms}, {40ms, 210ms}, {200ms, 200ms}}) {
+    // Nine times what showing cost, shortened for the next showing to start within 250 ms of the last one's
+    // start, but never below half that.
+    for (const auto& [cost, due] : {std::pair{10ms, 90ms}, {40ms, 210ms}, {200ms, 900ms}}) {
         int showings = 0;
         std::vector<int> after;
         OutputBatcher capped([&](bool) { ++showings, now += cost; }, 9, [&] { return now; }, 1, 250ms);
