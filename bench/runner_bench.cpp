@@ -9,6 +9,7 @@
 //               must do
 //   qprocess    QProcess with merged channels, readAll and QString::fromUtf8
 //   spillways   Spillways::ExecuteCommand with a listener that counts characters
+//   run         Spillways::Run with that listener: the run alone, no copy of the output asked for
 // clang-format on
 #include "Spillways.h"
 
@@ -117,6 +118,16 @@ std::size_t ViaSpillways(const char* file) {
     return output.size() == characters ? characters : 0;
 }
 
+std::size_t RunOnly(const char* file) {
+    Spillways runner([](const std::u16string& message, const std::u16string&) {
+        std::fprintf(stderr, "runner: %s\n", std::string(message.begin(), message.end()).c_str());
+    });
+    std::size_t characters = 0;
+    runner.ReceiveOutputs = [&](const std::u16string& chunk) { characters += chunk.size(); };
+    const std::string line = std::string("cat '") + file + "'";
+    return runner.Run(std::u16string(line.begin(), line.end())) ? characters : 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -129,7 +140,8 @@ int main(int argc, char** argv) {
         return bytes == 0 ? 1 : 0;
     }
     if (argc != 3) {
-        std::fprintf(stderr, "usage: ombrel_runner_bench bare256|bare64k|required|qprocess|spillways FILE\n");
+        std::fprintf(stderr,
+                     "usage: ombrel_runner_bench bare256|bare64k|required|qprocess|spillways|run FILE\n");
         return 2;
     }
     const std::string mode = argv[1];
@@ -146,6 +158,8 @@ int main(int argc, char** argv) {
         units = ViaQProcess(file);
     else if (mode == "spillways")
         units = ViaSpillways(file);
+    else if (mode == "run")
+        units = RunOnly(file);
     else
         return 2;
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

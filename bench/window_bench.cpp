@@ -13,9 +13,13 @@
 //       the same, with the window's event handling during the run switched off, to measure what it costs
 //   ombrel_window_bench page BYTES COMMAND...
 //       the same run, then from the top Page Down 100 times, each painted; prints the milliseconds a page
+// With OMBREL_PERF_CONTROL=CONTROL-FIFO,ACK-FIFO set, perf started as `perf stat -D -1 --control
+// fifo:CONTROL-FIFO,ACK-FIFO -- ombrel_window_bench run ...` (or perf record) counts the run alone: from Enter
+// until the last line is painted.
 // clang-format on
 #include "OutputView.h"
 #include "SpillwayWindow.h"
+#include "TahomaFont.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,6 +31,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <string>
@@ -54,6 +59,25 @@ long long StatusBytes(const char* field) {
                    1024;
     }
     return -1;
+}
+
+// Sends perf a control command ("enable" or "disable") and waits for its answer, where OMBREL_PERF_CONTROL
+// names its fifos.
+void TellPerf(const char* command) {
+    const char* fifos = std::getenv("OMBREL_PERF_CONTROL");
+    const char* comma = fifos != nullptr ? std::strchr(fifos, ',') : nullptr;
+    if (comma == nullptr)
+        return;
+    const std::string control(fifos, comma);
+    if (FILE* to = std::fopen(control.c_str(), "w")) {
+        std::fprintf(to, "%s\n", command);
+        std::fclose(to);
+    }
+    if (FILE* from = std::fopen(comma + 1, "r")) {
+        char answer[16];
+        (void)std::fgets(answer, sizeof answer, from);
+        std::fclose(from);
+    }
 }
 
 void ResetPeakRss() {
@@ -105,6 +129,7 @@ int main(int argc, char* argv[]) {
     const std::string mode = argv[1];
     const long long startNs = mode == "first-paint" ? std::stoll(argv[2]) : 0;
 
+    const FontconfigPreload fonts; // as the program starts
     QApplication app(argc, argv);
     SpillwayWindow window;
     auto* outputs = window.findChild<OutputView*>(QStringLiteral("txtOutputs"));
@@ -136,7 +161,9 @@ int main(int argc, char* argv[]) {
     QElapsedTimer enterToLastByte;
     enterToLastByte.start();
     counter.clock = &enterToLastByte;
+    TellPerf("enable");
     window.Form().cmdExecute_Click(); // returns once the last chunk is painted
+    TellPerf("disable");
     const double seconds = static_cast<double>(enterToLastByte.nsecsElapsed()) / 1e9;
     counter.clock = nullptr;
     const long long peak = StatusBytes("VmHWM:");

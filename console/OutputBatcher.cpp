@@ -46,7 +46,12 @@ void OutputBatcher::ShowNow() {
     // to nothing and would shrink the interval back to its least after every batch.
     if (text) {
         lastShown_ = now_();
-        interval_ = std::max(Interval, costFactor_ * (lastShown_ - start));
+        // Stretched with what showing cost, and shortened where that would leave more than the longest gap
+        // between the starts of two showings, but never below half the stretch: where showing grows costly
+        // (a line laid out ever longer, fonts looked up), it still takes only a small share of a flood.
+        const Clock::duration cost = lastShown_ - start;
+        const Clock::duration stretch = costFactor_ * cost;
+        interval_ = std::max(Interval, std::min(stretch, std::max(longestGap_ - cost, stretch / 2)));
     }
 }
 

@@ -20,12 +20,15 @@ public:
     static constexpr Clock::duration Interval = OutputPacing::BatchInterval;
 
     // `show` puts the text added so far on screen, with the caret at the end when asked. The interval is
-    // stretched to `costFactor` times what the last showing took. Where text comes in many small pieces, the
-    // clock need only be looked at every `textsPerLook` of them. Each window's numbers are in OutputPacing.
+    // stretched to `costFactor` times what the last showing took, and shortened so that the next showing
+    // starts within `longestGap` of the last one's start, but never below half the stretch. Where text comes
+    // in many small pieces, the clock
+    // need only be looked at every `textsPerLook` of them. Each window's numbers are in OutputPacing.
     explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
-                           std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1)
-        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor), textsPerLook_(textsPerLook) {
-    }
+                           std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1,
+                           Clock::duration longestGap = Clock::duration::max())
+        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor), textsPerLook_(textsPerLook),
+          longestGap_(longestGap) {}
 
     void TextAdded();  // shown with the batch, once the interval has passed
     void CaretToEnd(); // with the waiting batch; at once when no text waits
@@ -47,6 +50,7 @@ private:
     Clock::time_point lastShown_{};
     int costFactor_;
     int textsPerLook_;
+    Clock::duration longestGap_;
     int textsSinceLook_ = 0;
     Clock::duration interval_ = Interval;
 };

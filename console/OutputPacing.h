@@ -26,18 +26,25 @@ constexpr int WindowEventsCostFactor = 20;
 constexpr int ChunksBetweenLooks = 16;
 
 // What each window sets for its batches: the batch interval grows to `costFactor` times what showing the last
-// batch took, and the clock is looked at every `textsPerLook` texts added.
+// batch took, but no further than lets the next showing begin within `longestGap` of the last one's start;
+// the clock is looked at every `textsPerLook` texts added.
 struct BatchSettings {
     int costFactor;
     int textsPerLook;
+    Clock::duration longestGap = Clock::duration::max();
 };
 
-// The Qt view lays out only what it shows, so a showing costs about the same however much is held: a quarter
-// of a flood's time at most, and the clock looked at as seldom as frmSpillway looks at it.
-constexpr BatchSettings QtWindow{4, ChunksBetweenLooks};
+// A flood is on screen at least this often: the longest a window may look frozen.
+constexpr Clock::duration LongestShowingGap = std::chrono::milliseconds(250);
+
+// The Qt view lays out only what it shows, so a showing costs about the same however much is held: a tenth
+// of a flood's time, a showing at least every LongestShowingGap where that costs no more than about a fifth
+// of it, and the clock looked at as seldom as frmSpillway looks at it.
+constexpr BatchSettings QtWindow{9, ChunksBetweenLooks, LongestShowingGap};
 
 // The Win32 EDIT costs more as it fills, so it is shown less often: showing takes at most about a third of a
-// flood's time. The clock is looked at with every text: a look costs nothing beside what the box costs.
+// flood's time, however long that leaves between two showings. The clock is looked at with every text: a
+// look costs nothing beside what the box costs.
 constexpr BatchSettings Win32Window{2, 1};
 
 // The Win32 EDIT takes a batch in pieces (OutputPieces), and the window answers its messages between two of

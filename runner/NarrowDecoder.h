@@ -15,8 +15,8 @@ public:
     // How many bytes the next read may ask for so that its text stays within `maxCharacters` characters.
     std::size_t ReadSize(std::size_t maxCharacters) const;
 
-    // Appends to `out` the text of the carried bytes followed by `bytes`, keeping an unfinished character
-    // back. True when nothing was carried and `bytes` are all ASCII: their text is then the bytes themselves.
+    // Sets `out` to the text of the carried bytes followed by `bytes`, keeping an unfinished character back.
+    // True when nothing was carried and `bytes` are all ASCII: their text is then the bytes themselves.
     bool Decode(const char* bytes, std::size_t count, std::u16string& out);
 
     // At the end of the output: true if bytes were still carried, with their replacement appended to `out`.

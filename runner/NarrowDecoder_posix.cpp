@@ -15,8 +15,9 @@ std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
 
 bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
     std::string_view input(bytes, count);
-    if (carriedCount_ == 0 && AppendAscii(input, out))
+    if (carriedCount_ == 0 && WidenAscii(input, out))
         return true;
+    out.clear();
     // The carried bytes go in front, on the stack for a chunk's worth.
     char joined[sizeof carried_ + 256];
     std::string longer;

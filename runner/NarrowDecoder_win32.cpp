@@ -120,8 +120,9 @@ std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
 
 bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
     // Every narrow code page reads a run of bytes below 0x80 as ASCII.
-    if (carriedCount_ == 0 && AppendAscii(std::string_view(bytes, count), out))
+    if (carriedCount_ == 0 && WidenAscii(std::string_view(bytes, count), out))
         return true;
+    out.clear();
     DecodeNarrow(CP_ACP, carried_, carriedCount_, bytes, count, out);
     return false;
 }

@@ -22,12 +22,9 @@ char* OutputStore::Room(std::size_t bytes) {
     return blocks_.back().bytes.get() + blocks_.back().used;
 }
 
-void OutputStore::AppendAscii(std::string_view bytes) {
-    if (bytes.empty())
-        return;
-    std::copy(bytes.begin(), bytes.end(), Room(bytes.size()));
-    blocks_.back().used += bytes.size();
-    length_ += bytes.size();
+void OutputStore::KeepAscii(std::size_t bytes) {
+    blocks_.back().used += bytes;
+    length_ += bytes;
 }
 
 void OutputStore::Append(std::u16string_view text) {

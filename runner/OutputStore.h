@@ -17,13 +17,14 @@ class OutputStore {
 public:
     void Clear();
     void Append(std::u16string_view text);
-    void AppendAscii(std::string_view bytes); // bytes below 0x80 only
+    // Room for `bytes` more bytes at the end, in one block, for a read to land in: output that turns out to
+    // be ASCII is then kept where it is by KeepAscii, with no copy. Anything else appended writes over it.
+    char* Room(std::size_t bytes);
+    void KeepAscii(std::size_t bytes); // that many bytes of the room, all below 0x80
     std::u16string Text() const;
     std::size_t size() const { return length_; } // in 16-bit characters
 
 private:
-    char* Room(std::size_t bytes); // where the next `bytes` go, in the last block
-
     struct Block {
         large_block::Ptr<char> bytes; // left uninitialised: the pages are only touched as they fill
         std::size_t used = 0;

@@ -192,7 +192,6 @@ bool Spillways::Run(const std::u16string& CommandLine) {
     stopping_ = {};
 
     NarrowDecoder decoder;
-    char buffer[ChunkSize];
     std::u16string chunk;
     chunk.reserve(ChunkSize);
     for (;;) {
@@ -200,12 +199,14 @@ bool Spillways::Run(const std::u16string& CommandLine) {
             child.Send(ChildPipe::Signal::Kill);
             stopping_.killed = true;
         }
+        // Each read lands at the end of the runner's own copy of the output.
+        char* const bytes = outputs_->Room(ChunkSize);
         const ReadResult read =
-            stopping_.hungUp ? ReadResult{} : child.Read(buffer, decoder.ReadSize(ChunkSize), AboutToWait);
-        chunk.clear();
+            stopping_.hungUp ? ReadResult{} : child.Read(bytes, decoder.ReadSize(ChunkSize), AboutToWait);
         // Once the kill is sent, whatever escaped it may still hold the pipe: what has already arrived is
         // read, and the run ends at the first wait.
         if (!read.ok || (read.woke && stopping_.killed)) {
+            chunk.clear();
             // Bytes of a character the output never finished still reach the listener, as a replacement.
             if (decoder.Finish(chunk)) {
                 outputs_->Append(chunk);
@@ -217,9 +218,11 @@ bool Spillways::Run(const std::u16string& CommandLine) {
         }
         if (read.woke)
             continue;
-        // Plain ASCII, as most output is, is kept as the bytes read: nothing to encode again.
-        if (decoder.Decode(buffer, read.count, chunk))
-            outputs_->AppendAscii(std::string_view(buffer, read.count));
+        // Plain ASCII, as most output is, is kept where it was read: nothing to copy or encode again. Other
+        // text is kept encoded afresh (over the bytes read, decoded by then). The chunk is overwritten, not
+        // cleared, so in a flood of full reads it keeps its size and is never filled first.
+        if (decoder.Decode(bytes, read.count, chunk))
+            outputs_->KeepAscii(read.count);
         else
             outputs_->Append(chunk);
         RaiseReceiveOutputs(chunk);

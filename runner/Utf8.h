@@ -17,9 +17,11 @@ std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd);
 // The whole of `bytes` decoded as DecodeUtf8 does at the end of its input.
 std::u16string FromUtf8(std::string_view bytes);
 
-// Appends `bytes` to `out` as they are when all of them are ASCII, and returns true; otherwise appends
-// nothing and returns false.
-bool AppendAscii(std::string_view bytes, std::u16string& out);
+// Sets `out` to `bytes` as they are when all of them are ASCII, and returns true; otherwise returns false,
+// with `out` holding bytes.size() characters of no meaning. One pass both checks and widens, and `out` is
+// only resized: a string that already has that size, as the runner's chunk has from read to read in a flood,
+// is not filled first.
+bool WidenAscii(std::string_view bytes, std::u16string& out);
 
 // Appends the UTF-8 form of `text` to `out`; an unpaired surrogate becomes U+FFFD. Returns false if there was
 // one.

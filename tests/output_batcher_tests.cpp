@@ -38,6 +38,17 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     for (int i = 1; i <= 7; ++i, now += 20ms)
         sparing.TextAdded();
     EXPECT_EQ(looked, std::vector<int>({0, 0})) << "at the third and the sixth";
+
+    // Nine times what showing cost, shortened for the next showing to start within 250 ms of the last one's
+    // start, but never below half that.
+    for (const auto& [cost, due] : {std::pair{10ms, 90ms}, {40ms, 210ms}, {200ms, 900ms}}) {
+        int showings = 0;
+        std::vector<int> after;
+        OutputBatcher capped([&](bool) { ++showings, now += cost; }, 9, [&] { return now; }, 1, 250ms);
+        for (const auto step : {0ms, due - 1ms, 1ms})
+            now += step, capped.TextAdded(), after.push_back(showings);
+        EXPECT_EQ(after, std::vector<int>({1, 1, 2})) << cost.count();
+    }
 }
 
 // A flood whose showing costs in proportion to the text shown so far, as an EDIT's append does (the caret

