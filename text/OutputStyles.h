@@ -63,6 +63,10 @@ struct TextStyle {
 class OutputStyles {
 public:
     using StyleId = std::uint32_t; // 0 is the default style
+    // Runs are kept 256 Ki a page: 2 MB of starts (a huge page where the system offers them) and 1 MB of
+    // styles.
+    static constexpr unsigned PageShift = OMBREL_STYLE_PAGE_SHIFT;
+    static constexpr std::size_t PageRuns = std::size_t{1} << PageShift;
 
     OutputStyles();
     void Clear();
@@ -107,9 +111,6 @@ private:
     struct Hash {
         std::size_t operator()(const TextStyle& s) const;
     };
-    // 256 Ki runs a page: 2 MB of starts (a huge page where the system offers them) and 1 MB of styles.
-    static constexpr unsigned PageShift = OMBREL_STYLE_PAGE_SHIFT;
-    static constexpr std::size_t PageRuns = std::size_t{1} << PageShift;
     struct Page {
         large_block::Ptr<std::uint64_t> starts;
         large_block::Ptr<StyleId> ids;
