@@ -71,11 +71,15 @@ public:
     OutputStyles();
     void Clear();
 
-    // The recent styles are found by a cheap mix of their fields, here; the table's hash is for the rest.
+    // The recent styles are found by a cheap mix of their fields, here, its top bits picking the slot (the
+    // default style and black differ only in a colour's kind, high in its value); the table's hash is for
+    // the rest.
     StyleId Intern(const TextStyle& style) {
-        const std::uint32_t mix = style.foreground.Value() * 7 ^ style.background.Value() * 3 ^
-                                  std::uint32_t{style.attributes} * 5 ^ style.link;
-        StyleId& recent = recent_[mix % recent_.size()];
+        const std::uint32_t mix = style.foreground.Value() * 0x9E3779B1U ^
+                                  style.background.Value() * 0x85EBCA77U ^
+                                  std::uint32_t{style.attributes} * 0xC2B2AE3DU ^ style.link * 0x27D4EB2FU;
+        static_assert(sizeof(recent_) / sizeof(StyleId) == 64);
+        StyleId& recent = recent_[mix >> 26];
         if (table_[recent] != style) {
             recent = InternAnew(style);
         }
