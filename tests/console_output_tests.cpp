@@ -7,16 +7,20 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"plain\r\nline\n\rx", u"plain\nline\nx", ""},
         {u"a\r\nb\r\n\r\nc\rX\r\r\nd\x1b[31me\r\nf\x1b[0m\r\ng\r\n", u"a\nb\n\nX\nde\nf\ng\n", "8-11 f1"},
         {u"\x1b[31mred\x1b[0m plain", u"red plain", "0-3 f1"},
+        // A style run only where the style changes: not for an SGR that leaves it as it was.
+        {u"\x1b[31mA\x1b[1m\x1b[22mB\x1b[31mC\x1b[0m\x1b[mD", u"ABCD", "0-3 f1"},
         {u"\x1b[1;2;4;38;5;255mX\x1b[22;24mY\x1b[39mZ", u"XYZ", "0-1 f255BFU|1-2 f255"},
         {u"\x1b[38;2;1;2;3mA\x1b[48:2::4:5:6mB\x1b[38:2:7:8:9mC\x1b[49;39mD", u"ABCD",
          "0-1 f#010203|1-2 f#010203b#040506|2-3 f#070809b#040506"},
         {u"\x1b[92;107mA\x1b[7;8;9;3;2mB\x1b[27;28;29;23mC\x1b[mD", u"ABCD",
          "0-1 f10b15|1-2 f10b15FIRCS|2-3 f10b15F"},
-        {u"\x1b[4:0mA\x1b[4:3mB\x1b[58:2::1:2:3;31mC\x1b[24;58;5;4;32mD\x1b[21mE", u"ABCDE",
-         "1-2 U|2-3 f1U|3-4 f2|4-5 f2U"},
+        {u"\x1b[4:0mA\x1b[4:3mB\x1b[58:2::1:2:3;31mC\x1b[24;58;5;4;32mD\x1b[21mE\x1b[24;4:mF", u"ABCDEF",
+         "1-2 U|2-3 f1U|3-4 f2|4-6 f2U"},
         {u"\x1b[>4;2mA\x1b[38;5;300mB\x1b[38;7mC\x1b[1 mD", u"ABCD", ""}, // not SGR, or not a colour
         // Erasing and moving within the line, with carriage returns and style runs.
         {u"\r\x1b[K1%\r\x1b[K\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
+        {u"\x1b[31mab\n\r\x1b[K\x1b[32mc\r\x1b[K\x1b[31md\r\x1b[Ke\x1b[32m", u"ab\ne",
+         "0-4 f1"}, // empty, then not
         {u"abcdef\x1b[3D\x1b[1K\ndef\x1b[2KY", u"    ef\n   Y", ""},
         {u"abc\x1b[5GX\x1b[2GY\x1b[CZ\b\b\bW", u"aWcZX", ""},
         // Cells, as a terminal (xterm) shows them: tabs to the next multiple of eight, wide characters in
@@ -91,4 +95,32 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
     output.Feed(u"1mA");
     EXPECT_EQ(text.Text(0, text.Size()), u"red1mA");
     EXPECT_EQ(Describe(styles, text.Size()), "0-3 f1Lx");
+}
+
+// Style runs over more than two pages of them: found, listed, cut and reassigned across a page's edge.
+TEST(OutputStyles, RunsAcrossPages) {
+    OutputStyles styles;
+    const OutputStyles::StyleId red = styles.Intern({TextColour::Indexed(1), {}, 0, 0});
+    const OutputStyles::StyleId blue = styles.Intern({TextColour::Indexed(4), {}, 0, 0});
+    for (std::size_t run = 0; run < 2 * OutputStyles::PageRuns + 2; ++run)
+        styles.Append(2 * run, run % 2 == 0 ? red : blue); // [2 run, 2 run + 2)
+    const std::size_t edge = 2 * OutputStyles::PageRuns;   // the second page's first run starts here
+    const auto runs = [&styles](std::size_t from, std::size_t to) {
+        std::string out;
+        for (const OutputStyles::Run& run : styles.Runs(from, to))
+            out += std::to_string(run.from) + '-' + std::to_string(run.to) + ':' + std::to_string(run.style) +
+                   ' ';
+        return out;
+    };
+    const auto at = [edge](int offset) { return std::to_string(edge + offset); };
+    EXPECT_EQ(std::pair(styles.StyleAt(edge - 1), styles.StyleAt(edge)), std::pair(blue, red));
+    EXPECT_EQ(runs(edge - 1, edge + 1), at(-1) + '-' + at(0) + ":2 " + at(0) + '-' + at(1) + ":1 ");
+    styles.Truncate(edge); // to the page's edge, and on from there
+    EXPECT_EQ(styles.StyleAtEnd(), blue);
+    styles.Append(edge, red);
+    styles.Assign(edge - 3, edge - 1, red, edge + 5);
+    EXPECT_EQ(runs(edge - 4, edge + 5),
+              at(-4) + '-' + at(-1) + ":1 " + at(-1) + '-' + at(0) + ":2 " + at(0) + '-' + at(5) + ":1 ");
+    styles.Truncate(2); // back into the first page
+    EXPECT_EQ(runs(0, edge), "0-" + at(0) + ":1 ");
 }

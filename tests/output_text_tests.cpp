@@ -29,6 +29,11 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         {{u"tab\there", u"\u00e9\u20ac\r\u00e8"}, u"\u00e8ab\there\u00e9\u20ac"},
         {{u"abc\ndefghijk\n"}, u"abc\ndefghijk\n"}, // line breaks in each half of eight characters
         {{u"abcdefg\nhijk\u0100lmnop"}, u"abcdefg\nhijk\u0100lmnop"},
+        // Eight and the last few with the eight before them: a break where the two overlap, the widening
+        // character among the last few or the first eight.
+        {{u"abcdef\nhijk\n"}, u"abcdef\nhijk\n"},
+        {{u"abcdefgh\u0100i\nj"}, u"abcdefgh\u0100i\nj"},
+        {{u"ab\u0100cdefgh\nij"}, u"ab\u0100cdefgh\nij"},
         // Sixteen at a time: line breaks at both ends of sixteen, and the widening character last of sixteen.
         {{u"\nabcdefghijklmn\n\nopqrstuvwxyzABC\u0100\nD"}, u"\nabcdefghijklmn\n\nopqrstuvwxyzABC\u0100\nD"},
         {{lines}, lines},                            // a group of lines filled exactly
@@ -40,7 +45,7 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         SCOPED_TRACE(&c - cases);
         text.Clear();
         returns.Reset();
-        text.SetCharactersPerRow(3); // counted as lines end, then counted again at another width
+        text.SetCharactersPerRow(2); // counted as lines end, then counted again at another width
         // Text without returns goes straight in, line breaks and all.
         const bool returnsIn = std::any_of(c.chunks.begin(), c.chunks.end(), [](const std::u16string& chunk) {
             return chunk.find(u'\r') != std::u16string::npos;
@@ -53,6 +58,10 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         }
         ASSERT_EQ(text.Text(text.Size(), 0), c.shown);
         ASSERT_EQ(text.LineCount(), std::count(c.shown.begin(), c.shown.end(), u'\n') + 1);
+        std::uint64_t rows = 0;
+        for (std::size_t line = 0; line < text.LineCount(); ++line)
+            rows += text.EstimatedRows(line);
+        ASSERT_EQ(text.EstimatedTotalRows(), rows);
         // Each line's place and estimated rows: the fuzz target output_text_fuzz; here across 4096 lines.
         text.SetCharactersPerRow(1);
         const std::size_t last = text.LineCount() - 1;

@@ -1,5 +1,7 @@
 #include "ConsoleOutput.h"
 
+#include "EscapeParserFeed.h"
+
 #include <algorithm>
 #include <array>
 #include <optional>
@@ -130,6 +132,10 @@ void ConsoleOutput::Reset() {
     }
 }
 
+void ConsoleOutput::Feed(std::u16string_view chunk) {
+    parser_.FeedTo(chunk, *this);
+}
+
 OutputStyles::StyleId ConsoleOutput::Pen() {
     if (penChanged_) {
         penId_ = styles_->Intern(pen_);
@@ -139,11 +145,14 @@ OutputStyles::StyleId ConsoleOutput::Pen() {
 }
 
 void ConsoleOutput::Print(std::u16string_view run) {
-    std::u16string drawn;
     if (lineDrawing_[shifted_ ? 1 : 0]) {
-        drawn = LineDrawing(run);
-        run = drawn;
+        PrintDrawn(LineDrawing(run));
+        return;
     }
+    PrintDrawn(run);
+}
+
+void ConsoleOutput::PrintDrawn(std::u16string_view run) {
     const OutputStyles::StyleId style = styles_ != nullptr ? Pen() : 0;
     repeatable_ = run.back() != u'\n' && run.back() != u'\t';
     if (place_ != Place::End) {
@@ -333,9 +342,13 @@ void ConsoleOutput::EraseInLine(int how) {
         return; // nothing after the cursor (grep ends each coloured match with one)
     }
     if ((how == 0 || how == 2) && place_ == Place::LineStart) {
-        lines_.Truncate(0); // a meter's CR and erase, without counting the line's cells
-        if (styles_ != nullptr) {
-            styles_->Truncate(lines_.Size());
+        // A meter's CR and erase, without counting the line's cells; a line still empty (a coloured log
+        // begins each with one) has nothing to cut.
+        if (lines_.LastLineLength() != 0) {
+            lines_.Truncate(0);
+            if (styles_ != nullptr) {
+                styles_->Truncate(lines_.Size());
+            }
         }
         place_ = Place::End;
         return;
@@ -371,7 +384,7 @@ void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
     const std::size_t count = std::max<std::size_t>(csi.count, 1); // CSI m is CSI 0 m
     for (std::size_t i = 0; i < count;) {
         std::size_t subs = 0;
-        while (i + 1 + subs < csi.count && csi.sub[i + 1 + subs]) {
+        while (csi.anySub && i + 1 + subs < csi.count && csi.sub[i + 1 + subs]) {
             ++subs;
         }
         std::size_t next = i + 1 + subs;

@@ -19,7 +19,7 @@ public:
     // `styles`, when given, receives the colours and links of what is written into `lines`.
     explicit ConsoleOutput(OutputLines& lines, OutputStyles* styles = nullptr);
 
-    void Feed(std::u16string_view chunk) { parser_.Feed(chunk, *this); }
+    void Feed(std::u16string_view chunk);
     // A command's output starts: default colours and character sets, no link, and no unfinished sequence
     // carried over.
     void StartRun();
@@ -27,11 +27,14 @@ public:
     void Reset();
 
 private:
+    friend class EscapeParser; // calls the listener's members directly (FeedTo)
+
     // Where the cursor is. Text is appended at the end of the last line without the cells being counted;
     // they are loaded from the line only once the cursor goes back into it.
     enum class Place : std::uint8_t { End, LineStart, Cells };
 
     void Print(std::u16string_view run) override;
+    void PrintDrawn(std::u16string_view run); // in the character set chosen
     // Appending at the end of the last line, a line break or a tab is only a character of the text.
     bool PrintsLineBreaks() const override { return place_ == Place::End; }
     void Control(char16_t c) override;

@@ -1,6 +1,4 @@
-#include "EscapeParser.h"
-
-#include "TextScan.h"
+#include "EscapeParserFeed.h"
 
 #include <algorithm>
 
@@ -174,7 +172,8 @@ static_assert(InParameters(State::CsiEntry, Digit) && InParameters(State::CsiEnt
               InParameters(State::CsiEntry, Semi) && InParameters(State::CsiParameter, Digit) &&
               InParameters(State::CsiParameter, Colon) && InParameters(State::CsiParameter, Semi));
 
-// And these: ESC [ enters a control sequence, and every final character ends one.
+// And these: ESC [ enters a control sequence, every final character ends one, and a control other than ESC,
+// CAN and SUB acts at once in the ground state.
 constexpr bool Takes(State state, char16_t c, Action action, State next) {
     const Transition t = Table[static_cast<std::size_t>(state)][ClassOf(c)];
     return t.action == action && t.next == next;
@@ -188,7 +187,15 @@ constexpr bool FinalsDispatch() {
     }
     return true;
 }
-static_assert(Takes(State::Ground, 0x1B, Enter, State::Escape) &&
+constexpr bool ControlsExecute() {
+    for (char16_t c = 0; c < 0x20; ++c) {
+        if (c != 0x1B && c != 0x18 && c != 0x1A && !Takes(State::Ground, c, Execute, State::Ground)) {
+            return false;
+        }
+    }
+    return true;
+}
+static_assert(ControlsExecute() && Takes(State::Ground, 0x1B, Enter, State::Escape) &&
               Takes(State::Escape, u'[', Enter, State::CsiEntry) && FinalsDispatch());
 
 } // namespace
@@ -200,58 +207,14 @@ void EscapeParser::Reset() {
 }
 
 void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
-    const char16_t* p = chunk.data();
-    const char16_t* const end = p + chunk.size();
-    while (p != end) {
-        if (state_ == State::Ground) {
-            // Text goes on in runs, found a vector at a time.
-            const bool breaks = listener.PrintsLineBreaks();
-            const std::size_t run = text_scan::RunLength(p, end, breaks);
-            if (breaks && end - p - static_cast<std::ptrdiff_t>(run) >= 2 && p[run] == u'\r' &&
-                p[run + 1] == u'\n') {
-                p = PrintJoined(p, run, end, listener);
-            } else if (run != 0) {
-                listener.Print({p, run});
-                p += run;
-            }
-            if (p == end) {
-                break;
-            }
-            // ESC [ starts a control sequence, as Step would have it in two steps.
-            if (*p == 0x1B && end - p >= 2 && p[1] == u'[') {
-                StartSequence();
-                inOsc_ = false;
-                state_ = State::CsiEntry;
-                p += 2;
-                continue;
-            }
-        } else if (state_ == State::CsiEntry || state_ == State::CsiParameter) {
-            // So do parameters, as the table has them, and the final character dispatches at once.
-            const char16_t* const from = p;
-            p = ReadParameters(p, end);
-            if (p != from) {
-                state_ = State::CsiParameter;
-            }
-            if (p == end) {
-                break;
-            }
-            if (*p >= u'@' && *p <= u'~' && length_ < MaxSequenceLength) {
-                ++length_;
-                csi_.final = *p++;
-                state_ = State::Ground;
-                listener.ControlSequence(csi_);
-                continue;
-            }
-        }
-        Step(*p++, listener);
-    }
+    FeedTo(chunk, listener);
 }
 
 // Where line breaks go on in a run, CR LF is a line break too: CR only goes back to the start of a line that
-// LF ends at once. The runs around such pairs are printed together without their CRs, so that a line end
-// costs no more than a character of text.
-const char16_t* EscapeParser::PrintJoined(const char16_t* p, std::size_t run, const char16_t* end,
-                                          Listener& listener) {
+// LF ends at once. The runs around such pairs are joined without their CRs, to be printed together, so that
+// a line end costs no more than a character of text.
+const char16_t* EscapeParser::Join(const char16_t* p, std::size_t run, const char16_t* end,
+                                   std::u16string_view& joined) {
     if (joined_.size() < static_cast<std::size_t>(end - p)) {
         joined_.resize(static_cast<std::size_t>(end - p));
     }
@@ -261,36 +224,49 @@ const char16_t* EscapeParser::PrintJoined(const char16_t* p, std::size_t run, co
     while (end - p >= 2 && p[0] == u'\r' && p[1] == u'\n') {
         *out++ = u'\n';
         p += 2;
+        if (end - p >= 2 && p[0] == u'\r' && p[1] == u'\n') {
+            continue; // an empty line: no run to look for
+        }
         const std::size_t more = text_scan::RunLength(p, end, true);
         out = std::copy_n(p, more, out);
         p += more;
     }
-    listener.Print({start, static_cast<std::size_t>(out - start)});
+    joined = {start, static_cast<std::size_t>(out - start)};
     return p;
 }
 
-// As far as parameters and separators go, within the sequence's length: a run of digits is read into one
-// value at a time.
+// As far as parameters and separators go, within the sequence's length: the parameter being read is kept in
+// a register, and stored as a separator or the end of what is read comes.
 const char16_t* EscapeParser::ReadParameters(const char16_t* p, const char16_t* end) {
     const char16_t* const from = p;
     const char16_t* const stop =
         p + std::min<std::size_t>(static_cast<std::size_t>(end - p), MaxSequenceLength - length_);
-    while (p != stop && *p >= u'0' && *p <= u';') {
-        if (*p > u'9') {
-            NextParameter(*p++);
+    if (p == stop || *p < u'0' || *p > u';') {
+        return p;
+    }
+    if (csi_.count == 0) {
+        csi_.count = 1;
+        csi_.values[0] = -1;
+    }
+    std::int32_t value = csi_.values[csi_.count - 1];
+    for (; p != stop; ++p) {
+        const auto digit = static_cast<std::uint32_t>(*p - u'0');
+        if (digit <= 9) {
+            value =
+                std::min<std::int32_t>(MaxValue, std::max(value, 0) * 10 + static_cast<std::int32_t>(digit));
             continue;
         }
-        if (csi_.count == 0) {
-            csi_.count = 1;
-            csi_.values[0] = -1;
-        }
-        std::int32_t value = std::max(csi_.values[csi_.count - 1], 0);
-        for (; p != stop && *p >= u'0' && *p <= u'9'; ++p) {
-            value = std::min<std::int32_t>(MaxValue, value * 10 + (*p - u'0'));
+        if (*p != u';' && *p != u':') {
+            break;
         }
         if (!overflow_) {
             csi_.values[csi_.count - 1] = value;
         }
+        NextParameter(*p);
+        value = -1;
+    }
+    if (!overflow_) {
+        csi_.values[csi_.count - 1] = value;
     }
     length_ += static_cast<std::size_t>(p - from);
     return p;
@@ -315,6 +291,7 @@ void EscapeParser::NextParameter(char16_t c) {
     if (csi_.count < MaxParameters) {
         csi_.values[csi_.count] = -1;
         csi_.sub[csi_.count] = c == u':';
+        csi_.anySub |= c == u':';
         ++csi_.count;
     } else {
         overflow_ = true;
@@ -326,6 +303,7 @@ void EscapeParser::StartSequence() {
     csi_.marker = 0;
     csi_.intermediateCount = 0;
     csi_.count = 0;
+    csi_.anySub = false;
     overflow_ = false;
     length_ = 0;
     osc_.clear();

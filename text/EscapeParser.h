@@ -26,6 +26,7 @@ public:
         std::size_t count = 0;                            // parameters and sub-parameters together
         std::array<std::int32_t, MaxParameters> values{}; // -1 where left out
         std::array<bool, MaxParameters> sub{};            // joined to the one before by ':'
+        bool anySub = false;                              // whether any is
 
         std::int32_t Value(std::size_t i, std::int32_t otherwise) const {
             return i < count && values[i] >= 0 ? values[i] : otherwise;
@@ -47,6 +48,10 @@ public:
     };
 
     void Feed(std::u16string_view chunk, Listener& listener);
+    // The same for a listener of a known type (EscapeParserFeed.h), whose events then go without a virtual
+    // call.
+    template <typename ListenerType>
+    void FeedTo(std::u16string_view chunk, ListenerType& listener);
     // Drops an unfinished sequence: what comes next is read from the ground state.
     void Reset();
 
@@ -66,7 +71,8 @@ public:
 private:
     void Step(char16_t c, Listener& listener);
     void StartSequence();
-    const char16_t* PrintJoined(const char16_t* p, std::size_t run, const char16_t* end, Listener& listener);
+    const char16_t* Join(const char16_t* p, std::size_t run, const char16_t* end,
+                         std::u16string_view& joined);
     const char16_t* ReadParameters(const char16_t* p, const char16_t* end);
     void AddDigit(char16_t c);
     void NextParameter(char16_t c); // after ';' or ':'

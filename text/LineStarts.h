@@ -25,30 +25,18 @@ public:
     void Clear() {
         groups_.clear();
         count_ = 0;
+        next_ = last_ = nullptr;
     }
     std::size_t Count() const { return count_; }
 
-    // The next line starts at `start`, no earlier than the last one.
+    // The next line starts at `start`, no earlier than the last one. Within a narrow group that is one store.
     void Add(std::size_t start) {
-        const std::size_t i = count_ % GroupLines;
-        if (i == 0) {
-            Group& added = groups_.emplace_back();
-            added.base = start;
-            added.narrow = std::make_unique_for_overwrite<Offset[]>(GroupLines);
+        if (next_ != last_ && start - base_ <= std::numeric_limits<Offset>::max()) {
+            *next_++ = static_cast<Offset>(start - base_);
+            ++count_;
+            return;
         }
-        Group& group = groups_.back();
-        const std::uint64_t offset = start - group.base;
-        if (!group.wide && offset > std::numeric_limits<Offset>::max()) {
-            group.wide = std::make_unique_for_overwrite<std::uint64_t[]>(GroupLines);
-            std::copy_n(group.narrow.get(), i, group.wide.get());
-            group.narrow.reset();
-        }
-        if (group.wide) {
-            group.wide[i] = offset;
-        } else {
-            group.narrow[i] = static_cast<Offset>(offset);
-        }
-        ++count_;
+        AddToNewOrWideGroup(start);
     }
 
     std::size_t Start(std::size_t line) const {
@@ -82,6 +70,32 @@ public:
     }
 
 private:
+    [[gnu::noinline]] void AddToNewOrWideGroup(std::size_t start) {
+        const std::size_t i = count_ % GroupLines;
+        if (i == 0) {
+            Group& added = groups_.emplace_back();
+            added.base = start;
+            added.narrow = std::make_unique_for_overwrite<Offset[]>(GroupLines);
+        }
+        Group& group = groups_.back();
+        const std::uint64_t offset = start - group.base;
+        if (!group.wide && offset > std::numeric_limits<Offset>::max()) {
+            group.wide = std::make_unique_for_overwrite<std::uint64_t[]>(GroupLines);
+            std::copy_n(group.narrow.get(), i, group.wide.get());
+            group.narrow.reset();
+        }
+        if (group.wide) {
+            group.wide[i] = offset;
+            next_ = last_ = nullptr;
+        } else {
+            group.narrow[i] = static_cast<Offset>(offset);
+            base_ = group.base;
+            next_ = group.narrow.get() + i + 1;
+            last_ = group.narrow.get() + GroupLines;
+        }
+        ++count_;
+    }
+
     struct Group {
         std::uint64_t base = 0; // where its first line starts
         std::unique_ptr<Offset[]> narrow;
@@ -89,4 +103,8 @@ private:
     };
     std::vector<Group> groups_;
     std::size_t count_ = 0;
+    // Where the next start goes while the last group is narrow and has room, and its base.
+    Offset* next_ = nullptr;
+    Offset* last_ = nullptr;
+    std::uint64_t base_ = 0;
 };

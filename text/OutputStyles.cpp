@@ -20,26 +20,16 @@ void OutputStyles::Clear() {
     known_.emplace(TextStyle{}, 0);
     links_.assign(1, std::u16string());
     knownLinks_.clear();
-    starts_.clear();
-    starts_.shrink_to_fit();
-    ids_.clear();
-    ids_.shrink_to_fit();
+    pages_.clear();
+    count_ = 0;
 }
 
-OutputStyles::StyleId OutputStyles::Intern(const TextStyle& style) {
-    // The recent styles are found by a cheap mix of the fields; the table's hash is for the rest.
-    const std::uint32_t mix = style.foreground.Value() * 7 ^ style.background.Value() * 3 ^
-                              std::uint32_t{style.attributes} * 5 ^ style.link;
-    StyleId& recent = recent_[mix % recent_.size()];
-    if (table_[recent] == style) {
-        return recent;
-    }
+OutputStyles::StyleId OutputStyles::InternAnew(const TextStyle& style) {
     const auto [it, added] = known_.try_emplace(style, static_cast<StyleId>(table_.size()));
     if (added) {
         table_.push_back(style);
     }
-    recent = it->second;
-    return recent;
+    return it->second;
 }
 
 std::uint32_t OutputStyles::InternLink(std::u16string_view target) {
@@ -51,17 +41,31 @@ std::uint32_t OutputStyles::InternLink(std::u16string_view target) {
     return it->second;
 }
 
-OutputStyles::StyleId OutputStyles::StyleAt(std::size_t position) const {
-    const auto after = std::upper_bound(starts_.begin(), starts_.end(), position);
-    return after == starts_.begin() ? 0 : ids_[static_cast<std::size_t>(after - starts_.begin()) - 1];
+void OutputStyles::AddPage() {
+    pages_.push_back({large_block::Make<std::uint64_t>(PageRuns), large_block::Make<StyleId>(PageRuns)});
 }
 
-void OutputStyles::Append(std::size_t from, StyleId id) {
-    if (StyleAtEnd() == id) {
-        return;
+std::size_t OutputStyles::FirstAfter(std::size_t position) const {
+    std::size_t low = 0;
+    std::size_t high = count_;
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (Start(middle) <= position) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
     }
-    starts_.push_back(from);
-    ids_.push_back(id);
+    return low;
+}
+
+std::size_t OutputStyles::FirstAtOrAfter(std::size_t position) const {
+    return position == 0 ? 0 : FirstAfter(position - 1);
+}
+
+OutputStyles::StyleId OutputStyles::StyleAt(std::size_t position) const {
+    const std::size_t after = FirstAfter(position);
+    return after == 0 ? 0 : Id(after - 1);
 }
 
 void OutputStyles::Assign(std::size_t from, std::size_t to, StyleId id, std::size_t size) {
@@ -74,42 +78,45 @@ void OutputStyles::Assign(std::size_t from, std::size_t to, StyleId id, std::siz
         return;
     }
     const StyleId after = StyleAt(to);
-    // Runs starting within [from, to] go; the style before `from` and the one at `to` stay as they were.
-    const auto first =
-        static_cast<std::ptrdiff_t>(std::lower_bound(starts_.begin(), starts_.end(), from) - starts_.begin());
-    const auto last =
-        static_cast<std::ptrdiff_t>(std::upper_bound(starts_.begin(), starts_.end(), to) - starts_.begin());
-    starts_.erase(starts_.begin() + first, starts_.begin() + last);
-    ids_.erase(ids_.begin() + first, ids_.begin() + last);
-    const StyleId before = first > 0 ? ids_[static_cast<std::size_t>(first) - 1] : 0;
-    auto at = first;
-    if (before != id) {
-        starts_.insert(starts_.begin() + at, from);
-        ids_.insert(ids_.begin() + at, id);
-        ++at;
+    // Runs starting within [from, to] go; the style before `from` and the one at `to` stay as they were, and
+    // the runs after `to` (within the last line) follow.
+    const std::size_t first = FirstAtOrAfter(from);
+    const std::size_t last = FirstAfter(to);
+    std::vector<std::pair<std::uint64_t, StyleId>> rest;
+    for (std::size_t i = last; i < count_; ++i) {
+        rest.emplace_back(Start(i), Id(i));
+    }
+    count_ = first;
+    if (StyleAtEnd() != id) {
+        Add(from, id);
     }
     if (after != id) {
-        starts_.insert(starts_.begin() + at, to);
-        ids_.insert(ids_.begin() + at, after);
+        Add(to, after);
+    }
+    for (const auto& [start, style] : rest) {
+        Add(start, style);
     }
 }
 
 void OutputStyles::Truncate(std::size_t size) {
-    const auto cut = std::lower_bound(starts_.begin(), starts_.end(), size);
-    ids_.resize(static_cast<std::size_t>(cut - starts_.begin()));
-    starts_.erase(cut, starts_.end());
+    if (count_ == 0 || Start(count_ - 1) < size) {
+        return; // no run starts in what was cut
+    }
+    count_ = FirstAtOrAfter(size);
+    // The page added to next stays, so that a meter cutting back across a page's start does not map it
+    // again at every tick.
+    pages_.resize(std::min(pages_.size(), (count_ >> PageShift) + 1));
 }
 
 std::vector<OutputStyles::Run> OutputStyles::Runs(std::size_t from, std::size_t to) const {
     std::vector<Run> runs;
-    auto i =
-        static_cast<std::size_t>(std::upper_bound(starts_.begin(), starts_.end(), from) - starts_.begin());
+    std::size_t i = FirstAfter(from);
     i = i > 0 ? i - 1 : 0;
-    for (; i < starts_.size() && starts_[i] < to; ++i) {
-        const std::size_t end = i + 1 < starts_.size() ? std::min<std::size_t>(starts_[i + 1], to) : to;
-        const std::size_t start = std::max<std::size_t>(starts_[i], from);
-        if (ids_[i] != 0 && start < end) {
-            runs.push_back({start, end, ids_[i]});
+    for (; i < count_ && Start(i) < to; ++i) {
+        const std::size_t end = i + 1 < count_ ? std::min<std::size_t>(Start(i + 1), to) : to;
+        const std::size_t start = std::max<std::size_t>(Start(i), from);
+        if (Id(i) != 0 && start < end) {
+            runs.push_back({start, end, Id(i)});
         }
     }
     return runs;

@@ -1,6 +1,9 @@
 // The colours, attributes and links of the output text, kept beside it as runs: a table of the styles met
-// and, in text order, where each run starts. Text printed without any costs nothing here.
+// and, in text order, where each run starts. Text printed without any costs nothing here; runs are kept in
+// large pages (LargeBlock.h), so that a flood of colours never copies them as they grow.
 #pragma once
+
+#include "LargeBlock.h"
 
 #include <array>
 #include <cstddef>
@@ -9,6 +12,11 @@
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+// The fuzz build keeps a few runs a page, so that its short inputs cross pages.
+#ifndef OMBREL_STYLE_PAGE_SHIFT
+#define OMBREL_STYLE_PAGE_SHIFT 18
+#endif
 
 // A colour as a command asks for it: the default, one of the 256 of the indexed palette, or red, green and
 // blue.
@@ -55,20 +63,41 @@ struct TextStyle {
 class OutputStyles {
 public:
     using StyleId = std::uint32_t; // 0 is the default style
+    // Runs are kept 256 Ki a page: 2 MB of starts (a huge page where the system offers them) and 1 MB of
+    // styles.
+    static constexpr unsigned PageShift = OMBREL_STYLE_PAGE_SHIFT;
+    static constexpr std::size_t PageRuns = std::size_t{1} << PageShift;
 
     OutputStyles();
     void Clear();
 
-    StyleId Intern(const TextStyle& style);
+    // The recent styles are found by a cheap mix of their fields, here, its top bits picking the slot (the
+    // default style and black differ only in a colour's kind, high in its value); the table's hash is for
+    // the rest.
+    StyleId Intern(const TextStyle& style) {
+        const std::uint32_t mix = style.foreground.Value() * 0x9E3779B1U ^
+                                  style.background.Value() * 0x85EBCA77U ^
+                                  std::uint32_t{style.attributes} * 0xC2B2AE3DU ^ style.link * 0x27D4EB2FU;
+        static_assert(sizeof(recent_) / sizeof(StyleId) == 64);
+        StyleId& recent = recent_[mix >> 26];
+        if (table_[recent] != style) {
+            recent = InternAnew(style);
+        }
+        return recent;
+    }
     const TextStyle& Style(StyleId id) const { return table_[id]; }
     std::uint32_t InternLink(std::u16string_view target); // never 0
     std::u16string_view Link(std::uint32_t link) const { return links_[link]; }
 
     StyleId StyleAt(std::size_t position) const;
-    StyleId StyleAtEnd() const { return ids_.empty() ? 0 : ids_.back(); }
+    StyleId StyleAtEnd() const { return count_ == 0 ? 0 : Id(count_ - 1); }
 
     // Text appended from `from` (the text's end) on takes `id`.
-    void Append(std::size_t from, StyleId id);
+    void Append(std::size_t from, StyleId id) {
+        if (StyleAtEnd() != id) {
+            Add(from, id);
+        }
+    }
     // [from, to) takes `id`; the text is `size` long now (`to` may have passed its old end).
     void Assign(std::size_t from, std::size_t to, StyleId id, std::size_t size);
     // The text was cut to `size`.
@@ -86,13 +115,35 @@ private:
     struct Hash {
         std::size_t operator()(const TextStyle& s) const;
     };
+    struct Page {
+        large_block::Ptr<std::uint64_t> starts;
+        large_block::Ptr<StyleId> ids;
+    };
+
+    std::uint64_t Start(std::size_t run) const {
+        return pages_[run >> PageShift].starts[run & (PageRuns - 1)];
+    }
+    StyleId Id(std::size_t run) const { return pages_[run >> PageShift].ids[run & (PageRuns - 1)]; }
+    void Add(std::uint64_t start, StyleId id) {
+        const std::size_t page = count_ >> PageShift;
+        if (page == pages_.size()) {
+            AddPage();
+        }
+        pages_[page].starts[count_ & (PageRuns - 1)] = start;
+        pages_[page].ids[count_ & (PageRuns - 1)] = id;
+        ++count_;
+    }
+    void AddPage();
+    StyleId InternAnew(const TextStyle& style);         // past the recent ones
+    std::size_t FirstAfter(std::size_t position) const; // the first run starting after `position`
+    std::size_t FirstAtOrAfter(std::size_t position) const;
 
     std::vector<TextStyle> table_;
     std::unordered_map<TextStyle, StyleId, Hash> known_;
     std::array<StyleId, 64> recent_{}; // a coloured log switches among a few styles: they are found here
     std::vector<std::u16string> links_;
     std::unordered_map<std::u16string, std::uint32_t> knownLinks_;
-    // Run i covers [starts_[i], starts_[i + 1]); neighbours differ. Before the first, the default style.
-    std::vector<std::uint64_t> starts_;
-    std::vector<StyleId> ids_;
+    // Run i covers [Start(i), Start(i + 1)); neighbours differ. Before the first, the default style.
+    std::vector<Page> pages_;
+    std::size_t count_ = 0;
 };

@@ -39,7 +39,8 @@ void OutputText::Clear() {
     lines_.Clear();
     groupRows_.clear();
     size_ = 0;
-    StartLine(0);
+    lastStart_ = 0;
+    lines_.Add(0);
 }
 
 char16_t OutputText::At(std::size_t position) const {
@@ -111,19 +112,33 @@ std::pair<std::size_t, std::size_t> OutputText::LineAt(std::size_t position) con
     return {LineStart(line), LineEnd(line)};
 }
 
+// Rows are counted as one a line, and beyond that what each group's longer lines add (groupRows_, an entry
+// only up to the last group where a line had more), so that a line that fits a row costs nothing here.
 void OutputText::SetCharactersPerRow(std::size_t characters) {
     characters = std::max<std::size_t>(characters, 1);
     if (characters == charactersPerRow_) {
         return;
     }
     charactersPerRow_ = characters;
-    for (std::size_t g = 0; g < groupRows_.size(); ++g) {
-        groupRows_[g] = 0;
-        const std::size_t end = std::min((g + 1) * GroupLines, LineCount() - 1);
-        for (std::size_t line = g * GroupLines; line < end; ++line) {
-            groupRows_[g] += EstimatedRows(line);
-        }
+    groupRows_.clear();
+    for (std::size_t line = 0; line + 1 < LineCount(); ++line) {
+        AddRows(line, EstimatedRows(line) - 1);
     }
+}
+
+void OutputText::AddRows(std::size_t line, std::uint64_t rows) {
+    if (rows == 0) {
+        return;
+    }
+    const std::size_t group = line / GroupLines;
+    if (groupRows_.size() <= group) {
+        groupRows_.resize(group + 1);
+    }
+    groupRows_[group] += rows;
+}
+
+std::uint64_t OutputText::GroupRows(std::size_t group) const {
+    return GroupLines + (group < groupRows_.size() ? groupRows_[group] : 0);
 }
 
 std::uint64_t OutputText::EstimatedRows(std::size_t line) const {
@@ -134,7 +149,7 @@ std::uint64_t OutputText::EstimatedRows(std::size_t line) const {
 std::uint64_t OutputText::EstimatedRowsBefore(std::size_t line) const {
     std::uint64_t rows = 0;
     for (std::size_t g = 0; g < line / GroupLines; ++g) {
-        rows += groupRows_[g];
+        rows += GroupRows(g);
     }
     for (std::size_t l = line / GroupLines * GroupLines; l < line; ++l) {
         rows += EstimatedRows(l);
@@ -144,8 +159,9 @@ std::uint64_t OutputText::EstimatedRowsBefore(std::size_t line) const {
 
 std::size_t OutputText::LineAtEstimatedRow(std::uint64_t row) const {
     std::size_t line = 0;
-    for (const std::uint64_t groupRows : groupRows_) {
-        if (line + GroupLines >= LineCount() || row < groupRows) {
+    for (std::size_t g = 0; line + GroupLines < LineCount(); ++g) {
+        const std::uint64_t groupRows = GroupRows(g);
+        if (row < groupRows) {
             break;
         }
         row -= groupRows;
@@ -189,31 +205,41 @@ std::size_t OutputText::AppendWide(const char16_t* from, std::size_t n, char16_t
     return n;
 }
 
-// Stores Latin-1 text a byte a character, sixteen at a time where it can; stops after the first character
+// Stores Latin-1 text a byte a character, sixteen or eight at a time where it can (the last few with the
+// eight before them, stored again as they were), the rest one at a time; stops after the first character
 // beyond Latin-1, which widens the block.
 std::size_t OutputText::AppendNarrow(const char16_t* from, std::size_t n, unsigned char* out) {
     std::size_t done = 0;
-    for (;;) {
-        for (std::uint32_t breaks = 0;
-             n - done >= 16 && text_scan::NarrowSixteen(from + done, out + done, breaks); done += 16) {
-            for (; breaks != 0; breaks &= breaks - 1) {
-                StartLine(size_ + done + static_cast<std::size_t>(std::countr_zero(breaks)) + 1);
-            }
+    const auto startLines = [this](std::uint32_t breaks, std::size_t at) {
+        for (; breaks != 0; breaks &= breaks - 1) {
+            StartLine(size_ + at + static_cast<std::size_t>(std::countr_zero(breaks)) + 1);
         }
-        if (done == n) {
-            return done;
-        }
+    };
+    std::uint32_t breaks = 0;
+    for (; n - done >= 16 && text_scan::NarrowSixteen(from + done, out + done, breaks); done += 16) {
+        startLines(breaks, done);
+    }
+    if (n - done >= 8 && text_scan::NarrowEight(from + done, out + done, breaks)) {
+        startLines(breaks, done);
+        done += 8;
+    }
+    if (done < n && n >= 8 && n - done < 8 && text_scan::NarrowEight(from + n - 8, out + n - 8, breaks)) {
+        startLines(breaks & ~0U << (8 - (n - done)), n - 8);
+        return n;
+    }
+    // Fewer than eight, or a character beyond Latin-1 among the next sixteen.
+    for (; done < n; ++done) {
         const char16_t c = from[done];
         if (c > 0xFF) {
             Put(size_ + done, c); // the block's first character beyond Latin-1
             return done + 1;
         }
         out[done] = static_cast<unsigned char>(c);
-        ++done;
         if (c == u'\n') {
-            StartLine(size_ + done);
+            StartLine(size_ + done + 1);
         }
     }
+    return done;
 }
 
 void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
@@ -250,21 +276,6 @@ void OutputText::Put(std::size_t position, char16_t c) {
     std::copy_n(block.narrow.get(), used, block.wide.get());
     block.narrow.reset();
     block.wide[i] = c;
-}
-
-void OutputText::StartLine(std::size_t start) {
-    const std::size_t lines = LineCount();
-    if (lines > 0) {
-        // Most lines fit in a row: no division for them.
-        const std::size_t length = start - 1 - lastStart_;
-        groupRows_[(lines - 1) / GroupLines] +=
-            length <= charactersPerRow_ ? 1 : (length + charactersPerRow_ - 1) / charactersPerRow_;
-    }
-    if (lines % GroupLines == 0) {
-        groupRows_.push_back(0);
-    }
-    lines_.Add(start);
-    lastStart_ = start;
 }
 
 OutputText::Run OutputText::RunAt(std::size_t position) const {

@@ -108,11 +108,20 @@ private:
     std::size_t AppendNarrow(const char16_t* from, std::size_t n, unsigned char* out);
     std::size_t AppendWide(const char16_t* from, std::size_t n, char16_t* out);
     void Put(std::size_t position, char16_t c);
-    void StartLine(std::size_t start);
+    // A line that fits a row (an empty one above all) costs its start in the index and no more.
+    void StartLine(std::size_t start) {
+        if (const std::size_t length = start - 1 - lastStart_; length > charactersPerRow_) {
+            AddRows(LineCount() - 1, (length - 1) / charactersPerRow_);
+        }
+        lines_.Add(start);
+        lastStart_ = start;
+    }
+    void AddRows(std::size_t line, std::uint64_t rows); // beyond the one of each line
+    std::uint64_t GroupRows(std::size_t group) const;   // of a group whose lines have all ended
 
     std::vector<Block> blocks_;
     LineStarts<std::uint32_t> lines_;
-    std::vector<std::uint64_t> groupRows_; // estimated rows of each group's lines that have ended
+    std::vector<std::uint64_t> groupRows_; // rows beyond one a line of each group's lines that have ended
     std::size_t size_ = 0;
     std::size_t lastStart_ = 0; // of the last line
     std::size_t charactersPerRow_ = 80;

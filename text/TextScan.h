@@ -71,4 +71,32 @@ inline bool NarrowSixteen(const char16_t* in, unsigned char* out, std::uint32_t&
 #endif
 }
 
+// The same for the 8 characters at `in`: short runs of text between sequences (a coloured log's pieces) are
+// stored without a step a character.
+inline bool NarrowEight(const char16_t* in, unsigned char* out, std::uint32_t& lineBreaks) {
+#if defined(__SSE2__)
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    if (_mm_movemask_epi8(_mm_cmpeq_epi16(_mm_and_si128(a, _mm_set1_epi16(static_cast<short>(0xFF00))),
+                                          _mm_setzero_si128())) != 0xFFFF)
+        return false;
+    const __m128i narrow = _mm_packus_epi16(a, a);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), narrow);
+    lineBreaks =
+        static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(narrow, _mm_set1_epi8('\n')))) & 0xFF;
+    return true;
+#else
+    char16_t any = 0;
+    for (int k = 0; k < 8; ++k)
+        any |= in[k];
+    if (any > 0xFF)
+        return false;
+    lineBreaks = 0;
+    for (int k = 0; k < 8; ++k) {
+        out[k] = static_cast<unsigned char>(in[k]);
+        lineBreaks |= static_cast<std::uint32_t>(in[k] == u'\n') << k;
+    }
+    return true;
+#endif
+}
+
 } // namespace text_scan
