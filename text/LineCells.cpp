@@ -137,15 +137,7 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
         pendingStyle_ = style;
         text.remove_suffix(1);
     }
-    // Marks and joiners at the start go with the character before the cursor.
-    std::size_t marks = 0;
-    for (std::size_t units = 0; marks < text.size(); marks += units) {
-        if (CellWidthOf(CharacterAt(text, marks, units)).cells != 0 || text[marks] == u'\t') {
-            break;
-        }
-    }
-    Change change = marks > 0 ? Attach(text.substr(0, marks), style) : Change{};
-    text.remove_prefix(marks);
+    Change change = Continue(text, style);
     if (text.empty()) {
         return change;
     }
@@ -182,6 +174,58 @@ LineCells::Change LineCells::Settle() {
     piece.Add({&lone, 1}, 1, pendingStyle_);
     const Change change = Splice(cursor_, cursor_ + 1, piece);
     ++cursor_;
+    return change;
+}
+
+// What `text` starts with that continues the cluster before the cursor goes with it, and is taken off `text`:
+// marks and joiners are added to it; where they make it wider (an emoji after its joiner, an emoji
+// presentation selector after a narrow pictograph), the cluster is written again with them, over the cells
+// it then takes. So a cluster cut across two writes ends as it would have been written whole.
+LineCells::Change LineCells::Continue(std::u16string_view& text, StyleId style) {
+    std::size_t marks = 0;
+    bool widens = false;
+    const bool before = cursor_ > 0 && cursor_ <= cells_; // a cluster to go with
+    bool joiner = before && ClusterBeforeCursor().ends_with(u'\x200D');
+    for (std::size_t units = 0; marks < text.size(); marks += units) {
+        const char32_t c = CharacterAt(text, marks, units);
+        const CellWidth w = CellWidthOf(c);
+        if (before && joiner && w.pictograph) {
+            widens = true;
+        } else if (w.cells != 0 || c == u'\t') {
+            break;
+        }
+        widens = widens || c == EmojiPresentation;
+        joiner = c == ZeroWidthJoiner;
+    }
+    if (marks == 0) {
+        return {};
+    }
+    if (!widens || !before) {
+        const Change change = Attach(text.substr(0, marks), style);
+        text.remove_prefix(marks);
+        return change;
+    }
+    // Clustered again with what it had: the rule for where a cluster ends is Clusters' alone.
+    const std::size_t k = GlyphAt(cursor_ - 1);
+    const std::size_t unit = glyphs_[k].unit;
+    const std::size_t had = GlyphEnd(k) - unit;
+    std::u16string joined = text_.substr(unit, had);
+    joined.append(text.substr(0, marks));
+    std::size_t end = 0;
+    std::size_t width = 0;
+    Clusters(joined, glyphs_[k].cell, [&](std::size_t from, std::size_t to, std::size_t cells) {
+        if (from == 0) {
+            end = to;
+            width = cells;
+        }
+    });
+    Piece piece;
+    piece.Add(std::u16string_view(joined).substr(0, end), width, style);
+    std::copy_n(styles_.begin() + static_cast<std::ptrdiff_t>(unit), had, piece.styles.begin());
+    text.remove_prefix(end - had);
+    cursor_ = glyphs_[k].cell;
+    const Change change = Splice(cursor_, cursor_ + width, piece);
+    cursor_ += width;
     return change;
 }
 
