@@ -1,6 +1,7 @@
 #include "LayoutCache.h"
 
 #include "QtClusters.h"
+#include "UnmergedRuns.h"
 
 #include <QFontMetricsF>
 
@@ -158,8 +159,12 @@ std::shared_ptr<const QTextLayout> LayoutCache::Layout(std::size_t line, std::si
     auto layout = std::make_shared<QTextLayout>(TextOf(text_, from, to), font_);
     layout->setTextOption(option_);
     layout->setCacheEnabled(true);
+    QList<QTextLayout::FormatRange> pieceFormats = UnmergedRuns(layout->text());
     if (formats && from != to) {
-        layout->setFormats(FormatsOf(line, from, to));
+        pieceFormats.append(FormatsOf(line, from, to));
+    }
+    if (!pieceFormats.isEmpty()) {
+        layout->setFormats(pieceFormats);
     }
     // Rows on a grid of the font's line height, every baseline where the view's font puts it.
     layout->beginLayout();
