@@ -2,7 +2,7 @@
 
 BatchedOutputControls::BatchedOutputControls(OutputPacing::BatchSettings settings)
     : batcher_([this](bool caretToEnd) { ShowOutputs(caretToEnd); }, settings.costFactor,
-               &OutputBatcher::Clock::now, settings.textsPerLook) {}
+               &OutputBatcher::Clock::now, settings.textsPerLook, settings.longestInterval) {}
 
 void BatchedOutputControls::SetOutputsText(const std::u16string& text) {
     batcher_.Discard();

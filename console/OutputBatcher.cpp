@@ -46,7 +46,8 @@ void OutputBatcher::ShowNow() {
     // to nothing and would shrink the interval back to its least after every batch.
     if (text) {
         lastShown_ = now_();
-        interval_ = std::max(Interval, costFactor_ * (lastShown_ - start));
+        interval_ =
+            std::clamp(costFactor_ * (lastShown_ - start), Interval, std::max(Interval, longestInterval_));
     }
 }
 

@@ -20,12 +20,14 @@ public:
     static constexpr Clock::duration Interval = OutputPacing::BatchInterval;
 
     // `show` puts the text added so far on screen, with the caret at the end when asked. The interval is
-    // stretched to `costFactor` times what the last showing took. Where text comes in many small pieces, the
-    // clock need only be looked at every `textsPerLook` of them. Each window's numbers are in OutputPacing.
+    // stretched to `costFactor` times what the last showing took, up to `longestInterval`. Where text comes
+    // in many small pieces, the clock need only be looked at every `textsPerLook` of them. Each window's
+    // numbers are in OutputPacing.
     explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
-                           std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1)
-        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor), textsPerLook_(textsPerLook) {
-    }
+                           std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1,
+                           Clock::duration longestInterval = Clock::duration::max())
+        : show_(std::move(show)), now_(std::move(now)), costFactor_(costFactor), textsPerLook_(textsPerLook),
+          longestInterval_(longestInterval) {}
 
     void TextAdded();  // shown with the batch, once the interval has passed
     void CaretToEnd(); // with the waiting batch; at once when no text waits
@@ -48,6 +50,7 @@ private:
     int costFactor_;
     int textsPerLook_;
     int textsSinceLook_ = 0;
+    Clock::duration longestInterval_;
     Clock::duration interval_ = Interval;
 };
 

@@ -26,19 +26,23 @@ constexpr int WindowEventsCostFactor = 20;
 constexpr int ChunksBetweenLooks = 16;
 
 // What each window sets for its batches: the batch interval grows to `costFactor` times what showing the last
-// batch took, and the clock is looked at every `textsPerLook` texts added.
+// batch took, up to `longestInterval`, and the clock is looked at every `textsPerLook` texts added.
 struct BatchSettings {
     int costFactor;
     int textsPerLook;
+    Clock::duration longestInterval;
 };
 
-// The Qt view lays out only what it shows, so a showing costs about the same however much is held: a quarter
-// of a flood's time at most, and the clock looked at as seldom as frmSpillway looks at it.
-constexpr BatchSettings QtWindow{4, ChunksBetweenLooks};
+// The Qt view lays out only what it shows, and within a budget (drafts past it), so a showing costs about the
+// same however much is held and whatever it holds: a quarter of a flood's time at most, and the clock looked
+// at as seldom as frmSpillway looks at it. A showing that still cost more once (the first of a script, its
+// fonts loaded) does not hold the next one back for longer than a fifth of a second.
+constexpr BatchSettings QtWindow{4, ChunksBetweenLooks, std::chrono::milliseconds(200)};
 
 // The Win32 EDIT costs more as it fills, so it is shown less often: showing takes at most about a third of a
-// flood's time. The clock is looked at with every text: a look costs nothing beside what the box costs.
-constexpr BatchSettings Win32Window{2, 1};
+// flood's time, however long the interval grows. The clock is looked at with every text: a look costs nothing
+// beside what the box costs.
+constexpr BatchSettings Win32Window{2, 1, Clock::duration::max()};
 
 // The Win32 EDIT takes a batch in pieces (OutputPieces), and the window answers its messages between two of
 // them once AnswerWithin has passed. A piece holds at most LinePiece characters without a line break (the box

@@ -38,6 +38,22 @@ TEST(OutputBatcher, ShowsAtMostOnceAnIntervalAndAlwaysWhenAsked) {
     for (int i = 1; i <= 7; ++i, now += 20ms)
         sparing.TextAdded();
     EXPECT_EQ(looked, std::vector<int>({0, 0})) << "at the third and the sixth";
+
+    // A showing that cost 100 ms holds the next back for 400 ms, or for the longest interval where one is
+    // set.
+    for (const auto& [longest, due] :
+         {std::pair{OutputBatcher::Clock::duration::max(), 400ms}, {200ms, 200ms}}) {
+        std::vector<int> slow;
+        OutputBatcher capped([&](bool caret) { slow.push_back(caret), now += 100ms; }, 4, [&] { return now; },
+                             1, longest);
+        capped.TextAdded();
+        now += due - 1ms;
+        capped.TextAdded();
+        EXPECT_EQ(slow.size(), 1U);
+        now += 1ms;
+        capped.TextAdded();
+        EXPECT_EQ(slow.size(), 2U);
+    }
 }
 
 // A flood whose showing costs in proportion to the text shown so far, as an EDIT's append does (the caret

@@ -88,12 +88,15 @@ void OutputView::SetText(std::u16string_view text) {
 void OutputView::AppendText(std::u16string_view chunk) {
     // The last line may change; every line before it stays as it was laid out.
     const std::size_t lastLine = text_.LineCount() - 1;
+    const std::size_t before = text_.Size();
     cache_.LineChanged(lastLine);
     console_.Feed(chunk);
+    const bool rewritten = lines_.TakeFirstChange() < before;
     // A carriage return or an erase may have rewritten or shortened that line: whatever the view remembers
-    // of it keeps to what is left, before anything paints or measures it.
-    // Laid out as drafts: a flood may rewrite the line with every chunk; the next showing refines them.
-    if (top_.line >= lastLine) {
+    // of it keeps to what is left, before anything paints or measures it. Text only added to it leaves every
+    // row there was, and one long line flooding in is not laid out again with every chunk. Laid out as
+    // drafts: a flood may rewrite the line with every chunk; the next showing refines them.
+    if (top_.line >= lastLine && rewritten) {
         cache_.SetDeadline(LayoutCache::Clock::time_point{});
         top_ = std::min(layouts_.Clamp(top_), EndTop());
         cache_.SetDeadline(std::nullopt);

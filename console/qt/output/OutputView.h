@@ -4,6 +4,7 @@
 // grapheme cluster at a time, and tells screen readers what it holds through the accessible text interface.
 #pragma once
 
+#include "ChangedLines.h"
 #include "ConsoleOutput.h"
 #include "LayoutCache.h"
 #include "LineLayouts.h"
@@ -132,7 +133,8 @@ private:
 
     OutputText text_;
     OutputStyles styles_;
-    ConsoleOutput console_{text_, &styles_};
+    ChangedLines lines_{text_};
+    ConsoleOutput console_{lines_, &styles_};
     std::size_t caret_ = 0;
     std::size_t anchor_ = 0;
     TextRow top_;
