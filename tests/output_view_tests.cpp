@@ -310,7 +310,9 @@ TEST(OutputView, KeepsToALineThatAnEraseShortened) {
          "line\n"
          "end\n",
          true},
-        {xs, 2, u"\r\033[1K", QString(1, u' ') + QString(5999, u'x'), false}};
+        {xs, 2, u"\r\033[1K", QString(1, u' ') + QString(5999, u'x'), false},
+        {QString(6000, u'W'), 2, u"\r" + std::u16string(6000, u'i'), QString(6000, u'i'),
+         true}}; // fewer rows
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         const auto view = ViewOf(c.before);
