@@ -65,7 +65,7 @@ private:
     };
     struct Laid {
         std::shared_ptr<QTextLayout> layout;
-        bool draft;
+        bool draft = false;
     };
     std::shared_ptr<QTextLayout> Build(std::size_t line, std::size_t piece, bool draft) const;
     const std::vector<std::size_t>& Pieces(std::size_t line) const; // starts of a long line's pieces
