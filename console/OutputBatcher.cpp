@@ -47,11 +47,11 @@ void OutputBatcher::ShowNow() {
     if (text) {
         lastShown_ = now_();
         // Stretched with what showing cost, and shortened where that would leave more than the longest gap
-        // between the starts of two showings, but never below half the stretch: where showing grows costly
-        // (a line laid out ever longer, fonts looked up), it still takes only a small share of a flood.
+        // between the starts of two showings, but never below the showing's own cost: where one showing
+        // costs much (the first of a script, its fonts loaded), the next still comes soon, and showing takes
+        // at most half of a flood's time.
         const Clock::duration cost = lastShown_ - start;
-        const Clock::duration stretch = costFactor_ * cost;
-        interval_ = std::max(Interval, std::min(stretch, std::max(longestGap_ - cost, stretch / 2)));
+        interval_ = std::max(Interval, std::min(costFactor_ * cost, std::max(longestGap_ - cost, cost)));
     }
 }
 

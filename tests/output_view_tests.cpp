@@ -17,6 +17,7 @@
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -25,9 +26,11 @@ namespace {
 
 constexpr int Margin = OutputView::Margin;
 
-// A view `rows` rows high in Noto Sans.
-std::unique_ptr<OutputView> ViewOf(const QString& text, int rows = 10) {
+// A view `rows` rows high in Noto Sans, with time enough to lay out every row in full unless told otherwise.
+std::unique_ptr<OutputView> ViewOf(const QString& text, int rows = 10,
+                                   std::chrono::milliseconds layoutBudget = std::chrono::hours(1)) {
     auto view = std::make_unique<OutputView>();
+    view->SetLayoutBudget(layoutBudget);
     const QFont font(QStringLiteral("Noto Sans"), 8);
     view->setFont(font);
     view->resize(300, rows * static_cast<int>(std::ceil(QFontMetricsF(font).lineSpacing())) +
@@ -61,7 +64,8 @@ TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
         QStringLiteral("你好世界 こんにちは 한국어 नमस्ते दुनिया สวัสดีชาวโลก"),
         QStringLiteral("مرحبا بالعالم abc 123 שלום עולם"),
         QStringLiteral("😀 👍🏽 👨‍👩‍👧 🇫🇷 e\u0301 a\u0308 name\tsize\talpha\t1"),
-        QString(60, u'w')}; // the last wider than the view
+        QStringLiteral("a\u0378b \uE000\uE001 c\U000F0000 \u0378\u0378 de"), // characters no font has
+        QString(60, u'w')};                                                  // the last wider than the view
     for (const QString& sample : words) {
         SCOPED_TRACE(sample.toStdString());
         const QString text = (sample + u' ').repeated(4);
@@ -69,6 +73,12 @@ TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
         const auto referenceLayout = ReferenceOf(text, *view);
         const QTextLayout& reference = *referenceLayout;
         ASSERT_GE(reference.lineCount(), 2);
+        // Laid out first as drafts, with no time for layouts at all, then refined: the same places.
+        const auto drafted = ViewOf(text, 10, std::chrono::milliseconds(0));
+        ASSERT_TRUE(drafted->HasDrafts());
+        ASSERT_TRUE(QTest::qWaitFor([&drafted] { return !drafted->HasDrafts(); }));
+        for (std::size_t at = 0; at <= static_cast<std::size_t>(text.size()); ++at)
+            ASSERT_EQ(drafted->CharacterRect(at), view->CharacterRect(at)) << at;
         const int height = static_cast<int>(std::ceil(QFontMetricsF(view->font()).lineSpacing()));
         const QPoint origin = view->viewport()->pos() + QPoint(Margin, 0);
 
@@ -300,7 +310,9 @@ TEST(OutputView, KeepsToALineThatAnEraseShortened) {
          "line\n"
          "end\n",
          true},
-        {xs, 2, u"\r\033[1K", QString(1, u' ') + QString(5999, u'x'), false}};
+        {xs, 2, u"\r\033[1K", QString(1, u' ') + QString(5999, u'x'), false},
+        {QString(6000, u'W'), 2, u"\r" + std::u16string(6000, u'i'), QString(6000, u'i'),
+         true}}; // fewer rows
     for (const auto& c : cases) {
         SCOPED_TRACE(&c - cases);
         const auto view = ViewOf(c.before);

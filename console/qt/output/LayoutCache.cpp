@@ -1,6 +1,7 @@
 #include "LayoutCache.h"
 
 #include "QtClusters.h"
+#include "UnmergedRuns.h"
 
 #include <QFontMetricsF>
 
@@ -27,6 +28,8 @@ QString TextOf(const OutputText& text, std::size_t from, std::size_t to) {
 
 void LayoutCache::SetFont(const QFont& font) {
     font_ = font;
+    draftFont_ = font;
+    draftFont_.setStyleStrategy(QFont::NoFontMerging);
     const QFontMetricsF metrics(font_);
     lineHeight_ = std::max(1, static_cast<int>(std::ceil(metrics.lineSpacing())));
     ascent_ = static_cast<int>(std::ceil(metrics.ascent()));
@@ -144,22 +147,69 @@ std::shared_ptr<const QTextLayout> LayoutCache::Layout(std::size_t line, std::si
     const Key key{line, piece};
     auto found = layouts_.find(key);
     if (found != layouts_.end()) {
-        return found->second;
+        return found->second.layout;
     }
-    const auto [from, to] = PieceSpan(line, piece);
+    const std::size_t from = PieceSpan(line, piece).first;
     if (layouts_.size() >= KeptLayouts) {
         for (auto kept = layouts_.begin(); kept != layouts_.end();) {
-            const auto [keptFrom, keptTo] = PieceSpan(kept->first.line, kept->first.piece);
+            const std::size_t keptFrom = PieceSpan(kept->first.line, kept->first.piece).first;
             const bool far = std::max(line, kept->first.line) - std::min(line, kept->first.line) > FarLines ||
                              std::max(from, keptFrom) - std::min(from, keptFrom) > FarCharacters;
             kept = far ? layouts_.erase(kept) : std::next(kept);
         }
     }
-    auto layout = std::make_shared<QTextLayout>(TextOf(text_, from, to), font_);
+    const bool draft = deadline_ && Clock::now() >= *deadline_;
+    auto layout = Build(line, piece, draft);
+    layouts_[key] = {layout, draft};
+    return layout;
+}
+
+bool LayoutCache::HasDrafts() const {
+    return std::any_of(layouts_.begin(), layouts_.end(), [](const auto& kept) { return kept.second.draft; });
+}
+
+bool LayoutCache::RefineDrafts(std::size_t line, Clock::time_point deadline) {
+    std::vector<Key> drafts;
+    for (const auto& [key, laid] : layouts_) {
+        if (laid.draft) {
+            drafts.push_back(key);
+        }
+    }
+    const auto distance = [line](const Key& key) {
+        return std::max(key.line, line) - std::min(key.line, line);
+    };
+    std::stable_sort(drafts.begin(), drafts.end(),
+                     [&](const Key& a, const Key& b) { return distance(a) < distance(b); });
+    bool refined = false;
+    for (const Key& key : drafts) {
+        if (refined && Clock::now() >= deadline) {
+            break;
+        }
+        layouts_[key] = {Build(key.line, key.piece, false), false};
+        refined = true;
+    }
+    if (refined) {
+        ++changes_;
+    }
+    return refined;
+}
+
+// A draft takes the font without fallback fonts for all of its text: no font is looked for, whatever it
+// holds.
+std::shared_ptr<QTextLayout> LayoutCache::Build(std::size_t line, std::size_t piece, bool draft) const {
+    const auto [from, to] = PieceSpan(line, piece);
+    auto layout = std::make_shared<QTextLayout>(TextOf(text_, from, to), draft ? draftFont_ : font_);
     layout->setTextOption(option_);
     layout->setCacheEnabled(true);
+    QList<QTextLayout::FormatRange> pieceFormats;
+    if (!draft) {
+        pieceFormats = UnmergedRuns(layout->text());
+    }
     if (formats && from != to) {
-        layout->setFormats(FormatsOf(line, from, to));
+        pieceFormats.append(FormatsOf(line, from, to));
+    }
+    if (!pieceFormats.isEmpty()) {
+        layout->setFormats(pieceFormats);
     }
     // Rows on a grid of the font's line height, every baseline where the view's font puts it.
     layout->beginLayout();
@@ -172,6 +222,5 @@ std::shared_ptr<const QTextLayout> LayoutCache::Layout(std::size_t line, std::si
         textLine.setPosition(QPointF(0, row * lineHeight_ + ascent_ - textLine.ascent()));
     }
     layout->endLayout();
-    layouts_[key] = layout;
     return layout;
 }

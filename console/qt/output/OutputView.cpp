@@ -61,6 +61,8 @@ OutputView::OutputView(QWidget* parent) : QAbstractScrollArea(parent) {
     viewport()->setBackgroundRole(QPalette::Base);
     connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &OutputView::OnScrollBarMoved);
     connect(&autoScroll_, &QTimer::timeout, this, &OutputView::AutoScroll);
+    refine_.setSingleShot(true);
+    connect(&refine_, &QTimer::timeout, this, &OutputView::RefineDrafts);
     // The output's colours over the box's own, which may change with the palette.
     lineFormats = [this](std::size_t lineStart, std::size_t lineEnd) {
         return LineFormats(styles_, lineStart, lineEnd, palette().color(QPalette::Text),
@@ -86,12 +88,18 @@ void OutputView::SetText(std::u16string_view text) {
 void OutputView::AppendText(std::u16string_view chunk) {
     // The last line may change; every line before it stays as it was laid out.
     const std::size_t lastLine = text_.LineCount() - 1;
+    const std::size_t before = text_.Size();
     cache_.LineChanged(lastLine);
     console_.Feed(chunk);
+    const bool rewritten = lines_.TakeFirstChange() < before;
     // A carriage return or an erase may have rewritten or shortened that line: whatever the view remembers
-    // of it keeps to what is left, before anything paints or measures it.
-    if (top_.line >= lastLine) {
+    // of it keeps to what is left, before anything paints or measures it. Text only added to it leaves every
+    // row there was, and one long line flooding in is not laid out again with every chunk. Laid out as
+    // drafts: a flood may rewrite the line with every chunk; the next showing refines them.
+    if (top_.line >= lastLine && rewritten) {
+        cache_.SetDeadline(LayoutCache::Clock::time_point{});
         top_ = std::min(layouts_.Clamp(top_), EndTop());
+        cache_.SetDeadline(std::nullopt);
     }
     const std::size_t size = text_.Size();
     unitAnchor_ = {std::min(unitAnchor_.first, size), std::min(unitAnchor_.second, size)};
@@ -121,8 +129,14 @@ void OutputView::Show(bool caretToEnd) {
         caret_ = anchor_ = text_.Size();
         TellScreenReader();
     }
+    // New rows are laid out within the budget, the rest as drafts; what time is left refines the drafts.
+    const LayoutCache::Clock::time_point deadline = LayoutCache::Clock::now() + layoutBudget_;
+    cache_.SetDeadline(deadline);
     if (following_) {
         top_ = EndTop();
+    }
+    if (LayoutCache::Clock::now() < deadline) {
+        Refine(deadline);
     }
     UpdateScrollBar();
     // The window takes no events while a command runs, so what arrived is painted here and now.
@@ -130,6 +144,35 @@ void OutputView::Show(bool caretToEnd) {
         viewport()->repaint();
         verticalScrollBar()->repaint();
     }
+    cache_.SetDeadline(std::nullopt);
+    if (cache_.HasDrafts()) {
+        refine_.start(0);
+    }
+}
+
+void OutputView::RefineDrafts() {
+    const LayoutCache::Clock::time_point deadline = LayoutCache::Clock::now() + layoutBudget_;
+    cache_.SetDeadline(deadline);
+    if (Refine(deadline)) {
+        UpdateScrollBar();
+        viewport()->repaint();
+    }
+    cache_.SetDeadline(std::nullopt);
+    if (cache_.HasDrafts()) {
+        refine_.start(0);
+    }
+}
+
+// A refined row may wrap otherwise than its draft: the view keeps the text it had at its top, or the end
+// where it showed the end.
+bool OutputView::Refine(LayoutCache::Clock::time_point deadline) {
+    const bool atEnd = following_ || top_ == EndTop();
+    const std::size_t topPosition = layouts_.RowSpan(top_).first;
+    if (!cache_.RefineDrafts(top_.line, deadline)) {
+        return false;
+    }
+    top_ = atEnd ? EndTop() : std::min(layouts_.RowOf(topPosition), EndTop());
+    return true;
 }
 
 QString OutputView::Text(std::size_t from, std::size_t to) const {

@@ -4,6 +4,7 @@
 // grapheme cluster at a time, and tells screen readers what it holds through the accessible text interface.
 #pragma once
 
+#include "ChangedLines.h"
 #include "ConsoleOutput.h"
 #include "LayoutCache.h"
 #include "LineLayouts.h"
@@ -16,6 +17,7 @@
 #include <QTextLayout>
 #include <QTimer>
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string_view>
@@ -40,6 +42,12 @@ public:
     // Puts what was added on screen now, and tells screen readers what it is. The caret goes to the end when
     // asked, unless the user has scrolled away from the end or holds a selection made since the run began.
     void Show(bool caretToEnd);
+    // What laying out the rows may take in one showing; rows laid out past it are drafts, drawn without
+    // fallback fonts and laid out in full by a follow-up paint, so a showing costs about the same whatever
+    // the text holds. Zero makes every new layout of a showing a draft (for tests).
+    void SetLayoutBudget(std::chrono::milliseconds budget) { layoutBudget_ = budget; }
+    static constexpr std::chrono::milliseconds LayoutBudget{25};
+    bool HasDrafts() const { return cache_.HasDrafts(); } // rows shown as drafts, to be refined
 
     // The text's font for this session: the box's own, or the system's fixed-pitch font at the same size
     // (tab stops every 8 of its cells), each zoomed by whole points. Ctrl+Shift+M toggles the fixed pitch,
@@ -109,6 +117,8 @@ private:
     void UpdateMetrics();
     void ApplyTextFont();
     void AnnounceNewText();
+    void RefineDrafts(); // the drafts nearest the view, within the budget, then painted
+    bool Refine(LayoutCache::Clock::time_point deadline);
     void ScrollTo(TextRow top);
     void UpdateScrollBar();
     void OnScrollBarMoved(int value);
@@ -123,7 +133,8 @@ private:
 
     OutputText text_;
     OutputStyles styles_;
-    ConsoleOutput console_{text_, &styles_};
+    ChangedLines lines_{text_};
+    ConsoleOutput console_{lines_, &styles_};
     std::size_t caret_ = 0;
     std::size_t anchor_ = 0;
     TextRow top_;
@@ -149,5 +160,7 @@ private:
     QPoint lastDoubleClickAt_;
     int wheelRemainder_ = 0;
     QTimer autoScroll_; // while a drag is held beyond the top or bottom edge
+    std::chrono::milliseconds layoutBudget_ = LayoutBudget;
+    QTimer refine_; // while drafts are kept
     QPoint dragAt_;
 };

@@ -1,0 +1,23 @@
+// Text that no installed font can draw, laid out without font merging. Qt's text engine looks for a fallback
+// font for each character its font lacks, and where none has it, it looks again every time, loading or
+// matching every installed font in turn before it draws the font's own missing-glyph box:
+//   - a character that no font covers at all (an unassigned code point, private use): some 250 fontconfig
+//     matches each time a layout holds one;
+//   - a script that Qt shapes only with OpenType tables (Syriac, Thaana, the Indic scripts, Sinhala, Khmer,
+//     N'Ko) when no font that claims it has a substitution table naming it: every installed font loaded,
+//     once, a third of a second and more for one Thaana letter in random bytes.
+// Laid out without merging, such text is drawn with the same boxes as after the search, without it; the text
+// itself, its clusters and its direction are untouched (the format only changes how fonts are chosen).
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QTextLayout>
+
+// Format ranges over `text` (a piece of a line) that lay out without font merging: the runs that Qt's text
+// engine would shape in a script no font shapes, and the characters no installed font covers (controls and
+// format characters left out, as the engine draws them without a font). Empty for ordinary text.
+QList<QTextLayout::FormatRange> UnmergedRuns(const QString& text);
+
+// Whether some installed font covers the character (fontconfig's view of every font, read once).
+bool SomeFontCovers(char32_t c);
