@@ -49,8 +49,10 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"x \nab  \n\xD83D"
          u"b\n",
          ""},
+        // Clusters cut across writes end as written whole; a mark, then a write that shortens the line.
         {u"b\bc\u200d\U0001F600\x1b[Dx\n\u2764\b\u2764\ufe0f\x1b[Dy\n\r\u200d\U0001F600",
          u"  x\n y\n\U0001F600", ""},
+        {u"x\x1b[3myred\x1b[m \r\u4e16\u200d\u4e16\u4e16\n", u"\u4e16\u200d\u4e16\u4e16\n", ""},
         // Deleting, erasing and inserting cells, repeating the character printed last, the line-drawing set.
         {u"abcdef\x1b[3D\x1b[2P", u"abcf", ""},
         {u"abc\x1b[5P|\x1b[5G\x1b[2P|\x1b[7G\x1b[2@X", u"abc|| X", ""},

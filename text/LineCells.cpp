@@ -161,7 +161,8 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
     if (change.from >= change.to) {
         return written;
     }
-    return {std::min(change.from, written.from), std::max(change.to, written.to)};
+    // What the marks changed may reach past the end of a line the write then made shorter.
+    return {std::min(change.from, written.from), std::min(std::max(change.to, written.to), text_.size())};
 }
 
 LineCells::Change LineCells::Settle() {
