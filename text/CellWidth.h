@@ -9,4 +9,9 @@ struct CellWidth {
     bool pictograph = false; // joins an emoji after a zero-width joiner; two cells before U+FE0F
 };
 
-CellWidth CellWidthOf(char32_t c);
+CellWidth CellWidthOfOther(char32_t c); // from U+00A9 on: a table for the BMP, a search past it
+
+// ASCII and most of Latin-1, the bulk of any output, at the call.
+inline CellWidth CellWidthOf(char32_t c) {
+    return c < 0xA9 ? CellWidth{} : CellWidthOfOther(c);
+}
