@@ -272,6 +272,39 @@ const char16_t* EscapeParser::ReadParameters(const char16_t* p, const char16_t* 
     return p;
 }
 
+const char16_t* EscapeParser::ReadPlainSequence(const char16_t* p, const char16_t* end) {
+    constexpr std::size_t MaxPlainLength = 48; // fewer parameters than MaxParameters, whatever it holds
+    static_assert(MaxPlainLength / 2 + 1 < MaxParameters && MaxPlainLength < MaxSequenceLength);
+    const char16_t* const stop = p + std::min<std::size_t>(static_cast<std::size_t>(end - p), MaxPlainLength);
+    std::size_t count = 0;
+    std::int32_t value = -1;
+    for (const char16_t* q = p; q != stop; ++q) {
+        const auto digit = static_cast<std::uint32_t>(*q - u'0');
+        if (digit <= 9) {
+            value =
+                std::min<std::int32_t>(MaxValue, std::max(value, 0) * 10 + static_cast<std::int32_t>(digit));
+        } else if (*q == u';') {
+            csi_.sub[count] = false;
+            csi_.values[count++] = value;
+            value = -1;
+        } else if (*q >= u'@' && *q <= u'~') {
+            if (q != p) { // CSI m is no parameter at all, CSI ; m two left out
+                csi_.sub[count] = false;
+                csi_.values[count++] = value;
+            }
+            csi_.marker = 0;
+            csi_.intermediateCount = 0;
+            csi_.anySub = false;
+            csi_.count = count;
+            csi_.final = *q;
+            return q + 1;
+        } else {
+            return nullptr;
+        }
+    }
+    return nullptr;
+}
+
 void EscapeParser::AddDigit(char16_t c) {
     if (csi_.count == 0) {
         csi_.count = 1;

@@ -74,6 +74,9 @@ private:
     const char16_t* Join(const char16_t* p, std::size_t run, const char16_t* end,
                          std::u16string_view& joined);
     const char16_t* ReadParameters(const char16_t* p, const char16_t* end);
+    // After ESC [: the sequence into csi_ and past its end, if it holds digits and ';' alone and ends
+    // within a few units and before `end`; otherwise nullptr, and the state is as it was.
+    const char16_t* ReadPlainSequence(const char16_t* p, const char16_t* end);
     void AddDigit(char16_t c);
     void NextParameter(char16_t c); // after ';' or ':'
 

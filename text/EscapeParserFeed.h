@@ -28,8 +28,14 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
             if (p == end) {
                 break;
             }
-            // ESC [ starts a control sequence, as Step would have it in two steps.
+            // ESC [ starts a control sequence, as Step would have it in two steps; a short one of digits
+            // and ';' alone (a colour, an erase), whole in the chunk, is read and dispatched in one pass.
             if (*p == 0x1B && end - p >= 2 && p[1] == u'[') {
+                if (const char16_t* const after = ReadPlainSequence(p + 2, end)) {
+                    p = after;
+                    listener.ControlSequence(csi_);
+                    continue;
+                }
                 StartSequence();
                 inOsc_ = false;
                 state_ = State::CsiEntry;
