@@ -21,7 +21,7 @@ void OutputStyles::Clear() {
     links_.assign(1, std::u16string());
     knownLinks_.clear();
     pages_.clear();
-    count_ = 0;
+    CutRuns(0);
 }
 
 OutputStyles::StyleId OutputStyles::InternAnew(const TextStyle& style) {
@@ -86,7 +86,7 @@ void OutputStyles::Assign(std::size_t from, std::size_t to, StyleId id, std::siz
     for (std::size_t i = last; i < count_; ++i) {
         rest.emplace_back(Start(i), Id(i));
     }
-    count_ = first;
+    CutRuns(first);
     if (StyleAtEnd() != id) {
         Add(from, id);
     }
@@ -102,7 +102,7 @@ void OutputStyles::Truncate(std::size_t size) {
     if (count_ == 0 || Start(count_ - 1) < size) {
         return; // no run starts in what was cut
     }
-    count_ = FirstAtOrAfter(size);
+    CutRuns(FirstAtOrAfter(size));
     // The page added to next stays, so that a meter cutting back across a page's start does not map it
     // again at every tick.
     pages_.resize(std::min(pages_.size(), (count_ >> PageShift) + 1));

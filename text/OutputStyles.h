@@ -90,7 +90,7 @@ public:
     std::u16string_view Link(std::uint32_t link) const { return links_[link]; }
 
     StyleId StyleAt(std::size_t position) const;
-    StyleId StyleAtEnd() const { return count_ == 0 ? 0 : Id(count_ - 1); }
+    StyleId StyleAtEnd() const { return end_; }
 
     // Text appended from `from` (the text's end) on takes `id`.
     void Append(std::size_t from, StyleId id) {
@@ -132,6 +132,11 @@ private:
         pages_[page].starts[count_ & (PageRuns - 1)] = start;
         pages_[page].ids[count_ & (PageRuns - 1)] = id;
         ++count_;
+        end_ = id;
+    }
+    void CutRuns(std::size_t count) { // to the first `count`
+        count_ = count;
+        end_ = count_ == 0 ? 0 : Id(count_ - 1);
     }
     void AddPage();
     StyleId InternAnew(const TextStyle& style);         // past the recent ones
@@ -146,4 +151,5 @@ private:
     // Run i covers [Start(i), Start(i + 1)); neighbours differ. Before the first, the default style.
     std::vector<Page> pages_;
     std::size_t count_ = 0;
+    StyleId end_ = 0; // the last run's style, read at every piece of text
 };
