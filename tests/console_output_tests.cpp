@@ -30,6 +30,10 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"a\tb\r\x1b[4Cx|", u"a   x|  b", ""},
         {u"a\tb\x1b[2G\x1b[3X|", u"a|      b", ""},
         {u"abcdefghij\r\tX", u"abcdefghXj", ""},
+        // Overwriting in place, then past the end; not in place over a cluster, a tab or a wide character.
+        {u"\x1b[31mabcd\r\x1b[32mXY\x1b[1CZWV", u"XYcZWV", "0-2 f2|2-3 f1|3-6 f2"},
+        {u"e\u0301a\tb\u65e5\rXYZ\u00adW\ne\u0301a\tb\rXYZW\n\u65e5x\rAB\n\u65e5x\x1b[2GA",
+         u"XYZ\u00adW    b\u65e5\nXYZW    b\nABx\n Ax", ""},
         {u"abc\rab\tX", u"abc\tX", ""},
         {u"\u65e5\u672c\u8a9e\rab", u"ab\u672c\u8a9e", ""},
         {u"\u6f22\u5b57\x1b[3GX", u"\u6f22X ", ""},

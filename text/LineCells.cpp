@@ -106,12 +106,10 @@ std::size_t LineCells::GlyphAt(std::size_t cell) const {
 
 std::vector<LineCells::StyleRun> LineCells::StylesOf(Change change) const {
     std::vector<StyleRun> runs;
-    for (std::size_t i = change.from; i < change.to; ++i) {
-        if (!runs.empty() && runs.back().style == styles_[i]) {
-            runs.back().to = i + 1;
-        } else {
-            runs.push_back({i, i + 1, styles_[i]});
+    for (std::size_t i = change.from, j = i; i < change.to; i = j) {
+        while (++j < change.to && styles_[j] == styles_[i]) {
         }
+        runs.push_back({i, j, styles_[i]});
     }
     return runs;
 }
@@ -152,17 +150,57 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
         cursor_ = cells_;
         return {change.from < change.to ? std::min(change.from, end) : end, text_.size()};
     }
-    Piece piece;
-    Clusters(text, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
-        piece.Add(text.substr(from, to - from), width, style);
-    });
-    const Change written = Splice(cursor_, cursor_ + piece.cells, piece);
-    cursor_ += piece.cells;
+    Change written;
+    if (!Overstrike(text, style, written)) {
+        Piece piece;
+        Clusters(text, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
+            piece.Add(text.substr(from, to - from), width, style);
+        });
+        written = Splice(cursor_, cursor_ + piece.cells, piece);
+        cursor_ += piece.cells;
+    }
     if (change.from >= change.to) {
         return written;
     }
     // What the marks changed may reach past the end of a line the write then made shorter.
     return {std::min(change.from, written.from), std::min(std::max(change.to, written.to), text_.size())};
+}
+
+// The common overwrite, done in place: characters of one unit and one cell each over cells that hold the
+// same, the rest (if it runs past the end) appended. What Splice would do, without rebuilding the glyphs.
+bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& change) {
+    if (cursor_ >= cells_) {
+        return false; // blanks before it
+    }
+    for (const char16_t c : text) {
+        if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || CellWidthOf(c).cells != 1) {
+            return false;
+        }
+    }
+    const std::size_t first = GlyphAt(cursor_);
+    const std::size_t over = std::min(text.size(), cells_ - cursor_);
+    const std::size_t unit = glyphs_[first].unit;
+    for (std::size_t j = 0; j < over; ++j) {
+        if (first + j == glyphs_.size()) {
+            return false;
+        }
+        const Glyph& g = glyphs_[first + j];
+        if (g.cell != cursor_ + j || g.unit != unit + j || GlyphEnd(first + j) != unit + j + 1 ||
+            GlyphCells(first + j) != 1) {
+            return false;
+        }
+    }
+    std::copy_n(text.begin(), over, text_.begin() + static_cast<std::ptrdiff_t>(unit));
+    std::fill_n(styles_.begin() + static_cast<std::ptrdiff_t>(unit), over, style);
+    for (std::size_t j = over; j < text.size(); ++j) {
+        glyphs_.push_back({text_.size() + j - over, cells_ + j - over});
+    }
+    text_.append(text.substr(over));
+    styles_.insert(styles_.end(), text.size() - over, style);
+    cells_ += text.size() - over;
+    cursor_ += text.size();
+    change = {unit, over == text.size() ? unit + over : text_.size()};
+    return true;
 }
 
 LineCells::Change LineCells::Settle() {

@@ -79,6 +79,7 @@ private:
     // Cells [from, to) become `piece`; a cluster cut by either edge leaves its other cells blank.
     Change Splice(std::size_t from, std::size_t to, const Piece& piece);
     void Realign(std::size_t glyph, Change& change); // tabs from `glyph` on that moved off their stops
+    bool Overstrike(std::u16string_view text, StyleId style, Change& change);
     Change Continue(std::u16string_view& text, StyleId style);
     Change Attach(std::u16string_view marks, StyleId style);
 
