@@ -145,6 +145,12 @@ OutputStyles::StyleId ConsoleOutput::Pen() {
 }
 
 void ConsoleOutput::Print(std::u16string_view run) {
+    if (place_ == Place::End && !lineDrawing_[shifted_ ? 1 : 0]) { // a log's text, straight to the store
+        const OutputStyles::StyleId style = styles_ != nullptr ? Pen() : 0;
+        repeatable_ = run.back() != u'\n' && run.back() != u'\t';
+        Append(run, style);
+        return;
+    }
     if (lineDrawing_[shifted_ ? 1 : 0]) {
         PrintDrawn(LineDrawing(run));
         return;
@@ -283,11 +289,12 @@ void ConsoleOutput::ControlSequence(const Csi& csi) {
     if (!csi.Plain()) {
         return; // private and intermediate forms: modes, queries and the like
     }
+    if (csi.final == u'm') {
+        SelectGraphicRendition(csi); // the most frequent by far
+        return;
+    }
     const auto count = static_cast<std::size_t>(std::max(csi.Value(0, 1), 1));
     switch (csi.final) {
-    case u'm':
-        SelectGraphicRendition(csi);
-        break;
     case u'K':
         EraseInLine(csi.Value(0, 0));
         break;
