@@ -5,7 +5,8 @@
 # beyond idle per output byte.
 #   bench/compare_floods.sh ROUNDS DRIVER...
 #   e.g. bench/compare_floods.sh 11 /tmp/old/ombrel_window_bench build/bench/bench/ombrel_window_bench
-# Cases: 50 MB of text lines, 50 MB of coloured lines, 50 MB of CR LF, 30 MB of a meter on one line.
+# Cases: 50 MB of text lines, 50 MB of coloured lines, 50 MB of CR LF, 30 MB of a meter on one line, 5 MB of
+# random bytes.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 rounds=$1
@@ -25,12 +26,13 @@ bench/make_lines.py "$data/lines" 50
 bench/make_lines.py "$data/coloured" 50 coloured
 python3 -c 'import sys; open(sys.argv[1], "wb").write(b"\r\n" * 25000000)' "$data/returns"
 python3 -c 'import sys; open(sys.argv[1], "wb").write(b"".join(b"\r\x1b[K%7d%%" % i for i in range(2500000)))' "$data/meter"
+head -c 5000000 /dev/urandom >"$data/random"
 
 median() { sort -n | sed -n "$(((rounds + 1) / 2))p"; }
 printf '%-9s %16s' case 'floor (best)'
 for driver in "$@"; do printf ' | %-34s' "$(basename "$(dirname "$driver")")/$(basename "$driver")"; done
 echo
-for name in lines coloured returns meter; do
+for name in lines coloured returns meter random; do
   file=$data/$name
   cat "$file" >/dev/null
   bytes=$(stat -c %s "$file")
