@@ -221,6 +221,10 @@ LineCells::Change LineCells::Settle() {
 // presentation selector after a narrow pictograph), the cluster is written again with them, over the cells
 // it then takes. So a cluster cut across two writes ends as it would have been written whole.
 LineCells::Change LineCells::Continue(std::u16string_view& text, StyleId style) {
+    if (text.empty() ||
+        (!IsHighSurrogate(text[0]) && CellWidthOf(text[0]).cells != 0 && !CellWidthOf(text[0]).pictograph)) {
+        return {}; // a character of its own: nothing to look up before the cursor
+    }
     std::size_t marks = 0;
     bool widens = false;
     const bool before = cursor_ > 0 && cursor_ <= cells_; // a cluster to go with
