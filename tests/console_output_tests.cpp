@@ -57,6 +57,7 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"b\bc\u200d\U0001F600\x1b[Dx\n\u2764\b\u2764\ufe0f\x1b[Dy\n\r\u200d\U0001F600",
          u"  x\n y\n\U0001F600", ""},
         {u"x\x1b[3myred\x1b[m \r\u4e16\u200d\u4e16\u4e16\n", u"\u4e16\u200d\u4e16\u4e16\n", ""},
+        {u"xyz\r\u2764\u200d\x1b[m\u2764|\b\bQ", u" Q|", ""},
         // Deleting, erasing and inserting cells, repeating the character printed last, the line-drawing set.
         {u"abcdef\x1b[3D\x1b[2P", u"abcf", ""},
         {u"abc\x1b[5P|\x1b[5G\x1b[2P|\x1b[7G\x1b[2@X", u"abc|| X", ""},
