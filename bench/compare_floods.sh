@@ -15,12 +15,7 @@ cmake --preset bench >/dev/null
 cmake --build --preset bench --target ombrel_runner_bench >/dev/null
 runner=build/bench/bench/ombrel_runner_bench
 
-data=$(mktemp -d)
-xvfb=
-trap '[ -n "$xvfb" ] && kill $xvfb 2>/dev/null; wait 2>/dev/null || true; rm -rf "$data"' EXIT
-. scripts/start-xvfb.sh
-start_xvfb "$data/xvfb.log" 1280x1024
-export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
+. bench/window_display.sh
 
 bench/make_lines.py "$data/lines" 50
 bench/make_lines.py "$data/coloured" 50 coloured

@@ -34,12 +34,7 @@ for tool in Xvfb xterm urxvt xdpyinfo; do
   command -v "$tool" >/dev/null || { echo "window_bench.sh: $tool is needed" >&2; exit 1; }
 done
 
-data=$(mktemp -d)
-xvfb=
-trap '[ -n "$xvfb" ] && kill $xvfb 2>/dev/null; wait 2>/dev/null || true; rm -rf "$data"' EXIT
-. scripts/start-xvfb.sh
-start_xvfb "$data/xvfb.log" 1280x1024
-export QT_QPA_PLATFORM=xcb LANG=C.UTF-8
+. bench/window_display.sh
 
 lines=$data/lines.txt
 coloured=$data/coloured.txt

@@ -21,9 +21,9 @@ public:
 
     // `show` puts the text added so far on screen, with the caret at the end when asked. The interval is
     // stretched to `costFactor` times what the last showing took, and shortened so that the next showing
-    // starts within `longestGap` of the last one's start, but never below half the stretch. Where text comes
-    // in many small pieces, the clock
-    // need only be looked at every `textsPerLook` of them. Each window's numbers are in OutputPacing.
+    // starts within `longestGap` of the last one's start, but never below what that showing cost. Where text
+    // comes in many small pieces, the clock need only be looked at every `textsPerLook` of them. Each
+    // window's numbers are in OutputPacing.
     explicit OutputBatcher(std::function<void(bool caretToEnd)> show, int costFactor = 4,
                            std::function<Clock::time_point()> now = &Clock::now, int textsPerLook = 1,
                            Clock::duration longestGap = Clock::duration::max())
