@@ -5,9 +5,9 @@
 #include <QRawFont>
 #include <QtEndian>
 
+#include <algorithm>
 #include <array>
 #include <bit>
-#include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <fontconfig/fontconfig.h>
@@ -132,23 +132,24 @@ public:
         if (any != nullptr) {
             FcPatternDestroy(any);
         }
-        ForEachBasic(all_.get(), [this](char32_t c) { basic_[c] = true; });
         // Where fontconfig knows no font at all, every character counts as covered: nothing changes.
-        empty_ = FcCharSetCount(all_.get()) == 0;
+        empty_ = std::all_of(basic_.begin(), basic_.end(), [](FcChar32 bits) { return bits == 0; }) &&
+                 FcCharSetCount(all_.get()) == 0;
     }
     bool Covers(char32_t c) const {
         if (empty_) {
             return true;
         }
-        return c < 0x10000 ? basic_[c] : FcCharSetHasChar(all_.get(), c) == FcTrue;
+        return c < 0x10000 ? ((basic_[c / 32] >> (c % 32)) & 1) != 0
+                           : FcCharSetHasChar(all_.get(), c) == FcTrue;
     }
     // The family whose every face covers the character and no other family's face does, or -1.
     int SoleFamily(char32_t c) const {
-        if (c >= 0x10000 || owner_.empty()) {
+        if (c >= 0x10000 || overflow_) {
             return -1;
         }
         const std::uint16_t owner = owner_[c];
-        if (owner == NoFamily || owner == Families || fonts_[c] != families_[owner].fonts) {
+        if (owner == NoFamily || owner == Families || fonts_[c] != families_[owner].faces.size()) {
             return -1;
         }
         return owner;
@@ -156,69 +157,80 @@ public:
     const QString& FamilyName(int family) const { return families_[static_cast<std::size_t>(family)].name; }
     // Whether some face of the family covers the character.
     bool FamilyCovers(int family, char32_t c) const {
-        return FcCharSetHasChar(families_[static_cast<std::size_t>(family)].charset.get(), c) == FcTrue;
+        const auto& faces = families_[static_cast<std::size_t>(family)].faces;
+        return std::any_of(faces.begin(), faces.end(),
+                           [c](const auto& face) { return FcCharSetHasChar(face.get(), c) == FcTrue; });
     }
 
 private:
     static constexpr std::uint16_t NoFamily = 0xFFFF;
     static constexpr std::uint16_t Families = 0xFFFE; // more than one
 
+    // Calls `each(first, bits)` for every 32 characters of the Basic Multilingual Plane that the set holds
+    // some of, with their bits.
     template <typename Each>
-    static void ForEachBasic(FcCharSet* charset, Each each) {
+    static void ForEachBasicWord(FcCharSet* charset, Each each) {
         std::array<FcChar32, FC_CHARSET_MAP_SIZE> map{};
         FcChar32 next = 0;
         for (FcChar32 page = FcCharSetFirstPage(charset, map.data(), &next);
              page != FC_CHARSET_DONE && page < 0x10000;
              page = FcCharSetNextPage(charset, map.data(), &next)) {
             for (FcChar32 word = 0; word < FC_CHARSET_MAP_SIZE; ++word) {
-                for (FcChar32 bits = map[word]; bits != 0; bits &= bits - 1) {
-                    each(static_cast<char32_t>(page + word * 32 + std::countr_zero(bits)));
+                if (map[word] != 0) {
+                    each(static_cast<char32_t>(page + word * 32), map[word]);
                 }
             }
         }
     }
     void AddFont(const QString& name, FcCharSet* charset) {
-        if (owner_.empty()) {
-            owner_.assign(0x10000, NoFamily);
-            fonts_.assign(0x10000, 0);
-        }
         const auto known = indices_.constFind(name);
         const auto family = static_cast<std::uint16_t>(known != indices_.cend() ? *known : families_.size());
         if (known == indices_.cend()) {
-            if (families_.size() >= Families) {
-                owner_.clear(); // beyond what the table tells apart: no character has a sole family
+            overflow_ = overflow_ || families_.size() >= Families;
+            if (overflow_) { // beyond what the table tells apart: no character has a sole family
+                ForEachBasicWord(charset,
+                                 [this](char32_t first, FcChar32 bits) { basic_[first / 32] |= bits; });
                 return;
             }
             indices_.insert(name, family);
-            families_.push_back({name, 0, {FcCharSetCreate(), &FcCharSetDestroy}});
+            families_.push_back({name, {}});
         }
-        ++families_[family].fonts;
-        FcCharSetMerge(families_[family].charset.get(), charset, nullptr);
-        ForEachBasic(charset, [this, family](char32_t c) {
-            std::uint16_t& owner = owner_[c];
-            if (owner == NoFamily) {
-                owner = family;
-            }
-            if (owner == family) {
-                ++fonts_[c];
-            } else {
-                owner = Families;
+        families_[family].faces.emplace_back(FcCharSetCopy(charset), &FcCharSetDestroy);
+        ForEachBasicWord(charset, [this, family](char32_t first, FcChar32 bits) {
+            basic_[first / 32] |= bits;
+            // Characters that several families cover already are passed over: most of a CJK font's.
+            FcChar32& several = several_[first / 32];
+            for (bits &= ~several; bits != 0; bits &= bits - 1) {
+                const int bit = std::countr_zero(bits);
+                std::uint16_t& owner = owner_[first + bit];
+                if (owner == NoFamily) {
+                    owner = family;
+                }
+                if (owner == family) {
+                    ++fonts_[first + bit];
+                } else {
+                    owner = Families;
+                    several |= FcChar32{1} << bit;
+                }
             }
         });
     }
 
     struct Family {
         QString name;
-        std::uint16_t fonts;                                             // its faces
-        std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> charset; // theirs together
+        std::vector<std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)>> faces; // their character sets
     };
     std::unique_ptr<FcCharSet, decltype(&FcCharSetDestroy)> all_{FcCharSetCreate(), &FcCharSetDestroy};
-    std::bitset<0x10000> basic_;
+    std::vector<FcChar32> basic_ = std::vector<FcChar32>(0x10000 / 32); // a bit for each character
     bool empty_ = true;
     std::vector<Family> families_;
     QHash<QString, std::uint16_t> indices_;
-    std::vector<std::uint16_t> owner_; // a family's index, NoFamily or Families, for each character
-    std::vector<std::uint16_t> fonts_; // how many faces of the owner cover the character
+    bool overflow_ = false;
+    // For each character: a family's index, NoFamily or Families; how many faces of that family cover it;
+    // and a bit for each that several families cover.
+    std::vector<std::uint16_t> owner_ = std::vector<std::uint16_t>(0x10000, NoFamily);
+    std::vector<std::uint16_t> fonts_ = std::vector<std::uint16_t>(0x10000);
+    std::vector<FcChar32> several_ = std::vector<FcChar32>(0x10000 / 32);
 };
 
 const Coverage& InstalledFonts() {
