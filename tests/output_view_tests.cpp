@@ -65,7 +65,10 @@ TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
         QStringLiteral("مرحبا بالعالم abc 123 שלום עולם"),
         QStringLiteral("😀 👍🏽 👨‍👩‍👧 🇫🇷 e\u0301 a\u0308 name\tsize\talpha\t1"),
         QStringLiteral("a\u0378b \uE000\uE001 c\U000F0000 \u0378\u0378 de"), // characters no font has
-        QString(60, u'w')};                                                  // the last wider than the view
+        // Characters one family alone draws: at a piece's edges, beside replacement characters and other
+        // such families, with marks, right to left, after a character of the planes above
+        QStringLiteral("ⰀⰁⰂ\uFFFDⲀⲂⲄ ᱚᱛᱜ,ᨀᨁᨂ\u0378ܐ\u0741ܒ ꚠꚡ\U0001F600ꚢ Ⰰ ܓ\u0308ܕ"),
+        QString(60, u'w')}; // the last wider than the view
     for (const QString& sample : words) {
         SCOPED_TRACE(sample.toStdString());
         const QString text = (sample + u' ').repeated(4);

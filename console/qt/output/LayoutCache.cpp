@@ -204,6 +204,9 @@ std::shared_ptr<QTextLayout> LayoutCache::Build(std::size_t line, std::size_t pi
     QList<QTextLayout::FormatRange> pieceFormats;
     if (!draft) {
         pieceFormats = UnmergedRuns(layout->text());
+        const QStringList families =
+            font_.families().isEmpty() ? QStringList{font_.family()} : font_.families();
+        pieceFormats.append(SoleFamilyRuns(layout->text(), families, pieceFormats));
     }
     if (formats && from != to) {
         pieceFormats.append(FormatsOf(line, from, to));

@@ -19,5 +19,14 @@
 // format characters left out, as the engine draws them without a font). Empty for ordinary text.
 QList<QTextLayout::FormatRange> UnmergedRuns(const QString& text);
 
+// Format ranges over `text`, outside `unmerged`, that give the text font's `families` a first fallback: the
+// family that alone covers a row of characters (every face of it, no face of another family). The text
+// engine would find that family too, but only after matching its way through the fallback list of each
+// script it meets such characters in, one fontconfig match for every font before it: hundreds for a screen
+// of random bytes. Named, it is matched once. Only rows whose neighbours that family cannot draw, so that
+// the engine shapes the same characters together as it would have.
+QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text, const QStringList& families,
+                                               const QList<QTextLayout::FormatRange>& unmerged);
+
 // Whether some installed font covers the character (fontconfig's view of every font, read once).
 bool SomeFontCovers(char32_t c);
