@@ -16,6 +16,11 @@ using Csi = EscapeParser::Csi;
 // stop there too, so a few bytes never make megabytes of blanks.
 constexpr std::size_t MaxPaddedColumn = 1024;
 
+// Pieces of text at least this long go into the store at once (a plain flood's runs), shorter ones are
+// gathered up to this.
+constexpr std::size_t LongPiece = 64;
+constexpr std::size_t MaxPending = 512;
+
 // How long a line's cells are kept once loaded while text is only appended to it.
 constexpr std::size_t KeptCells = 512;
 
@@ -109,15 +114,35 @@ constexpr auto Renditions = [] {
     return table;
 }();
 
+// A short SGR's parameters in the low 32 bits with their count, above 0 whatever they are; 0 for any other.
+// Left out is 0 to SGR wherever it comes.
+std::uint64_t ShortRendition(const Csi& csi) {
+    if (csi.count > 3 || csi.anySub) {
+        return 0;
+    }
+    std::uint64_t key = 4 | csi.count;
+    for (std::size_t i = 0; i < csi.count; ++i) {
+        const std::int32_t value = std::max(csi.values[i], 0);
+        if (value > 255) {
+            return 0;
+        }
+        key |= static_cast<std::uint64_t>(value) << (8 * i + 8);
+    }
+    return key;
+}
+
 } // namespace
 
-ConsoleOutput::ConsoleOutput(OutputLines& lines, OutputStyles* styles) : lines_(lines), styles_(styles) {}
+ConsoleOutput::ConsoleOutput(OutputLines& lines, OutputStyles* styles) : lines_(lines), styles_(styles) {
+    pending_.reserve(MaxPending);
+}
 
 void ConsoleOutput::StartRun() {
     parser_.Reset();
     pen_ = {};
     penId_ = 0;
     penChanged_ = false;
+    pendingStep_ = 0;
     repeatable_ = false;
     lineDrawing_ = {};
     shifted_ = false;
@@ -127,19 +152,26 @@ void ConsoleOutput::Reset() {
     StartRun();
     place_ = Place::End;
     cells_.Clear();
+    pending_.clear(); // the text was replaced
     if (styles_ != nullptr) {
         styles_->Clear();
     }
+    penSteps_.fill({}); // their ids were the table's
 }
 
 void ConsoleOutput::Feed(std::u16string_view chunk) {
     parser_.FeedTo(chunk, *this);
+    Flush();
 }
 
 OutputStyles::StyleId ConsoleOutput::Pen() {
     if (penChanged_) {
         penId_ = styles_->Intern(pen_);
         penChanged_ = false;
+        if (pendingStep_ != 0) {
+            penSteps_[StepSlot(pendingStep_)] = {pendingStep_, penId_};
+            pendingStep_ = 0;
+        }
     }
     return penId_;
 }
@@ -179,12 +211,28 @@ void ConsoleOutput::PrintDrawn(std::u16string_view run) {
 
 void ConsoleOutput::Append(std::u16string_view text, OutputStyles::StyleId style) {
     if (styles_ != nullptr && styles_->StyleAtEnd() != style) {
-        styles_->Append(lines_.Size(), style);
+        styles_->Append(lines_.Size() + pending_.size(), style);
     }
-    lines_.Append(text);
+    if (text.size() >= LongPiece) {
+        Flush();
+        lines_.Append(text);
+        return;
+    }
+    if (pending_.size() + text.size() > MaxPending) {
+        Flush();
+    }
+    pending_ += text;
+}
+
+void ConsoleOutput::Flush() {
+    if (!pending_.empty()) {
+        lines_.Append(pending_);
+        pending_.clear();
+    }
 }
 
 void ConsoleOutput::Load() {
+    Flush();
     std::vector<LineCells::StyleRun> runs;
     const std::size_t start = lines_.Size() - lines_.LastLineLength();
     if (styles_ != nullptr) {
@@ -210,6 +258,7 @@ LineCells& ConsoleOutput::Cells() {
 
 // Only the units from the first that changed are written again.
 void ConsoleOutput::Store(LineCells::Change change) {
+    Flush();
     const std::u16string& text = cells_.Text();
     const std::size_t before = lines_.LastLineLength();
     if (change.from < change.to) {
@@ -351,7 +400,8 @@ void ConsoleOutput::EraseInLine(int how) {
     if ((how == 0 || how == 2) && place_ == Place::LineStart) {
         // A meter's CR and erase, without counting the line's cells; a line still empty (a coloured log
         // begins each with one) has nothing to cut.
-        if (lines_.LastLineLength() != 0) {
+        if (pending_.empty() ? lines_.LastLineLength() != 0 : pending_.back() != u'\n') {
+            Flush();
             lines_.Truncate(0);
             if (styles_ != nullptr) {
                 styles_->Truncate(lines_.Size());
@@ -380,13 +430,34 @@ void ConsoleOutput::OperatingSystemCommand(std::u16string_view text) {
     const std::u16string_view target = text.substr(targetAt + 1);
     pen_.link = target.empty() ? 0 : styles_->InternLink(target);
     penChanged_ = true;
+    pendingStep_ = 0;
 }
 
 void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
     if (styles_ == nullptr) {
         return;
     }
+    // A step is known by where it starts: a pen that has its id, or for a reset, only its link.
+    std::uint64_t step = ShortRendition(csi);
+    const bool resets = csi.count == 0 || csi.values[0] <= 0;
+    if (step != 0 && (resets || !penChanged_)) {
+        step |= (resets ? std::uint64_t{pen_.link} << 1 | 1 : std::uint64_t{penId_} << 1) << 32;
+        if (const PenStep& known = penSteps_[StepSlot(step)]; known.key == step) {
+            penId_ = known.to;
+            pen_ = styles_->Style(known.to);
+            penChanged_ = false;
+            pendingStep_ = 0;
+            return;
+        }
+    } else {
+        step = 0;
+    }
+    Render(csi);
     penChanged_ = true;
+    pendingStep_ = step;
+}
+
+void ConsoleOutput::Render(const Csi& csi) {
     TextStyle& pen = pen_;
     const std::size_t count = std::max<std::size_t>(csi.count, 1); // CSI m is CSI 0 m
     for (std::size_t i = 0; i < count;) {
