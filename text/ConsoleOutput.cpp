@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -15,11 +16,6 @@ using Csi = EscapeParser::Csi;
 // Moves past the end of a line leave blanks behind them; they stop this far out. Repeating and inserting
 // stop there too, so a few bytes never make megabytes of blanks.
 constexpr std::size_t MaxPaddedColumn = 1024;
-
-// Pieces of text at least this long go into the store at once (a plain flood's runs), shorter ones are
-// gathered up to this.
-constexpr std::size_t LongPiece = 64;
-constexpr std::size_t MaxPending = 512;
 
 // How long a line's cells are kept once loaded while text is only appended to it.
 constexpr std::size_t KeptCells = 512;
@@ -133,9 +129,7 @@ std::uint64_t ShortRendition(const Csi& csi) {
 
 } // namespace
 
-ConsoleOutput::ConsoleOutput(OutputLines& lines, OutputStyles* styles) : lines_(lines), styles_(styles) {
-    pending_.reserve(MaxPending);
-}
+ConsoleOutput::ConsoleOutput(OutputLines& lines, OutputStyles* styles) : lines_(lines), styles_(styles) {}
 
 void ConsoleOutput::StartRun() {
     parser_.Reset();
@@ -152,7 +146,7 @@ void ConsoleOutput::Reset() {
     StartRun();
     place_ = Place::End;
     cells_.Clear();
-    pending_.clear(); // the text was replaced
+    pendingSize_ = 0; // the text was replaced
     if (styles_ != nullptr) {
         styles_->Clear();
     }
@@ -164,25 +158,27 @@ void ConsoleOutput::Feed(std::u16string_view chunk) {
     Flush();
 }
 
-OutputStyles::StyleId ConsoleOutput::Pen() {
-    if (penChanged_) {
-        penId_ = styles_->Intern(pen_);
-        penChanged_ = false;
-        if (pendingStep_ != 0) {
-            penSteps_[StepSlot(pendingStep_)] = {pendingStep_, penId_};
-            pendingStep_ = 0;
-        }
+OutputStyles::StyleId ConsoleOutput::InternPen() {
+    penId_ = styles_->Intern(pen_);
+    penChanged_ = false;
+    if (pendingStep_ != 0) {
+        penSteps_[StepSlot(pendingStep_)] = {pendingStep_, penId_};
+        pendingStep_ = 0;
     }
     return penId_;
 }
 
 void ConsoleOutput::Print(std::u16string_view run) {
-    if (place_ == Place::End && !lineDrawing_[shifted_ ? 1 : 0]) { // a log's text, straight to the store
-        const OutputStyles::StyleId style = styles_ != nullptr ? Pen() : 0;
-        repeatable_ = run.back() != u'\n' && run.back() != u'\t';
-        Append(run, style);
+    if (place_ != Place::End || lineDrawing_[shifted_ ? 1 : 0]) {
+        PrintElsewhere(run);
         return;
     }
+    // A log's text, straight to the store.
+    repeatable_ = run.back() != u'\n' && run.back() != u'\t';
+    Append(run, styles_ != nullptr ? Pen() : 0);
+}
+
+void ConsoleOutput::PrintElsewhere(std::u16string_view run) {
     if (lineDrawing_[shifted_ ? 1 : 0]) {
         PrintDrawn(LineDrawing(run));
         return;
@@ -211,23 +207,46 @@ void ConsoleOutput::PrintDrawn(std::u16string_view run) {
 
 void ConsoleOutput::Append(std::u16string_view text, OutputStyles::StyleId style) {
     if (styles_ != nullptr && styles_->StyleAtEnd() != style) {
-        styles_->Append(lines_.Size() + pending_.size(), style);
+        styles_->Append(lines_.Size() + pendingSize_, style);
     }
+    const std::size_t n = text.size();
+    if (n >= LongPiece || pendingSize_ + n > MaxPending) {
+        AppendLong(text);
+        return;
+    }
+    // Copied eight or four at a time where there are as many, the last ones with those before them again.
+    const char16_t* const from = text.data();
+    char16_t* const to = pending_.data() + pendingSize_;
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(to + i, from + i, 8 * sizeof(char16_t));
+        }
+        std::memcpy(to + n - 8, from + n - 8, 8 * sizeof(char16_t));
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4 * sizeof(char16_t));
+        std::memcpy(to + n - 4, from + n - 4, 4 * sizeof(char16_t));
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            to[i] = from[i];
+        }
+    }
+    pendingSize_ += n;
+}
+
+void ConsoleOutput::AppendLong(std::u16string_view text) {
+    Flush();
     if (text.size() >= LongPiece) {
-        Flush();
         lines_.Append(text);
         return;
     }
-    if (pending_.size() + text.size() > MaxPending) {
-        Flush();
-    }
-    pending_ += text;
+    std::copy(text.begin(), text.end(), pending_.data());
+    pendingSize_ = text.size();
 }
 
 void ConsoleOutput::Flush() {
-    if (!pending_.empty()) {
-        lines_.Append(pending_);
-        pending_.clear();
+    if (pendingSize_ != 0) {
+        lines_.Append({pending_.data(), pendingSize_});
+        pendingSize_ = 0;
     }
 }
 
@@ -400,7 +419,7 @@ void ConsoleOutput::EraseInLine(int how) {
     if ((how == 0 || how == 2) && place_ == Place::LineStart) {
         // A meter's CR and erase, without counting the line's cells; a line still empty (a coloured log
         // begins each with one) has nothing to cut.
-        if (pending_.empty() ? lines_.LastLineLength() != 0 : pending_.back() != u'\n') {
+        if (pendingSize_ == 0 ? lines_.LastLineLength() != 0 : pending_[pendingSize_ - 1] != u'\n') {
             Flush();
             lines_.Truncate(0);
             if (styles_ != nullptr) {

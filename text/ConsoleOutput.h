@@ -38,7 +38,8 @@ private:
     enum class Place : std::uint8_t { End, LineStart, Cells };
 
     void Print(std::u16string_view run) override;
-    void PrintDrawn(std::u16string_view run); // in the character set chosen
+    void PrintElsewhere(std::u16string_view run); // than at the end of the text in the ASCII set
+    void PrintDrawn(std::u16string_view run);     // in the character set chosen
     // Appending at the end of the last line, a line break or a tab is only a character of the text.
     bool PrintsLineBreaks() const override { return place_ == Place::End; }
     void Control(char16_t c) override;
@@ -47,7 +48,8 @@ private:
     void OperatingSystemCommand(std::u16string_view text) override;
 
     void Append(std::u16string_view text, OutputStyles::StyleId style);
-    void Flush();       // the text gathered, into the store
+    void AppendLong(std::u16string_view text); // a long piece, or one the gathered text has no room for
+    void Flush();                              // the text gathered, into the store
     LineCells& Cells(); // the last line's cells, loaded if need be, with nothing held back
     void Load();
     void Store(LineCells::Change change); // into the text and its styles
@@ -56,7 +58,8 @@ private:
     void Repeat(std::size_t count);
     void SelectGraphicRendition(const EscapeParser::Csi& csi);
     void Render(const EscapeParser::Csi& csi); // the parameters' meaning, into pen_
-    OutputStyles::StyleId Pen();
+    OutputStyles::StyleId Pen() { return penChanged_ ? InternPen() : penId_; }
+    OutputStyles::StyleId InternPen();
 
     // Where a short SGR (up to three parameters below 256, no sub-parameters) leads from a pen: a coloured
     // log switches among a few pens with a few such sequences, and each switch is then a look-up rather than
@@ -74,8 +77,12 @@ private:
     OutputLines& lines_;
     // Short pieces of text appended at the end, gathered to go into the store together at the end of the
     // chunk, or before the line is read or changed: a coloured log's pieces between its colours then cost
-    // the store one call a chunk rather than one a piece.
-    std::u16string pending_;
+    // the store one call a chunk rather than one a piece. Pieces at least LongPiece long go at once (a plain
+    // flood's runs).
+    static constexpr std::size_t LongPiece = 64;
+    static constexpr std::size_t MaxPending = 512;
+    std::array<char16_t, MaxPending> pending_;
+    std::size_t pendingSize_ = 0;
     OutputStyles* styles_;
     EscapeParser parser_;
     TextStyle pen_;

@@ -25,7 +25,7 @@ public:
         char16_t final = 0;
         std::size_t count = 0;                            // parameters and sub-parameters together
         std::array<std::int32_t, MaxParameters> values{}; // -1 where left out
-        std::array<bool, MaxParameters> sub{};            // joined to the one before by ':'
+        std::array<bool, MaxParameters> sub{};            // joined to the one before by ':'; false past count
         bool anySub = false;                              // whether any is
 
         std::int32_t Value(std::size_t i, std::int32_t otherwise) const {
