@@ -77,6 +77,8 @@ private:
     // After ESC [: the sequence into csi_ and past its end, if it holds digits and ';' alone and ends
     // within a few units and before `end`; otherwise nullptr, and the state is as it was.
     const char16_t* ReadPlainSequence(const char16_t* p, const char16_t* end);
+    const char16_t* ReadPlainParameters(const char16_t* p, const char16_t* end); // the same, the long way
+    void EndPlainSequence(std::size_t count, char16_t final);
     void AddDigit(char16_t c);
     void NextParameter(char16_t c); // after ';' or ':'
 
