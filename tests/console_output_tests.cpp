@@ -17,6 +17,35 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\x1b[4:0mA\x1b[4:3mB\x1b[58:2::1:2:3;31mC\x1b[24;58;5;4;32mD\x1b[21mE\x1b[24;4:mF", u"ABCDEF",
          "1-2 U|2-3 f1U|3-4 f2|4-6 f2U"},
         {u"\x1b[>4;2mA\x1b[38;5;300mB\x1b[38;7mC\x1b[1 mD", u"ABCD", ""}, // not SGR, or not a colour
+        // The same short SGR from different pens, after a reset with and without a link, after a pen not
+        // yet used, after sub-parameters.
+        {u"\x1b[1mA\x1b[31mB\x1b[0mC\x1b[31mD\x1b[1m\x1b[31mE\x1b[0;31mF\x1b[0;31mG\x1b[0mH\x1b[3m\x1b[31mI"
+         u"\x1b[0;1mJ\x1b[38;5;0mK\x1b[0mL\x1b[38;5;512mM",
+         u"ABCDEFGHIJKLM", "0-1 B|1-2 f1B|3-4 f1|4-5 f1B|5-7 f1|8-9 f1I|9-10 B|10-11 f0B"},
+        {u"\x1b]8;;x\x07\x1b[0;32mA\x1b]8;;\x07\x1b[0;32mB\x1b[32m\x1b]8;;y\x07"
+         u"C\x1b]8;;\x07"
+         u"D\x1b[32mE\x1b[mF\x1b[0;0;0;1mG",
+         u"ABCDEFG", "0-1 f2Lx|1-2 f2|2-3 f2Ly|3-5 f2|6-7 B"},
+        {u"\x1b[4;3mA\x1b[0mB\x1b[4:3mC\x1b[38;5;1mD\x1b[0;38;5;1mE", u"ABCDE",
+         "0-1 IU|2-3 U|3-4 f1U|4-5 f1"},
+        // Pieces of text of every length between sequences, one longer than gathered, more than is gathered.
+        {u"a\x1b[31m0123456789abcdefghij\x1b[0mXY\x1b[32m" + std::u16string(70, u'c') + u"\x1b[mZ\r\x1b[K!",
+         u"!", ""},
+        {u"a\x1b[31m0123456789abcdefghij\x1b[0mXY\x1b[32m" + std::u16string(70, u'c') + u"\x1b[mZ",
+         u"a0123456789abcdefghijXY" + std::u16string(70, u'c') + u"Z", "1-21 f1|23-93 f2"},
+        {[] {
+             std::u16string pieces;
+             for (int i = 0; i < 90; ++i)
+                 pieces += u"abcdefg\x1b[1m";
+             return pieces;
+         }(),
+         [] {
+             std::u16string text;
+             for (int i = 0; i < 90; ++i)
+                 text += u"abcdefg";
+             return text;
+         }(),
+         "7-630 B"},
         // Erasing and moving within the line, with carriage returns and style runs.
         {u"\r\x1b[K1%\r\x1b[K\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
         {u"\x1b[31mab\n\r\x1b[K\x1b[32mc\r\x1b[K\x1b[31md\r\x1b[Ke\x1b[32m", u"ab\ne",

@@ -26,7 +26,8 @@ TEST(EscapeParser, HidesSequencesWholeAndEndsBrokenOnesBeforeTheTextAfterThem) {
         // Short plain sequences, read in one pass when whole in a chunk: left-out parameters, a control or a
         // sub-parameter within, the longest such and one longer.
         {u"\x1b[1;;4mA\x1b[;31mB\x1b[1;mC\x1b[3\n2mD\x1b[1;4:mE", u"ABC\n2mDE", "0-1 U|1-2 f1|7-8 BU"},
-        {u"\x1b[>4mA\x1b[31mB\x1b[1 q\x1b[4mC\x1b[0;4294967327mD", u"ABCD", "1-2 f1|2-3 f1U"},
+        {u"\x1b[>4mA\x1b[31mB\x1b[1 q\x1b[4mC\x1b[0;4294967327mD\x1b[0;1;100mE\x1b[1;2;3456mF", u"ABCDEF",
+         "1-2 f1|2-3 f1U|4-5 b8B|5-6 b8BF"},
         {u"\x1b[" + Digits300.substr(0, 43) + u"0;31mF\x1b[" + Digits300.substr(0, 44) + u"0;32mG", u"FG",
          "0-1 f1|1-2 f2"},
     });

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <array>
-#include <optional>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -41,74 +41,6 @@ std::u16string LineDrawing(std::u16string_view run) {
     return drawn;
 }
 
-// The colour of SGR 38, 48 or 58 at parameter i, which has `subs` sub-parameters: 5;n or 2;r;g;b as
-// parameters of their own, or :5:n, :2:r:g:b and :2:space:r:g:b as sub-parameters. `next` is where the
-// following parameter starts; after a malformed colour nothing more can be read.
-std::optional<TextColour> ExtendedColour(const Csi& csi, std::size_t i, std::size_t subs, std::size_t& next) {
-    const std::size_t at = i + 1;
-    const std::size_t available = subs > 0 ? subs : csi.count - std::min(csi.count, at);
-    const auto component = [&csi](std::size_t k) { return csi.Value(k, 0); };
-    const std::int32_t kind = csi.Value(at, -1);
-    if (kind == 5 && available >= 2) {
-        next = subs > 0 ? next : at + 2;
-        const std::int32_t index = component(at + 1);
-        return index <= 255 ? std::optional(TextColour::Indexed(static_cast<std::uint8_t>(index)))
-                            : std::nullopt;
-    }
-    if (kind == 2 && available >= 4) {
-        const std::size_t rgb = subs >= 5 ? at + 2 : at + 1;
-        next = subs > 0 ? next : at + 4;
-        const std::int32_t r = component(rgb);
-        const std::int32_t g = component(rgb + 1);
-        const std::int32_t b = component(rgb + 2);
-        if (r > 255 || g > 255 || b > 255) {
-            return std::nullopt;
-        }
-        return TextColour::Direct(static_cast<std::uint8_t>(r), static_cast<std::uint8_t>(g),
-                                  static_cast<std::uint8_t>(b));
-    }
-    if (subs == 0) {
-        next = csi.count;
-    }
-    return std::nullopt;
-}
-
-// What each SGR parameter does to the pen, looked up rather than tested one case at a time.
-struct Rendition {
-    enum Kind : std::uint8_t { None, Reset, Set, Clear, Underline, Foreground, Background, Extended };
-    static constexpr std::uint16_t Default = 0x100; // the colour of Foreground or Background: the default
-    Kind kind = None;
-    std::uint16_t value = 0; // the attributes, or the colour's index
-};
-
-constexpr auto Renditions = [] {
-    using A = TextStyle::Attribute;
-    std::array<Rendition, 108> table{};
-    table[0] = {Rendition::Reset};
-    table[4] = {Rendition::Underline};
-    // Each attribute with the parameter that sets it and the one that clears it (22 clears two).
-    for (const auto& [on, off, attribute] : {std::array<int, 3>{1, 22, A::Bold},
-                                             {2, 22, A::Faint},
-                                             {3, 23, A::Italic},
-                                             {21, 24, A::Underline},
-                                             {7, 27, A::Inverse},
-                                             {8, 28, A::Conceal},
-                                             {9, 29, A::Strike}}) {
-        table[on] = {Rendition::Set, static_cast<std::uint16_t>(attribute)};
-        table[off] = {Rendition::Clear, static_cast<std::uint16_t>(table[off].value | attribute)};
-    }
-    for (std::uint16_t c = 0; c < 8; ++c) {
-        table[30 + c] = {Rendition::Foreground, c};
-        table[40 + c] = {Rendition::Background, c};
-        table[90 + c] = {Rendition::Foreground, static_cast<std::uint16_t>(c + 8)};
-        table[100 + c] = {Rendition::Background, static_cast<std::uint16_t>(c + 8)};
-    }
-    table[39] = {Rendition::Foreground, Rendition::Default};
-    table[49] = {Rendition::Background, Rendition::Default};
-    table[38] = table[48] = table[58] = {Rendition::Extended};
-    return table;
-}();
-
 } // namespace
 
 ConsoleOutput::ConsoleOutput(OutputLines& lines, OutputStyles* styles) : lines_(lines), styles_(styles) {}
@@ -118,6 +50,7 @@ void ConsoleOutput::StartRun() {
     pen_ = {};
     penId_ = 0;
     penChanged_ = false;
+    pendingStep_ = 0;
     repeatable_ = false;
     lineDrawing_ = {};
     shifted_ = false;
@@ -127,30 +60,29 @@ void ConsoleOutput::Reset() {
     StartRun();
     place_ = Place::End;
     cells_.Clear();
+    pendingSize_ = 0; // the text was replaced
     if (styles_ != nullptr) {
         styles_->Clear();
     }
+    penSteps_.fill({}); // their ids were the table's
 }
 
 void ConsoleOutput::Feed(std::u16string_view chunk) {
     parser_.FeedTo(chunk, *this);
-}
-
-OutputStyles::StyleId ConsoleOutput::Pen() {
-    if (penChanged_) {
-        penId_ = styles_->Intern(pen_);
-        penChanged_ = false;
-    }
-    return penId_;
+    Flush();
 }
 
 void ConsoleOutput::Print(std::u16string_view run) {
-    if (place_ == Place::End && !lineDrawing_[shifted_ ? 1 : 0]) { // a log's text, straight to the store
-        const OutputStyles::StyleId style = styles_ != nullptr ? Pen() : 0;
-        repeatable_ = run.back() != u'\n' && run.back() != u'\t';
-        Append(run, style);
+    if (place_ != Place::End || lineDrawing_[shifted_ ? 1 : 0]) {
+        PrintElsewhere(run);
         return;
     }
+    // A log's text, straight to the store.
+    repeatable_ = run.back() != u'\n' && run.back() != u'\t';
+    Append(run, styles_ != nullptr ? Pen() : 0);
+}
+
+void ConsoleOutput::PrintElsewhere(std::u16string_view run) {
     if (lineDrawing_[shifted_ ? 1 : 0]) {
         PrintDrawn(LineDrawing(run));
         return;
@@ -179,12 +111,51 @@ void ConsoleOutput::PrintDrawn(std::u16string_view run) {
 
 void ConsoleOutput::Append(std::u16string_view text, OutputStyles::StyleId style) {
     if (styles_ != nullptr && styles_->StyleAtEnd() != style) {
-        styles_->Append(lines_.Size(), style);
+        styles_->Append(lines_.Size() + pendingSize_, style);
     }
-    lines_.Append(text);
+    const std::size_t n = text.size();
+    if (n >= LongPiece || pendingSize_ + n > MaxPending) {
+        AppendLong(text);
+        return;
+    }
+    // Copied eight or four at a time where there are as many, the last ones with those before them again.
+    const char16_t* const from = text.data();
+    char16_t* const to = pending_.data() + pendingSize_;
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(to + i, from + i, 8 * sizeof(char16_t));
+        }
+        std::memcpy(to + n - 8, from + n - 8, 8 * sizeof(char16_t));
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4 * sizeof(char16_t));
+        std::memcpy(to + n - 4, from + n - 4, 4 * sizeof(char16_t));
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            to[i] = from[i];
+        }
+    }
+    pendingSize_ += n;
+}
+
+void ConsoleOutput::AppendLong(std::u16string_view text) {
+    Flush();
+    if (text.size() >= LongPiece) {
+        lines_.Append(text);
+        return;
+    }
+    std::copy(text.begin(), text.end(), pending_.data());
+    pendingSize_ = text.size();
+}
+
+void ConsoleOutput::Flush() {
+    if (pendingSize_ != 0) {
+        lines_.Append({pending_.data(), pendingSize_});
+        pendingSize_ = 0;
+    }
 }
 
 void ConsoleOutput::Load() {
+    Flush();
     std::vector<LineCells::StyleRun> runs;
     const std::size_t start = lines_.Size() - lines_.LastLineLength();
     if (styles_ != nullptr) {
@@ -210,6 +181,7 @@ LineCells& ConsoleOutput::Cells() {
 
 // Only the units from the first that changed are written again.
 void ConsoleOutput::Store(LineCells::Change change) {
+    Flush();
     const std::u16string& text = cells_.Text();
     const std::size_t before = lines_.LastLineLength();
     if (change.from < change.to) {
@@ -351,7 +323,8 @@ void ConsoleOutput::EraseInLine(int how) {
     if ((how == 0 || how == 2) && place_ == Place::LineStart) {
         // A meter's CR and erase, without counting the line's cells; a line still empty (a coloured log
         // begins each with one) has nothing to cut.
-        if (lines_.LastLineLength() != 0) {
+        if (pendingSize_ == 0 ? lines_.LastLineLength() != 0 : pending_[pendingSize_ - 1] != u'\n') {
+            Flush();
             lines_.Truncate(0);
             if (styles_ != nullptr) {
                 styles_->Truncate(lines_.Size());
@@ -380,59 +353,5 @@ void ConsoleOutput::OperatingSystemCommand(std::u16string_view text) {
     const std::u16string_view target = text.substr(targetAt + 1);
     pen_.link = target.empty() ? 0 : styles_->InternLink(target);
     penChanged_ = true;
-}
-
-void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
-    if (styles_ == nullptr) {
-        return;
-    }
-    penChanged_ = true;
-    TextStyle& pen = pen_;
-    const std::size_t count = std::max<std::size_t>(csi.count, 1); // CSI m is CSI 0 m
-    for (std::size_t i = 0; i < count;) {
-        std::size_t subs = 0;
-        while (csi.anySub && i + 1 + subs < csi.count && csi.sub[i + 1 + subs]) {
-            ++subs;
-        }
-        std::size_t next = i + 1 + subs;
-        const std::int32_t p = csi.Value(i, 0);
-        const Rendition r = static_cast<std::size_t>(p) < Renditions.size() ? Renditions[p] : Rendition{};
-        switch (r.kind) {
-        case Rendition::None:
-            break; // blinking, fonts, frames, overlines: not shown
-        case Rendition::Reset: {
-            const std::uint32_t link = pen.link; // a link is no rendition: it lasts to its own end
-            pen = {};
-            pen.link = link;
-            break;
-        }
-        case Rendition::Underline: { // 4:0 is no underline, 4:1 to 4:5 its kinds
-            const unsigned underline = TextStyle::Underline;
-            pen.attributes = static_cast<std::uint16_t>(subs == 0 || csi.Value(i + 1, 1) != 0
-                                                            ? pen.attributes | underline
-                                                            : pen.attributes & ~underline);
-            break;
-        }
-        case Rendition::Set:
-            pen.attributes |= r.value;
-            break;
-        case Rendition::Clear:
-            pen.attributes &= static_cast<std::uint16_t>(~r.value);
-            break;
-        case Rendition::Foreground:
-        case Rendition::Background:
-            (r.kind == Rendition::Foreground ? pen.foreground : pen.background) =
-                r.value == Rendition::Default ? TextColour{}
-                                              : TextColour::Indexed(static_cast<std::uint8_t>(r.value));
-            break;
-        case Rendition::Extended: { // 58, the underline's colour, is read past and not shown
-            const std::optional<TextColour> colour = ExtendedColour(csi, i, subs, next);
-            if (colour && p != 58) {
-                (p == 38 ? pen.foreground : pen.background) = *colour;
-            }
-            break;
-        }
-        }
-        i = next;
-    }
+    pendingStep_ = 0;
 }

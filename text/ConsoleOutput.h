@@ -8,6 +8,10 @@
 #include "OutputStyles.h"
 #include "OutputText.h"
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
 // LF and CR LF end a line (also when the chunks cut them apart). A lone CR goes back to the start of the
 // current line and what follows overwrites it; BS, the moves along the line (CSI G, `, C, a, D), erasing in
 // it (CSI K, X) and deleting and inserting cells (CSI P, @) act on the line as a terminal's cells
@@ -34,7 +38,8 @@ private:
     enum class Place : std::uint8_t { End, LineStart, Cells };
 
     void Print(std::u16string_view run) override;
-    void PrintDrawn(std::u16string_view run); // in the character set chosen
+    void PrintElsewhere(std::u16string_view run); // than at the end of the text in the ASCII set
+    void PrintDrawn(std::u16string_view run);     // in the character set chosen
     // Appending at the end of the last line, a line break or a tab is only a character of the text.
     bool PrintsLineBreaks() const override { return place_ == Place::End; }
     void Control(char16_t c) override;
@@ -43,6 +48,8 @@ private:
     void OperatingSystemCommand(std::u16string_view text) override;
 
     void Append(std::u16string_view text, OutputStyles::StyleId style);
+    void AppendLong(std::u16string_view text); // a long piece, or one the gathered text has no room for
+    void Flush();                              // the text gathered, into the store
     LineCells& Cells(); // the last line's cells, loaded if need be, with nothing held back
     void Load();
     void Store(LineCells::Change change); // into the text and its styles
@@ -50,14 +57,39 @@ private:
     void EraseInLine(int how);
     void Repeat(std::size_t count);
     void SelectGraphicRendition(const EscapeParser::Csi& csi);
-    OutputStyles::StyleId Pen();
+    void Render(const EscapeParser::Csi& csi); // the parameters' meaning, into pen_
+    OutputStyles::StyleId Pen() { return penChanged_ ? InternPen() : penId_; }
+    OutputStyles::StyleId InternPen();
+
+    // Where a short SGR (up to three parameters below 256, no sub-parameters) leads from a pen: a coloured
+    // log switches among a few pens with a few such sequences, and each switch is then a look-up rather than
+    // the parameters' meaning and the style's interning. Keyed by the parameters and the pen's id, or, for
+    // those that start with a reset, the pen's link alone.
+    struct PenStep {
+        std::uint64_t key = 0; // never 0 for a step
+        OutputStyles::StyleId to = 0;
+    };
+    static constexpr unsigned PenStepBits = 8;
+    static std::size_t StepSlot(std::uint64_t step) {
+        return static_cast<std::size_t>(step * 0x9E3779B97F4A7C15ULL >> (64 - PenStepBits));
+    }
 
     OutputLines& lines_;
+    // Short pieces of text appended at the end, gathered to go into the store together at the end of the
+    // chunk, or before the line is read or changed: a coloured log's pieces between its colours then cost
+    // the store one call a chunk rather than one a piece. Pieces at least LongPiece long go at once (a plain
+    // flood's runs).
+    static constexpr std::size_t LongPiece = 64;
+    static constexpr std::size_t MaxPending = 512;
+    std::array<char16_t, MaxPending> pending_;
+    std::size_t pendingSize_ = 0;
     OutputStyles* styles_;
     EscapeParser parser_;
     TextStyle pen_;
     OutputStyles::StyleId penId_ = 0;
     bool penChanged_ = false;
+    std::uint64_t pendingStep_ = 0; // the step that led to pen_ while it is not interned yet, or 0
+    std::array<PenStep, std::size_t{1} << PenStepBits> penSteps_{};
     Place place_ = Place::End;
     LineCells cells_;                   // while place_ is Cells
     bool repeatable_ = false;           // what came last was printed text, which REP repeats

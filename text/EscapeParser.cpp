@@ -272,37 +272,91 @@ const char16_t* EscapeParser::ReadParameters(const char16_t* p, const char16_t* 
     return p;
 }
 
+// Where the chunk holds eight more characters, parameters of up to three digits that start within the first
+// five are read without looking for the chunk's end: their digits and what follows them fall within the
+// eight. Anything longer is read again the long way.
 const char16_t* EscapeParser::ReadPlainSequence(const char16_t* p, const char16_t* end) {
+    if (end - p < 8) {
+        return ReadPlainParameters(p, end);
+    }
+    std::size_t count = 0;
+    for (const char16_t* q = p; q <= p + 4;) {
+        std::int32_t value = -1;
+        if (auto digit = static_cast<std::uint32_t>(*q - u'0'); digit <= 9) {
+            value = static_cast<std::int32_t>(digit);
+            if (digit = static_cast<std::uint32_t>(*++q - u'0'); digit <= 9) {
+                value = value * 10 + static_cast<std::int32_t>(digit);
+                if (digit = static_cast<std::uint32_t>(*++q - u'0'); digit <= 9) {
+                    value = value * 10 + static_cast<std::int32_t>(digit);
+                    if (static_cast<std::uint32_t>(*++q - u'0') <= 9) {
+                        break;
+                    }
+                }
+            }
+        }
+        const char16_t c = *q++;
+        if (c == u';') {
+            csi_.values[count++] = value;
+        } else if (c >= u'@' && c <= u'~') {
+            if (q - 1 != p) { // CSI m is no parameter at all, CSI ; m two left out
+                csi_.values[count++] = value;
+            }
+            EndPlainSequence(count, c);
+            return q;
+        } else {
+            return nullptr;
+        }
+    }
+    return ReadPlainParameters(p, end);
+}
+
+// A parameter's first digit starts its value and the rest go on without looking whether it was left out.
+const char16_t* EscapeParser::ReadPlainParameters(const char16_t* p, const char16_t* end) {
     constexpr std::size_t MaxPlainLength = 48; // fewer parameters than MaxParameters, whatever it holds
     static_assert(MaxPlainLength / 2 + 1 < MaxParameters && MaxPlainLength < MaxSequenceLength);
     const char16_t* const stop = p + std::min<std::size_t>(static_cast<std::size_t>(end - p), MaxPlainLength);
     std::size_t count = 0;
-    std::int32_t value = -1;
-    for (const char16_t* q = p; q != stop; ++q) {
-        const auto digit = static_cast<std::uint32_t>(*q - u'0');
-        if (digit <= 9) {
-            value =
-                std::min<std::int32_t>(MaxValue, std::max(value, 0) * 10 + static_cast<std::int32_t>(digit));
-        } else if (*q == u';') {
-            csi_.sub[count] = false;
+    for (const char16_t* q = p; q != stop;) {
+        std::int32_t value = -1;
+        if (const auto digit = static_cast<std::uint32_t>(*q - u'0'); digit <= 9) {
+            value = static_cast<std::int32_t>(digit);
+            for (++q; q != stop; ++q) {
+                const auto more = static_cast<std::uint32_t>(*q - u'0');
+                if (more > 9) {
+                    break;
+                }
+                value = std::min<std::int32_t>(MaxValue, value * 10 + static_cast<std::int32_t>(more));
+            }
+            if (q == stop) {
+                return nullptr;
+            }
+        }
+        const char16_t c = *q++;
+        if (c == u';') {
             csi_.values[count++] = value;
-            value = -1;
-        } else if (*q >= u'@' && *q <= u'~') {
-            if (q != p) { // CSI m is no parameter at all, CSI ; m two left out
-                csi_.sub[count] = false;
+        } else if (c >= u'@' && c <= u'~') {
+            if (q - 1 != p) {
                 csi_.values[count++] = value;
             }
-            csi_.marker = 0;
-            csi_.intermediateCount = 0;
-            csi_.anySub = false;
-            csi_.count = count;
-            csi_.final = *q;
-            return q + 1;
+            EndPlainSequence(count, c);
+            return q;
         } else {
             return nullptr;
         }
     }
     return nullptr;
+}
+
+// Sub-parameter flags are only ever set in a sequence that has any (anySub), so a plain one writes none.
+void EscapeParser::EndPlainSequence(std::size_t count, char16_t final) {
+    if (csi_.anySub) {
+        csi_.sub.fill(false);
+        csi_.anySub = false;
+    }
+    csi_.marker = 0;
+    csi_.intermediateCount = 0;
+    csi_.count = count;
+    csi_.final = final;
 }
 
 void EscapeParser::AddDigit(char16_t c) {
@@ -336,7 +390,10 @@ void EscapeParser::StartSequence() {
     csi_.marker = 0;
     csi_.intermediateCount = 0;
     csi_.count = 0;
-    csi_.anySub = false;
+    if (csi_.anySub) { // flags are set only where some are
+        csi_.sub.fill(false);
+        csi_.anySub = false;
+    }
     overflow_ = false;
     length_ = 0;
     osc_.clear();

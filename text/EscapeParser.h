@@ -25,7 +25,7 @@ public:
         char16_t final = 0;
         std::size_t count = 0;                            // parameters and sub-parameters together
         std::array<std::int32_t, MaxParameters> values{}; // -1 where left out
-        std::array<bool, MaxParameters> sub{};            // joined to the one before by ':'
+        std::array<bool, MaxParameters> sub{};            // joined to the one before by ':'; false past count
         bool anySub = false;                              // whether any is
 
         std::int32_t Value(std::size_t i, std::int32_t otherwise) const {
@@ -77,6 +77,8 @@ private:
     // After ESC [: the sequence into csi_ and past its end, if it holds digits and ';' alone and ends
     // within a few units and before `end`; otherwise nullptr, and the state is as it was.
     const char16_t* ReadPlainSequence(const char16_t* p, const char16_t* end);
+    const char16_t* ReadPlainParameters(const char16_t* p, const char16_t* end); // the same, the long way
+    void EndPlainSequence(std::size_t count, char16_t final);
     void AddDigit(char16_t c);
     void NextParameter(char16_t c); // after ';' or ':'
 
