@@ -216,8 +216,19 @@ std::size_t OutputText::AppendNarrow(const char16_t* from, std::size_t n, unsign
         }
     };
     std::uint32_t breaks = 0;
-    for (; n - done >= 16 && text_scan::NarrowSixteen(from + done, out + done, breaks); done += 16) {
-        startLines(breaks, done);
+    for (; done + 16 <= n && text_scan::NarrowSixteen(from + done, out + done, breaks); done += 16) {
+        if (breaks == 0) [[likely]] {
+            continue;
+        }
+        if (breaks != 0xFFFF) {
+            startLines(breaks, done);
+            continue;
+        }
+        // Sixteen line breaks: a flood of empty lines, taken whole with the breaks that follow.
+        const std::size_t more = text_scan::RepeatLength(from + done + 16, from + n, u'\n');
+        std::memset(out + done + 16, '\n', more);
+        StartEmptyLines(size_ + done + 1, 16 + more);
+        done += more;
     }
     if (n - done >= 8 && text_scan::NarrowEight(from + done, out + done, breaks)) {
         startLines(breaks, done);

@@ -116,6 +116,12 @@ private:
         lines_.Add(start);
         lastStart_ = start;
     }
+    // Lines starting at `start` and at each of the `count - 1` positions after it: all but the first empty.
+    [[gnu::noinline]] void StartEmptyLines(std::size_t start, std::size_t count) {
+        StartLine(start);
+        lines_.AddConsecutive(start + 1, count - 1);
+        lastStart_ = start + count - 1;
+    }
     void AddRows(std::size_t line, std::uint64_t rows); // beyond the one of each line
     std::uint64_t GroupRows(std::size_t group) const;   // of a group whose lines have all ended
 
