@@ -3,6 +3,7 @@
 #include "CellWidth.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -19,6 +20,28 @@ bool IsLowSurrogate(char16_t c) {
 
 std::size_t TabCells(std::size_t cell) {
     return LineCells::TabWidth - cell % LineCells::TabWidth;
+}
+
+// Latin-1, the bulk of binary output taken as text, without a call for the characters past ASCII.
+const std::array<CellWidth, 0x100> Latin1Widths = [] {
+    std::array<CellWidth, 0x100> widths{};
+    for (char32_t c = 0; c < widths.size(); ++c) {
+        widths[c] = CellWidthOf(c);
+    }
+    return widths;
+}();
+
+// Those that are a cluster of one cell on their own: not a tab, a mark or a pictograph.
+const std::array<bool, 0x100> Latin1Alone = [] {
+    std::array<bool, 0x100> alone{};
+    for (char32_t c = 0; c < alone.size(); ++c) {
+        alone[c] = c != u'\t' && Latin1Widths[c].cells == 1 && !Latin1Widths[c].pictograph;
+    }
+    return alone;
+}();
+
+CellWidth WidthOf(char32_t c) {
+    return c < Latin1Widths.size() ? Latin1Widths[c] : CellWidthOfOther(c);
 }
 
 // The character at text[i] and how many units it takes; a lone surrogate stands for itself.
@@ -41,8 +64,19 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
     bool pictograph = false;
     bool joiner = false;
     for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
+        if (const char16_t u = text[i]; u < Latin1Alone.size() && Latin1Alone[u] && width != 0) {
+            // Ends the cluster before it (one of some cells is open) and starts its own, of one cell.
+            emit(start, i, width);
+            cell += width;
+            start = i;
+            width = 1;
+            pictograph = false;
+            joiner = false;
+            units = 1;
+            continue;
+        }
         const char32_t c = CharacterAt(text, i, units);
-        const CellWidth w = CellWidthOf(c);
+        const CellWidth w = WidthOf(c);
         const bool joinsEmoji = joiner && w.pictograph;
         if (open && c != u'\t' && (w.cells == 0 || joinsEmoji || width == 0)) {
             width += w.cells;
@@ -81,8 +115,8 @@ void LineCells::Piece::AddBlanks(std::size_t count) {
     }
 }
 
-void LineCells::Load(std::u16string text, const std::vector<StyleRun>& styles) {
-    text_ = std::move(text);
+void LineCells::Load(std::u16string_view text, const std::vector<StyleRun>& styles) {
+    text_.assign(text);
     glyphs_.clear();
     cells_ = 0;
     pending_ = 0;
@@ -104,14 +138,13 @@ std::size_t LineCells::GlyphAt(std::size_t cell) const {
     return static_cast<std::size_t>(after - glyphs_.begin()) - 1;
 }
 
-std::vector<LineCells::StyleRun> LineCells::StylesOf(Change change) const {
-    std::vector<StyleRun> runs;
+void LineCells::StylesOf(Change change, std::vector<StyleRun>& runs) const {
+    runs.clear();
     for (std::size_t i = change.from, j = i; i < change.to; i = j) {
         while (++j < change.to && styles_[j] == styles_[i]) {
         }
         runs.push_back({i, j, styles_[i]});
     }
-    return runs;
 }
 
 std::u16string_view LineCells::ClusterBeforeCursor() const {
@@ -152,7 +185,8 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
     }
     Change written;
     if (!Overstrike(text, style, written)) {
-        Piece piece;
+        Piece& piece = written_; // its room kept: a line rewritten after a return comes here at each write
+        piece.Clear();
         Clusters(text, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
             piece.Add(text.substr(from, to - from), width, style);
         });
@@ -173,7 +207,7 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
         return false; // blanks before it
     }
     for (const char16_t c : text) {
-        if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || CellWidthOf(c).cells != 1) {
+        if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || WidthOf(c).cells != 1) {
             return false;
         }
     }
@@ -222,7 +256,7 @@ LineCells::Change LineCells::Settle() {
 // it then takes. So a cluster cut across two writes ends as it would have been written whole.
 LineCells::Change LineCells::Continue(std::u16string_view& text, StyleId style) {
     if (text.empty() ||
-        (!IsHighSurrogate(text[0]) && CellWidthOf(text[0]).cells != 0 && !CellWidthOf(text[0]).pictograph)) {
+        (!IsHighSurrogate(text[0]) && WidthOf(text[0]).cells != 0 && !WidthOf(text[0]).pictograph)) {
         return {}; // a character of its own: nothing to look up before the cursor
     }
     std::size_t marks = 0;
@@ -231,7 +265,7 @@ LineCells::Change LineCells::Continue(std::u16string_view& text, StyleId style) 
     bool joiner = before && ClusterBeforeCursor().ends_with(u'\x200D');
     for (std::size_t units = 0; marks < text.size(); marks += units) {
         const char32_t c = CharacterAt(text, marks, units);
-        const CellWidth w = CellWidthOf(c);
+        const CellWidth w = WidthOf(c);
         if (before && joiner && w.pictograph) {
             widens = true;
         } else if (w.cells != 0 || c == u'\t') {

@@ -256,8 +256,26 @@ std::size_t OutputText::AppendNarrow(const char16_t* from, std::size_t n, unsign
 void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
     const std::size_t start = lastStart_ + column;
     const std::size_t over = std::min(text.size(), size_ - std::min(start, size_));
-    for (std::size_t i = 0; i < over; ++i) {
-        Put(start + i, text[i]);
+    // Block by block: Latin-1 over a narrow block is stored a byte a character, up to the first character
+    // that widens it.
+    for (std::size_t i = 0; i < over;) {
+        Block& block = blocks_[(start + i) >> BlockShift];
+        const std::size_t at = (start + i) & (BlockSize - 1);
+        const std::size_t n = std::min(over - i, BlockSize - at);
+        if (block.wide) {
+            std::copy_n(text.data() + i, n, block.wide.get() + at);
+            i += n;
+            continue;
+        }
+        std::size_t k = 0;
+        for (; k < n && text[i + k] <= 0xFF; ++k) {
+            block.narrow[at + k] = static_cast<unsigned char>(text[i + k]);
+        }
+        if (k < n) {
+            Put(start + i + k, text[i + k]);
+            ++k;
+        }
+        i += k;
     }
     Append(text.substr(over));
 }
