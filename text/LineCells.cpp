@@ -31,15 +31,6 @@ const std::array<CellWidth, 0x100> Latin1Widths = [] {
     return widths;
 }();
 
-// Those that are a cluster of one cell on their own: not a tab, a mark or a pictograph.
-const std::array<bool, 0x100> Latin1Alone = [] {
-    std::array<bool, 0x100> alone{};
-    for (char32_t c = 0; c < alone.size(); ++c) {
-        alone[c] = c != u'\t' && Latin1Widths[c].cells == 1 && !Latin1Widths[c].pictograph;
-    }
-    return alone;
-}();
-
 CellWidth WidthOf(char32_t c) {
     return c < Latin1Widths.size() ? Latin1Widths[c] : CellWidthOfOther(c);
 }
@@ -63,8 +54,12 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
     bool open = false;
     bool pictograph = false;
     bool joiner = false;
+    const std::uint8_t* const widths = BasicPlaneWidthBytes();
     for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
-        if (const char16_t u = text[i]; u < Latin1Alone.size() && Latin1Alone[u] && width != 0) {
+        // A character that is a cluster of one cell on its own: not a tab, a surrogate, a mark or a
+        // pictograph.
+        if (const char16_t u = text[i];
+            width != 0 && (u < 0xA9 ? u != u'\t' : (u < 0xD800 || u >= 0xE000) && widths[u] == 1)) {
             // Ends the cluster before it (one of some cells is open) and starts its own, of one cell.
             emit(start, i, width);
             cell += width;
