@@ -201,8 +201,9 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
     if (cursor_ >= cells_) {
         return false; // blanks before it
     }
+    const std::uint8_t* const widths = BasicPlaneWidthBytes();
     for (const char16_t c : text) {
-        if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || WidthOf(c).cells != 1) {
+        if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || (c >= 0xA9 && (widths[c] & 3) != 1)) {
             return false;
         }
     }
