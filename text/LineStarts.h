@@ -48,11 +48,10 @@ public:
                 continue;
             }
             const std::size_t n = std::min(count, static_cast<std::size_t>(last_ - next_));
-            const auto first = static_cast<Offset>(start - base_);
-            for (std::size_t k = 0; k < n; ++k) {
-                next_[k] = static_cast<Offset>(first + k);
+            auto offset = static_cast<Offset>(start - base_); // counted in Offset's width, a vector at a time
+            for (Offset* const stop = next_ + n; next_ != stop; ++next_) {
+                *next_ = offset++;
             }
-            next_ += n;
             count_ += n;
             start += n;
             count -= n;
