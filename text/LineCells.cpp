@@ -99,8 +99,10 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
 
 void LineCells::Piece::Add(std::u16string_view units, std::size_t width, StyleId style) {
     glyphs.push_back({text.size(), cells});
-    text += units;
-    styles.insert(styles.end(), units.size(), style);
+    for (const char16_t unit : units) { // mostly one: a step each rather than a general insertion
+        text.push_back(unit);
+        styles.push_back(style);
+    }
     cells += width;
 }
 
