@@ -5,6 +5,10 @@
 TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
     CheckRows({
         {u"plain\r\nline\n\rx", u"plain\nline\nx", ""},
+        // Floods of line ends in the pen's style, whole or cut anywhere, with a CR over the line after.
+        {u"\x1b[31ma\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\r\n\x1b[32mb"
+         u"\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\x1b[0mcd\rX\r\n\r\n",
+         u"a\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\nb\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\nXd\n\n", "0-18 f1|18-36 f2"},
         {u"a\r\nb\r\n\r\nc\rX\r\r\nd\x1b[31me\r\nf\x1b[0m\r\ng\r\n", u"a\nb\n\nX\nde\nf\ng\n", "8-11 f1"},
         {u"\x1b[31mred\x1b[0m plain", u"red plain", "0-3 f1"},
         // A style run only where the style changes: not for an SGR that leaves it as it was.

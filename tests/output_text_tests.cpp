@@ -15,6 +15,13 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
     std::u16string lines;
     for (int i = 0; i < 4095; ++i)
         lines += u"abc\n";
+    const auto repeated = [](std::u16string_view what, int times) {
+        std::u16string out;
+        for (int i = 0; i < times; ++i)
+            out += what;
+        return out;
+    };
+    const std::u16string breaks = repeated(u"\n", 37);
     const struct {
         std::vector<std::u16string> chunks;
         std::u16string shown;
@@ -38,6 +45,16 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         {{u"\nabcdefghijklmn\n\nopqrstuvwxyzABC\u0100\nD"}, u"\nabcdefghijklmn\n\nopqrstuvwxyzABC\u0100\nD"},
         {{lines}, lines},                            // a group of lines filled exactly
         {{lines, u"abc\nend"}, lines + u"abc\nend"}, // two groups
+        // Floods of empty lines, taken sixteen or more at a time: after a long line, across a group, ending
+        // a vector short or at the block's end, and CR LF pairs joined into them, cut apart by the chunks.
+        {{u"abcde" + breaks + u"fghijklm\n"}, u"abcde" + breaks + u"fghijklm\n"},
+        {{u"x\n" + breaks + breaks + breaks + u"\u0100"}, u"x\n" + breaks + breaks + breaks + u"\u0100"},
+        {{lines.substr(40) + u"abcde", breaks + breaks + u"z"},
+         lines.substr(40) + u"abcde" + breaks + breaks + u"z"},
+        {{u"abc" + repeated(u"\r\n", 40) + u"d\r", u"\n" + repeated(u"\r\n", 20) + u"\r"},
+         u"abc" + repeated(u"\n", 40) + u"d" + repeated(u"\n", 21)},
+        {{u"\r\n\r\nab\r\n\r\n\rc" + repeated(u"\r\n", 9) + u"\r\n\r\r\n\n"},
+         u"\n\nab\n\nc" + repeated(u"\n", 12)},
     };
     OutputText text;
     ConsoleOutput returns(text);
@@ -58,6 +75,10 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         }
         ASSERT_EQ(text.Text(text.Size(), 0), c.shown);
         ASSERT_EQ(text.LineCount(), std::count(c.shown.begin(), c.shown.end(), u'\n') + 1);
+        for (std::size_t line = 1, at = 0; line < text.LineCount(); ++line) {
+            at = c.shown.find(u'\n', at) + 1;
+            ASSERT_EQ(text.LineStart(line), at) << line;
+        }
         std::uint64_t rows = 0;
         for (std::size_t line = 0; line < text.LineCount(); ++line)
             rows += text.EstimatedRows(line);

@@ -35,6 +35,10 @@ const std::array<std::uint8_t, 0x10000>& BasicPlaneWidths() {
 
 } // namespace
 
+const std::uint8_t* BasicPlaneWidthBytes() {
+    return BasicPlaneWidths().data();
+}
+
 CellWidth CellWidthOfOther(char32_t c) {
     if (c < 0x10000) {
         const std::uint8_t width = BasicPlaneWidths()[c];

@@ -10,6 +10,9 @@ struct CellWidth {
 };
 
 CellWidth CellWidthOfOther(char32_t c); // from U+00A9 on: a table for the BMP, a search past it
+// That table, a byte a character of the BMP: the cells, plus 4 for a pictograph. From U+00A9 on it is
+// what CellWidthOfOther says; for a loop over many characters, which looks it up once.
+const std::uint8_t* BasicPlaneWidthBytes();
 
 // ASCII and most of Latin-1, the bulk of any output, at the call.
 inline CellWidth CellWidthOf(char32_t c) {

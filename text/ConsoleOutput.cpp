@@ -156,14 +156,15 @@ void ConsoleOutput::Flush() {
 
 void ConsoleOutput::Load() {
     Flush();
-    std::vector<LineCells::StyleRun> runs;
+    runs_.clear();
     const std::size_t start = lines_.Size() - lines_.LastLineLength();
     if (styles_ != nullptr) {
         for (const OutputStyles::Run& run : styles_->Runs(start, lines_.Size())) {
-            runs.push_back({run.from - start, run.to - start, run.style});
+            runs_.push_back({run.from - start, run.to - start, run.style});
         }
     }
-    cells_.Load(lines_.LastLine(), runs);
+    lines_.CopyLastLine(lastLine_);
+    cells_.Load(lastLine_, runs_);
     if (place_ == Place::LineStart) {
         cells_.MoveTo(0);
     }
@@ -197,7 +198,8 @@ void ConsoleOutput::Store(LineCells::Change change) {
         styles_->Truncate(lines_.Size());
     }
     const std::size_t start = lines_.Size() - text.size();
-    for (const LineCells::StyleRun& run : cells_.StylesOf(change)) {
+    cells_.StylesOf(change, runs_);
+    for (const LineCells::StyleRun& run : runs_) {
         styles_->Assign(start + run.from, start + run.to, run.style, lines_.Size());
     }
 }

@@ -91,7 +91,10 @@ private:
     std::uint64_t pendingStep_ = 0; // the step that led to pen_ while it is not interned yet, or 0
     std::array<PenStep, std::size_t{1} << PenStepBits> penSteps_{};
     Place place_ = Place::End;
-    LineCells cells_;                   // while place_ is Cells
+    LineCells cells_; // while place_ is Cells
+    // Room kept for loading the last line into the cells and for the styles of what they change.
+    std::u16string lastLine_;
+    std::vector<LineCells::StyleRun> runs_;
     bool repeatable_ = false;           // what came last was printed text, which REP repeats
     std::array<bool, 2> lineDrawing_{}; // G0 and G1 hold the DEC line-drawing set
     bool shifted_ = false;              // SO: G1 is in use

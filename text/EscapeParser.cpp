@@ -221,12 +221,9 @@ const char16_t* EscapeParser::Join(const char16_t* p, std::size_t run, const cha
     char16_t* const start = joined_.data();
     char16_t* out = std::copy_n(p, run, start);
     p += run;
-    while (end - p >= 2 && p[0] == u'\r' && p[1] == u'\n') {
-        *out++ = u'\n';
-        p += 2;
-        if (end - p >= 2 && p[0] == u'\r' && p[1] == u'\n') {
-            continue; // an empty line: no run to look for
-        }
+    while (const std::size_t pairs = text_scan::LineEndPairs(p, end)) {
+        out = std::fill_n(out, pairs, u'\n');
+        p += 2 * pairs;
         const std::size_t more = text_scan::RunLength(p, end, true);
         out = std::copy_n(p, more, out);
         p += more;

@@ -3,6 +3,7 @@
 #include "CellWidth.h"
 
 #include <algorithm>
+#include <array>
 
 namespace {
 
@@ -19,6 +20,19 @@ bool IsLowSurrogate(char16_t c) {
 
 std::size_t TabCells(std::size_t cell) {
     return LineCells::TabWidth - cell % LineCells::TabWidth;
+}
+
+// Latin-1, the bulk of binary output taken as text, without a call for the characters past ASCII.
+const std::array<CellWidth, 0x100> Latin1Widths = [] {
+    std::array<CellWidth, 0x100> widths{};
+    for (char32_t c = 0; c < widths.size(); ++c) {
+        widths[c] = CellWidthOf(c);
+    }
+    return widths;
+}();
+
+CellWidth WidthOf(char32_t c) {
+    return c < Latin1Widths.size() ? Latin1Widths[c] : CellWidthOfOther(c);
 }
 
 // The character at text[i] and how many units it takes; a lone surrogate stands for itself.
@@ -40,9 +54,24 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
     bool open = false;
     bool pictograph = false;
     bool joiner = false;
+    const std::uint8_t* const widths = BasicPlaneWidthBytes();
     for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
+        // A character that is a cluster of one cell on its own: not a tab, a surrogate, a mark or a
+        // pictograph.
+        if (const char16_t u = text[i];
+            width != 0 && (u < 0xA9 ? u != u'\t' : (u < 0xD800 || u >= 0xE000) && widths[u] == 1)) {
+            // Ends the cluster before it (one of some cells is open) and starts its own, of one cell.
+            emit(start, i, width);
+            cell += width;
+            start = i;
+            width = 1;
+            pictograph = false;
+            joiner = false;
+            units = 1;
+            continue;
+        }
         const char32_t c = CharacterAt(text, i, units);
-        const CellWidth w = CellWidthOf(c);
+        const CellWidth w = WidthOf(c);
         const bool joinsEmoji = joiner && w.pictograph;
         if (open && c != u'\t' && (w.cells == 0 || joinsEmoji || width == 0)) {
             width += w.cells;
@@ -70,8 +99,10 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
 
 void LineCells::Piece::Add(std::u16string_view units, std::size_t width, StyleId style) {
     glyphs.push_back({text.size(), cells});
-    text += units;
-    styles.insert(styles.end(), units.size(), style);
+    for (const char16_t unit : units) { // mostly one: a step each rather than a general insertion
+        text.push_back(unit);
+        styles.push_back(style);
+    }
     cells += width;
 }
 
@@ -81,8 +112,8 @@ void LineCells::Piece::AddBlanks(std::size_t count) {
     }
 }
 
-void LineCells::Load(std::u16string text, const std::vector<StyleRun>& styles) {
-    text_ = std::move(text);
+void LineCells::Load(std::u16string_view text, const std::vector<StyleRun>& styles) {
+    text_.assign(text);
     glyphs_.clear();
     cells_ = 0;
     pending_ = 0;
@@ -104,14 +135,13 @@ std::size_t LineCells::GlyphAt(std::size_t cell) const {
     return static_cast<std::size_t>(after - glyphs_.begin()) - 1;
 }
 
-std::vector<LineCells::StyleRun> LineCells::StylesOf(Change change) const {
-    std::vector<StyleRun> runs;
+void LineCells::StylesOf(Change change, std::vector<StyleRun>& runs) const {
+    runs.clear();
     for (std::size_t i = change.from, j = i; i < change.to; i = j) {
         while (++j < change.to && styles_[j] == styles_[i]) {
         }
         runs.push_back({i, j, styles_[i]});
     }
-    return runs;
 }
 
 std::u16string_view LineCells::ClusterBeforeCursor() const {
@@ -152,7 +182,8 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
     }
     Change written;
     if (!Overstrike(text, style, written)) {
-        Piece piece;
+        Piece& piece = written_; // its room kept: a line rewritten after a return comes here at each write
+        piece.Clear();
         Clusters(text, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
             piece.Add(text.substr(from, to - from), width, style);
         });
@@ -172,8 +203,9 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
     if (cursor_ >= cells_) {
         return false; // blanks before it
     }
+    const std::uint8_t* const widths = BasicPlaneWidthBytes();
     for (const char16_t c : text) {
-        if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || CellWidthOf(c).cells != 1) {
+        if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || (c >= 0xA9 && (widths[c] & 3) != 1)) {
             return false;
         }
     }
@@ -222,7 +254,7 @@ LineCells::Change LineCells::Settle() {
 // it then takes. So a cluster cut across two writes ends as it would have been written whole.
 LineCells::Change LineCells::Continue(std::u16string_view& text, StyleId style) {
     if (text.empty() ||
-        (!IsHighSurrogate(text[0]) && CellWidthOf(text[0]).cells != 0 && !CellWidthOf(text[0]).pictograph)) {
+        (!IsHighSurrogate(text[0]) && WidthOf(text[0]).cells != 0 && !WidthOf(text[0]).pictograph)) {
         return {}; // a character of its own: nothing to look up before the cursor
     }
     std::size_t marks = 0;
@@ -231,7 +263,7 @@ LineCells::Change LineCells::Continue(std::u16string_view& text, StyleId style) 
     bool joiner = before && ClusterBeforeCursor().ends_with(u'\x200D');
     for (std::size_t units = 0; marks < text.size(); marks += units) {
         const char32_t c = CharacterAt(text, marks, units);
-        const CellWidth w = CellWidthOf(c);
+        const CellWidth w = WidthOf(c);
         if (before && joiner && w.pictograph) {
             widens = true;
         } else if (w.cells != 0 || c == u'\t') {

@@ -29,7 +29,8 @@ public:
     };
 
     // Takes the line as stored, with the runs of style in it (in units, in order); the cursor at its end.
-    void Load(std::u16string text, const std::vector<StyleRun>& styles);
+    // The room taken is kept for the next line.
+    void Load(std::u16string_view text, const std::vector<StyleRun>& styles);
     void Clear() { Load({}, {}); }
 
     const std::u16string& Text() const { return text_; }
@@ -37,8 +38,8 @@ public:
     std::size_t Cursor() const { return cursor_; }
     // Nothing held back, and the cursor right after the last cell: what comes next is only appended.
     bool AtEnd() const { return cursor_ == cells_ && pending_ == 0; }
-    // The styles of units [change.from, change.to), neighbours differing.
-    std::vector<StyleRun> StylesOf(Change change) const;
+    // The styles of units [change.from, change.to), neighbours differing, in place of what `runs` held.
+    void StylesOf(Change change, std::vector<StyleRun>& runs) const;
     // The cluster just before the cursor, if a character was printed there ("" for blanks past the end).
     std::u16string_view ClusterBeforeCursor() const;
 
@@ -67,6 +68,12 @@ private:
         std::size_t cells = 0;
         void Add(std::u16string_view units, std::size_t width, StyleId style);
         void AddBlanks(std::size_t count);
+        void Clear() {
+            text.clear();
+            styles.clear();
+            glyphs.clear();
+            cells = 0;
+        }
     };
 
     std::size_t GlyphAt(std::size_t cell) const; // the glyph holding `cell` (< cells_)
@@ -90,4 +97,5 @@ private:
     std::size_t cursor_ = 0; // may lie past the end
     char16_t pending_ = 0;   // a high surrogate whose other half has not come yet
     StyleId pendingStyle_ = 0;
+    Piece written_; // what Write puts in place of cells
 };

@@ -38,6 +38,25 @@ public:
         }
         AddToNewOrWideGroup(start);
     }
+    // `count` lines start one after the other from `start` on: the empty lines of a flood of line breaks,
+    // stored a group's room at a time.
+    void AddConsecutive(std::size_t start, std::size_t count) {
+        while (count != 0) {
+            if (next_ == last_ || start + count - 1 - base_ > std::numeric_limits<Offset>::max()) {
+                Add(start++);
+                --count;
+                continue;
+            }
+            const std::size_t n = std::min(count, static_cast<std::size_t>(last_ - next_));
+            auto offset = static_cast<Offset>(start - base_); // counted in Offset's width, a vector at a time
+            for (Offset* const stop = next_ + n; next_ != stop; ++next_) {
+                *next_ = offset++;
+            }
+            count_ += n;
+            start += n;
+            count -= n;
+        }
+    }
 
     std::size_t Start(std::size_t line) const {
         const Group& group = groups_[line / GroupLines];

@@ -216,8 +216,19 @@ std::size_t OutputText::AppendNarrow(const char16_t* from, std::size_t n, unsign
         }
     };
     std::uint32_t breaks = 0;
-    for (; n - done >= 16 && text_scan::NarrowSixteen(from + done, out + done, breaks); done += 16) {
-        startLines(breaks, done);
+    for (; done + 16 <= n && text_scan::NarrowSixteen(from + done, out + done, breaks); done += 16) {
+        if (breaks == 0) [[likely]] {
+            continue;
+        }
+        if (breaks != 0xFFFF) {
+            startLines(breaks, done);
+            continue;
+        }
+        // Sixteen line breaks: a flood of empty lines, taken whole with the breaks that follow.
+        const std::size_t more = text_scan::RepeatLength(from + done + 16, from + n, u'\n');
+        std::memset(out + done + 16, '\n', more);
+        StartEmptyLines(size_ + done + 1, 16 + more);
+        done += more;
     }
     if (n - done >= 8 && text_scan::NarrowEight(from + done, out + done, breaks)) {
         startLines(breaks, done);
@@ -245,8 +256,26 @@ std::size_t OutputText::AppendNarrow(const char16_t* from, std::size_t n, unsign
 void OutputText::Overwrite(std::size_t column, std::u16string_view text) {
     const std::size_t start = lastStart_ + column;
     const std::size_t over = std::min(text.size(), size_ - std::min(start, size_));
-    for (std::size_t i = 0; i < over; ++i) {
-        Put(start + i, text[i]);
+    // Block by block: Latin-1 over a narrow block is stored a byte a character, up to the first character
+    // that widens it.
+    for (std::size_t i = 0; i < over;) {
+        Block& block = blocks_[(start + i) >> BlockShift];
+        const std::size_t at = (start + i) & (BlockSize - 1);
+        const std::size_t n = std::min(over - i, BlockSize - at);
+        if (block.wide) {
+            std::copy_n(text.data() + i, n, block.wide.get() + at);
+            i += n;
+            continue;
+        }
+        std::size_t k = 0;
+        for (; k < n && text[i + k] <= 0xFF; ++k) {
+            block.narrow[at + k] = static_cast<unsigned char>(text[i + k]);
+        }
+        if (k < n) {
+            Put(start + i + k, text[i + k]);
+            ++k;
+        }
+        i += k;
     }
     Append(text.substr(over));
 }

@@ -19,6 +19,9 @@ public:
     virtual ~OutputLines() = default;
     virtual std::size_t LastLineLength() const = 0;
     virtual std::u16string LastLine() const = 0;
+    // The same into `line`, which keeps its room for the next time: a line rewritten after each carriage
+    // return is copied out without an allocation.
+    virtual void CopyLastLine(std::u16string& line) const { line = LastLine(); }
     virtual void Append(std::u16string_view text) = 0; // may hold '\n'
     // Writes `text` (no '\n') over the last line from `column` on, extending the line where it runs past.
     virtual void Overwrite(std::size_t column, std::u16string_view text) = 0;
@@ -98,6 +101,10 @@ public:
     // OutputLines
     std::size_t LastLineLength() const override { return size_ - lastStart_; }
     std::u16string LastLine() const override { return Text(lastStart_, size_); }
+    void CopyLastLine(std::u16string& line) const override {
+        line.resize(size_ - lastStart_);
+        CopyTo(lastStart_, size_, line.data());
+    }
     void Append(std::u16string_view text) override;
     void Overwrite(std::size_t column, std::u16string_view text) override;
     void Truncate(std::size_t column) override;
@@ -115,6 +122,12 @@ private:
         }
         lines_.Add(start);
         lastStart_ = start;
+    }
+    // Lines starting at `start` and at each of the `count - 1` positions after it: all but the first empty.
+    [[gnu::noinline]] void StartEmptyLines(std::size_t start, std::size_t count) {
+        StartLine(start);
+        lines_.AddConsecutive(start + 1, count - 1);
+        lastStart_ = start + count - 1;
     }
     void AddRows(std::size_t line, std::uint64_t rows); // beyond the one of each line
     std::uint64_t GroupRows(std::size_t group) const;   // of a group whose lines have all ended

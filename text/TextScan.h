@@ -43,6 +43,40 @@ inline std::size_t RunLength(const char16_t* p, const char16_t* end, bool breaks
     return static_cast<std::size_t>(p - start);
 }
 
+// How many times `c` comes one after the other from `p` on, within [p, end).
+inline std::size_t RepeatLength(const char16_t* p, const char16_t* end, char16_t c) {
+    const char16_t* const start = p;
+#if defined(__SSE2__)
+    const __m128i repeated = _mm_set1_epi16(static_cast<short>(c));
+    for (; end - p >= 8; p += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(x, repeated)); mask != 0xFFFF)
+            return static_cast<std::size_t>(p - start) +
+                   static_cast<std::size_t>(std::countr_one(static_cast<unsigned>(mask))) / 2;
+    }
+#endif
+    while (p != end && *p == c)
+        ++p;
+    return static_cast<std::size_t>(p - start);
+}
+
+// How many CR LF pairs follow one another from `p` on, within [p, end): four a step where it can.
+inline std::size_t LineEndPairs(const char16_t* p, const char16_t* end) {
+    const char16_t* const start = p;
+#if defined(__SSE2__)
+    const __m128i pairs = _mm_set1_epi32(0x000A000D); // '\r' then '\n', little-endian
+    for (; end - p >= 8; p += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi32(x, pairs)); mask != 0xFFFF)
+            return static_cast<std::size_t>(p - start) / 2 +
+                   static_cast<std::size_t>(std::countr_one(static_cast<unsigned>(mask))) / 4;
+    }
+#endif
+    while (end - p >= 2 && p[0] == u'\r' && p[1] == u'\n')
+        p += 2;
+    return static_cast<std::size_t>(p - start) / 2;
+}
+
 // Stores the 16 characters at `in` one byte each at `out` when all of them are Latin-1, and sets bit i of
 // `lineBreaks` for each '\n' among them; false, with nothing stored, otherwise.
 inline bool NarrowSixteen(const char16_t* in, unsigned char* out, std::uint32_t& lineBreaks) {

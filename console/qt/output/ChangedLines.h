@@ -18,6 +18,7 @@ public:
 
     std::size_t LastLineLength() const override { return text_.LastLineLength(); }
     std::u16string LastLine() const override { return text_.LastLine(); }
+    void CopyLastLine(std::u16string& line) const override { text_.CopyLastLine(line); }
     std::size_t Size() const override { return text_.Size(); }
     void Append(std::u16string_view text) override {
         Changed(text_.Size());
