@@ -6,6 +6,7 @@
 //                                                held, style runs)
 #include "ConsoleOutput.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,7 +34,11 @@ int main(int argc, char** argv) {
     }
     std::ifstream in(argv[1], std::ios::binary);
     const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    const std::u16string units(bytes.begin(), bytes.end()); // ASCII files: widening is the decoding
+    // Latin-1: each byte is its own character (through unsigned char, or bytes past 0x7F would sign-extend
+    // into the half-width and specials block).
+    std::u16string units(bytes.size(), u'\0');
+    std::transform(bytes.begin(), bytes.end(), units.begin(),
+                   [](char c) { return static_cast<char16_t>(static_cast<unsigned char>(c)); });
     const int rounds = argc > 2 ? std::atoi(argv[2]) : 1;
     for (int round = 0; round < rounds; ++round) {
         OutputText text;
