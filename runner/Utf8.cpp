@@ -61,7 +61,7 @@ constexpr LeadTable Leads;
 // Decodes the character or ill-formed subpart that starts at `s`, which has four bytes to look at, into `to`,
 // which has room for two characters; returns how many bytes it took. Hostile output mixes every kind of byte
 // at random, so there is no branch on what they are: every case is worked out and the right one picked.
-std::size_t Step(const unsigned char* s, char16_t*& to) {
+inline std::size_t Step(const unsigned char* s, char16_t*& to) {
     const Lead lead = Leads.leads[s[0]];
     const unsigned second = static_cast<unsigned char>(s[1] - lead.secondLow) < lead.secondCount;
     const unsigned third = second & ((s[2] & 0xC0) == 0x80);
@@ -71,13 +71,15 @@ std::size_t Step(const unsigned char* s, char16_t*& to) {
     const char32_t bits = static_cast<char32_t>(s[0] & lead.mask) << 18 |
                           static_cast<char32_t>(s[1] & 0x3F) << 12 | static_cast<char32_t>(s[2] & 0x3F) << 6 |
                           static_cast<char32_t>(s[3] & 0x3F);
-    // One U+FFFD for a lead byte and what fitted after it, when that falls short of a character.
-    const char32_t c = fitting >= lead.need ? bits >> lead.shift : Replacement;
+    // One U+FFFD for a lead byte and what fitted after it, when that falls short of a character. Picked by
+    // masks, as a branch here would be guessed wrong half the time.
+    const char32_t whole = 0u - static_cast<char32_t>(fitting >= lead.need);
+    const char32_t c = ((bits >> lead.shift) & whole) | (Replacement & ~whole);
     // Past U+FFFF both halves of the surrogate pair are written; the second counts only then.
-    const bool pair = c >= 0x10000;
-    to[0] = static_cast<char16_t>(pair ? 0xD7C0 + (c >> 10) : c);
+    const char32_t pair = 0u - static_cast<char32_t>(c >= 0x10000);
+    to[0] = static_cast<char16_t>(((0xD7C0 + (c >> 10)) & pair) | (c & ~pair));
     to[1] = static_cast<char16_t>(0xDC00 | (c & 0x3FF));
-    to += 1 + static_cast<int>(pair);
+    to += 1 + (pair & 1);
     return 1 + taken;
 }
 
