@@ -120,9 +120,10 @@ TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
         {uR"(printf '%02097151d\342' 0)", Zeros(2097151) + u"\uFFFD"},
         {uR"(printf '%02097152d\342\202' 0)", Zeros(2097152) + u"\uFFFD"},
         // Every kind of ill-formed byte, among ASCII and whole characters, long enough for the quick paths.
-        {uR"(printf 'x\200\301\302A\340\237\240\355\240\355\237\277\360\217\360\220\200\200\364\220\200\200\365\377')"
+        {uR"(printf 'x\342\202A\200\301\277\302A\340\237\240\355\240\355\237\277\360\217\360\220\200\200\364\220\200\200\365\377')"
          uR"('abcdefghijklmnopqrstu\302\251\200\360\237\230A\342\202\342\202\254\277\360\237\230\200\000\337')",
-         std::u16string(u"x\uFFFD\uFFFD\uFFFDA\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uD7FF\uFFFD\uFFFD\U00010000") +
+         std::u16string(
+             u"x\uFFFDA\uFFFD\uFFFD\uFFFD\uFFFDA\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uD7FF\uFFFD\uFFFD\U00010000") +
              u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDabcdefghijklmnopqrstu©\uFFFD\uFFFDA\uFFFD€\uFFFD😀" +
              std::u16string(u"\0\uFFFD", 2)},
         {uR"(printf 'a\342\202')", u"a\uFFFD", {u"a", u"\uFFFD", u""}},
