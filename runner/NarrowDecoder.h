@@ -19,6 +19,13 @@ public:
     // True when nothing was carried and `bytes` are all ASCII: their text is then the bytes themselves.
     bool Decode(const char* bytes, std::size_t count, std::u16string& out);
 
+    // True when the text is the bytes' UTF-8 decoding (always on Linux), so that the bytes read, kept as they
+    // are, stand for it.
+    bool DecodesUtf8() const;
+
+    // How many bytes of an unfinished character are carried to the next read.
+    std::size_t Carried() const { return carriedCount_; }
+
     // At the end of the output: true if bytes were still carried, with their replacement appended to `out`.
     bool Finish(std::u16string& out);
 

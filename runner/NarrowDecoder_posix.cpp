@@ -13,6 +13,10 @@ std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
     return maxCharacters - carriedCount_;
 }
 
+bool NarrowDecoder::DecodesUtf8() const {
+    return true;
+}
+
 bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
     std::string_view input(bytes, count);
     if (carriedCount_ == 0 && WidenAscii(input, out))

@@ -118,6 +118,10 @@ std::size_t NarrowDecoder::ReadSize(std::size_t maxCharacters) const {
     return NarrowReadSize(CP_ACP, carriedCount_, maxCharacters);
 }
 
+bool NarrowDecoder::DecodesUtf8() const {
+    return ActualCodePage(CP_ACP) == CP_UTF8;
+}
+
 bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string& out) {
     // Every narrow code page reads a run of bytes below 0x80 as ASCII.
     if (carriedCount_ == 0 && WidenAscii(std::string_view(bytes, count), out))

@@ -192,6 +192,7 @@ bool Spillways::Run(const std::u16string& CommandLine) {
     stopping_ = {};
 
     NarrowDecoder decoder;
+    const bool keepBytes = decoder.DecodesUtf8();
     std::u16string chunk;
     chunk.reserve(ChunkSize);
     for (;;) {
@@ -209,7 +210,10 @@ bool Spillways::Run(const std::u16string& CommandLine) {
             chunk.clear();
             // Bytes of a character the output never finished still reach the listener, as a replacement.
             if (decoder.Finish(chunk)) {
-                outputs_->Append(chunk);
+                if (keepBytes)
+                    outputs_->KeepUtf8(0, chunk.size(), 0); // the carried bytes are kept already
+                else
+                    outputs_->Append(chunk);
                 RaiseReceiveOutputs(chunk);
                 chunk.clear();
             }
@@ -218,11 +222,14 @@ bool Spillways::Run(const std::u16string& CommandLine) {
         }
         if (read.woke)
             continue;
-        // Plain ASCII, as most output is, is kept where it was read: nothing to copy or encode again. Other
-        // text is kept encoded afresh (over the bytes read, decoded by then). The chunk is overwritten, not
-        // cleared, so in a flood of full reads it keeps its size and is never filled first.
+        // Plain ASCII, as most output is, and UTF-8 are kept where they were read: nothing to copy or encode
+        // again. Text from another code page is kept encoded afresh (over the bytes read, decoded by then).
+        // The chunk is overwritten, not cleared, so in a flood of full reads it keeps its size and is never
+        // filled first.
         if (decoder.Decode(bytes, read.count, chunk))
             outputs_->KeepAscii(read.count);
+        else if (keepBytes)
+            outputs_->KeepUtf8(read.count, chunk.size(), decoder.Carried());
         else
             outputs_->Append(chunk);
         RaiseReceiveOutputs(chunk);

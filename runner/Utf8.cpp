@@ -1,6 +1,7 @@
 #include "Utf8.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <iterator>
@@ -14,37 +15,110 @@ namespace {
 
 constexpr char16_t Replacement = 0xFFFD;
 
-// The range the second byte of a sequence must fall in; it depends on the lead byte, which is how overlong
-// forms, surrogates and code points past U+10FFFF are refused as soon as they can be told apart.
-struct LeadInfo {
-    int length; // 0: the byte cannot start a character
-    unsigned char secondLow;
-    unsigned char secondHigh;
+// What a byte says as the first of a sequence. The range its second byte must fall in depends on it, which is
+// how overlong forms, surrogates and code points past U+10FFFF are refused as soon as they can be told apart.
+struct Lead {
+    unsigned char need;        // bytes that must follow it: 0 for ASCII, 1 for a byte that starts nothing
+    unsigned char secondLow;   // the lowest second byte
+    unsigned char secondCount; // how many second bytes from there on fit; 0 when it starts nothing
+    unsigned char mask;        // its own bits of the code point
+    unsigned char shift;       // 6 * (3 - need): from four bytes' bits to the code point
 };
 
-constexpr LeadInfo InfoFor(unsigned char lead) {
+constexpr Lead LeadFor(unsigned lead) {
+    const auto starts = [](unsigned char need, unsigned char low, unsigned char high) {
+        return Lead{need, low, static_cast<unsigned char>(high - low + 1),
+                    static_cast<unsigned char>(0x3F >> need), static_cast<unsigned char>(6 * (3 - need))};
+    };
+    if (lead < 0x80)
+        return {0, 0, 0, 0x7F, 18};
     if (lead >= 0xC2 && lead <= 0xDF)
-        return {2, 0x80, 0xBF};
+        return starts(1, 0x80, 0xBF);
     if (lead == 0xE0)
-        return {3, 0xA0, 0xBF};
+        return starts(2, 0xA0, 0xBF);
     if (lead == 0xED)
-        return {3, 0x80, 0x9F};
+        return starts(2, 0x80, 0x9F);
     if (lead >= 0xE1 && lead <= 0xEF)
-        return {3, 0x80, 0xBF};
+        return starts(2, 0x80, 0xBF);
     if (lead == 0xF0)
-        return {4, 0x90, 0xBF};
+        return starts(3, 0x90, 0xBF);
     if (lead >= 0xF1 && lead <= 0xF3)
-        return {4, 0x80, 0xBF};
+        return starts(3, 0x80, 0xBF);
     if (lead == 0xF4)
-        return {4, 0x80, 0x8F};
-    return {0, 0, 0};
+        return starts(3, 0x80, 0x8F);
+    return {1, 0, 0, 0, 0};
 }
 
+struct LeadTable {
+    Lead leads[256];
+    constexpr LeadTable() : leads{} {
+        for (unsigned b = 0; b < 256; ++b)
+            leads[b] = LeadFor(b);
+    }
+};
+constexpr LeadTable Leads;
+
+// Decodes the character or ill-formed subpart that starts at `s`, which has four bytes to look at, into `to`,
+// which has room for two characters; returns how many bytes it took. Hostile output mixes every kind of byte
+// at random, so there is no branch on what they are: every case is worked out and the right one picked.
+inline std::size_t Step(const unsigned char* s, char16_t*& to) {
+    const Lead lead = Leads.leads[s[0]];
+    const unsigned second = static_cast<unsigned char>(s[1] - lead.secondLow) < lead.secondCount;
+    const unsigned third = second & ((s[2] & 0xC0) == 0x80);
+    const unsigned fourth = third & ((s[3] & 0xC0) == 0x80);
+    const unsigned fitting = second + third + fourth;
+    const unsigned taken = std::min<unsigned>(fitting, lead.need);
+    const char32_t bits = static_cast<char32_t>(s[0] & lead.mask) << 18 |
+                          static_cast<char32_t>(s[1] & 0x3F) << 12 | static_cast<char32_t>(s[2] & 0x3F) << 6 |
+                          static_cast<char32_t>(s[3] & 0x3F);
+    // One U+FFFD for a lead byte and what fitted after it, when that falls short of a character. Picked by
+    // masks, as a branch here would be guessed wrong half the time.
+    const char32_t whole = 0u - static_cast<char32_t>(fitting >= lead.need);
+    const char32_t c = ((bits >> lead.shift) & whole) | (Replacement & ~whole);
+    // Past U+FFFF both halves of the surrogate pair are written; the second counts only then.
+    const char32_t pair = 0u - static_cast<char32_t>(c >= 0x10000);
+    to[0] = static_cast<char16_t>(((0xD7C0 + (c >> 10)) & pair) | (c & ~pair));
+    to[1] = static_cast<char16_t>(0xDC00 | (c & 0x3FF));
+    to += 1 + (pair & 1);
+    return 1 + taken;
+}
+
+// Like Step, with whole two- and three-byte characters, which most text past ASCII is made of, taken the
+// quick way first: in such text these branches are seldom guessed wrong, and in hostile bytes seldom taken.
+// Each test is worked out whole from the lead byte and the two after it, into one number, so that it is one
+// branch to guess.
+inline std::size_t Character(const unsigned char* s, char16_t*& to) {
+    const std::uint32_t bytes =
+        static_cast<std::uint32_t>(s[0]) << 16 | static_cast<std::uint32_t>(s[1]) << 8 | s[2];
+    const Lead lead = Leads.leads[s[0]];
+    const std::uint32_t second = static_cast<unsigned char>(s[1] - lead.secondLow) < lead.secondCount;
+    // 110xxxxx and 1110xxxx, each with a second byte in the lead's range (there is none for C0 and C1), and
+    // for the second a third byte 10xxxxxx.
+    const std::uint32_t two = ((bytes & 0xE00000) ^ 0xC00000) | (second ^ 1u);
+    const std::uint32_t three = ((bytes & 0xF000C0) ^ 0xE00080) | (second ^ 1u);
+    if (two == 0) {
+        *to++ = static_cast<char16_t>((s[0] & 0x1F) << 6 | (s[1] & 0x3F));
+        return 2;
+    }
+    if (three == 0) {
+        *to++ = static_cast<char16_t>((s[0] & 0x0F) << 12 | (s[1] & 0x3F) << 6 | (s[2] & 0x3F));
+        return 3;
+    }
+    return Step(s, to);
+}
+
+#if !defined(__SSE2__)
 bool HasNonAscii(const unsigned char* eight) {
     std::uint64_t word = 0;
     std::memcpy(&word, eight, sizeof word);
     return (word & 0x8080808080808080ULL) != 0;
 }
+
+void Widen(const unsigned char* from, std::size_t count, char16_t* to) {
+    for (std::size_t k = 0; k < count; ++k)
+        to[k] = from[k];
+}
+#endif
 
 bool HasNonAscii(const char16_t* four) {
     std::uint64_t word = 0;
@@ -52,19 +126,64 @@ bool HasNonAscii(const char16_t* four) {
     return (word & 0xFF80FF80FF80FF80ULL) != 0;
 }
 
-void Widen(const unsigned char* from, std::size_t count, char16_t* to) {
-    for (std::size_t k = 0; k < count; ++k)
-        to[k] = from[k];
-}
+struct Decoded {
+    std::size_t read;
+    std::size_t written;
+};
 
-void AppendCodePoint(char32_t c, std::u16string& out) {
-    if (c < 0x10000) {
-        out.push_back(static_cast<char16_t>(c));
-    } else {
-        c -= 0x10000;
-        out.push_back(static_cast<char16_t>(0xD800 + (c >> 10)));
-        out.push_back(static_cast<char16_t>(0xDC00 + (c & 0x3FF)));
+// DecodeUtf8 into `out`, which has room for n characters (a byte never yields more than one).
+Decoded DecodeInto(const unsigned char* s, std::size_t n, char16_t* out, bool atEnd) {
+    char16_t* to = out;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen bytes a step: their top bits say how many of them are ASCII, and interleaved with zeros those
+    // are the characters. All sixteen are stored and the first non-ASCII character, if any, overwrites the
+    // rest, so text that mixes ASCII and other bytes costs no guess about which comes next.
+    const __m128i zero = _mm_setzero_si128();
+    while (i + 16 + 3 <= n) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(x, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(x, zero));
+        const unsigned nonAscii = static_cast<unsigned>(_mm_movemask_epi8(x));
+        if (nonAscii == 0) {
+            i += 16;
+            to += 16;
+            continue;
+        }
+        const auto ascii = static_cast<std::size_t>(std::countr_zero(nonAscii));
+        i += ascii;
+        to += ascii;
+        i += Character(s + i, to);
     }
+#else
+    while (i + 8 + 3 <= n) {
+        if (!HasNonAscii(s + i)) {
+            Widen(s + i, 8, to);
+            i += 8;
+            to += 8;
+            continue;
+        }
+        i += Character(s + i, to);
+    }
+#endif
+    while (i + 4 <= n)
+        i += Step(s + i, to);
+    // The last bytes, through a copy padded with bytes that continue nothing: a sequence they cut short is
+    // replaced at the end, or left for the next call.
+    while (i < n) {
+        unsigned char last[4] = {};
+        std::memcpy(last, s + i, n - i);
+        char16_t wide[2];
+        char16_t* end = wide;
+        const std::size_t taken = Step(last, end);
+        if (!atEnd && Leads.leads[last[0]].secondCount > 0 && i + taken == n &&
+            taken <= Leads.leads[last[0]].need)
+            break;
+        for (const char16_t* c = wide; c != end; ++c)
+            *to++ = *c;
+        i += taken;
+    }
+    return {i, static_cast<std::size_t>(to - out)};
 }
 
 } // namespace
@@ -105,57 +224,21 @@ bool WidenAscii(std::string_view bytes, std::u16string& out) {
 }
 
 std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd) {
+    // Through a buffer on the stack, a piece at a time: growing `out` by resize would zero-fill it before it
+    // is written. A piece that is not the last carries its unfinished end into the next.
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
+    char16_t wide[4096];
     std::size_t i = 0;
-    while (i < n) {
-        const unsigned char lead = s[i];
-        if (lead < 0x80) {
-            // Command output is mostly ASCII: widen whole runs of it at once, eight bytes at a time.
-            std::size_t j = i + 1;
-            while (j + 8 <= n && !HasNonAscii(s + j))
-                j += 8;
-            while (j < n && s[j] < 0x80)
-                ++j;
-            // Through a small buffer: growing `out` by resize would zero-fill it before it is written.
-            char16_t wide[1024];
-            while (i < j) {
-                const std::size_t count = std::min(j - i, std::size(wide));
-                Widen(s + i, count, wide);
-                out.append(wide, count);
-                i += count;
-            }
-            continue;
-        }
-        const LeadInfo info = InfoFor(lead);
-        if (info.length == 0) {
-            out.push_back(Replacement);
-            ++i;
-            continue;
-        }
-        char32_t c = lead & (0xFF >> (info.length + 1));
-        int k = 1;
-        for (; k < info.length; ++k) {
-            if (i + k >= n)
-                break;
-            const unsigned char b = s[i + k];
-            const unsigned char low = k == 1 ? info.secondLow : 0x80;
-            const unsigned char high = k == 1 ? info.secondHigh : 0xBF;
-            if (b < low || b > high)
-                break;
-            c = (c << 6) | (b & 0x3F);
-        }
-        if (k == info.length) {
-            AppendCodePoint(c, out);
-            i += k;
-        } else if (i + k >= n && !atEnd) {
-            return n - i; // unfinished: the rest may come with the next read
-        } else {
-            out.push_back(Replacement);
-            i += k;
-        }
+    for (;;) {
+        const std::size_t count = std::min(n - i, std::size(wide));
+        const bool last = i + count == n;
+        const Decoded piece = DecodeInto(s + i, count, wide, last && atEnd);
+        out.append(wide, piece.written);
+        i += piece.read;
+        if (last)
+            return n - i;
     }
-    return 0;
 }
 
 std::u16string FromUtf8(std::string_view bytes) {

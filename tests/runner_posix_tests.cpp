@@ -109,6 +109,23 @@ TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
         {uR"(printf '%0288d\377' 0)", Zeros(288) + u"\uFFFD"},
         // Read into the end of a block of the runner's copy, with too little room left to encode it there.
         {uR"(printf '%02096700d\303\251%0300d' 0 0)", Zeros(2096700) + u"é" + Zeros(300)},
+        {uR"(printf '%04095d\342\202\254' 0)", Zeros(4095) + u"€"}, // across a piece of the copy's decoding
+        // A character, or the start of one, that the read filling a block (2 MB, in reads of 256 bytes)
+        // leaves unfinished goes whole into the next block, cut after each of its bytes; and at the end.
+        {uR"(printf '%02097151d\342\202\254%0300d' 0 0)", Zeros(2097151) + u"€" + Zeros(300)},
+        {uR"(printf '%02097150d\342\202\254' 0)", Zeros(2097150) + u"€"},
+        {uR"(printf '%02097149d\360\237\230\200x' 0)", Zeros(2097149) + u"😀x"},
+        {uR"(printf '%02097151d\360\237\230\200' 0)", Zeros(2097151) + u"😀"},
+        {uR"(printf '%02097150d\342\202A\377' 0)", Zeros(2097150) + u"\uFFFDA\uFFFD"},
+        {uR"(printf '%02097151d\342' 0)", Zeros(2097151) + u"\uFFFD"},
+        {uR"(printf '%02097152d\342\202' 0)", Zeros(2097152) + u"\uFFFD"},
+        // Every kind of ill-formed byte, among ASCII and whole characters, long enough for the quick paths.
+        {uR"(printf 'x\342\202A\200\301\277\302A\340\237\240\355\240\355\237\277\360\217\360\220\200\200\364\220\200\200\365\377')"
+         uR"('abcdefghijklmnopqrstu\302\251\200\360\237\230A\342\202\342\202\254\277\360\237\230\200\000\337')",
+         std::u16string(
+             u"x\uFFFDA\uFFFD\uFFFD\uFFFD\uFFFDA\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uD7FF\uFFFD\uFFFD\U00010000") +
+             u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDabcdefghijklmnopqrstu©\uFFFD\uFFFDA\uFFFD€\uFFFD😀" +
+             std::u16string(u"\0\uFFFD", 2)},
         {uR"(printf 'a\342\202')", u"a\uFFFD", {u"a", u"\uFFFD", u""}},
         // The first read ends inside the character, which comes out whole with the next.
         {u"printf %0255d€ 0", std::u16string(255, u'0') + u"€", {std::u16string(255, u'0'), u"€", u""}},

@@ -65,7 +65,9 @@ TEST(Runner, FailedStartsShowTheMessageAndKeepThePreviousOutput) {
     EXPECT_EQ(OpenHandleCount(), handles) << "a run that starts leaves nothing open either";
 }
 
-// Before each pause the runner has delivered what came before it, and says it is about to wait.
+// Before each pause the runner has delivered what came before it, and says it is about to wait; the output
+// kept so far is what it delivered, also when the pause falls inside a character (its bytes in the system's
+// code page: in UTF-8, the start of a euro sign).
 TEST(Runner, AboutToWaitComesBeforeEachPauseWithTheOutputSoFar) {
     RecordingRunner rec;
     std::vector<std::u16string> seenAtWait;
@@ -74,10 +76,14 @@ TEST(Runner, AboutToWaitComesBeforeEachPauseWithTheOutputSoFar) {
         for (const auto& chunk : rec.chunks)
             joined += chunk;
         seenAtWait.push_back(joined);
+        EXPECT_EQ(rec.runner->Outputs(), joined);
     };
     EXPECT_EQ(rec.Run(ChildCommand("a s:300 b s:300 c")), u"[a]\n[b]\n[c]\n");
     EXPECT_NE(std::find(seenAtWait.begin(), seenAtWait.end(), u"[a]\n"), seenAtWait.end());
     EXPECT_NE(std::find(seenAtWait.begin(), seenAtWait.end(), u"[a]\n[b]\n"), seenAtWait.end());
+    const std::u16string split = rec.Run(ChildCommand("o:41e282 s:300 o:ac0a"));
+    rec.ExpectWellFormed(split);
+    EXPECT_EQ(split.substr(0, 1), u"A");
 }
 
 } // namespace
