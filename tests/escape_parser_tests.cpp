@@ -30,5 +30,8 @@ TEST(EscapeParser, HidesSequencesWholeAndEndsBrokenOnesBeforeTheTextAfterThem) {
          "1-2 f1|2-3 f1U|4-5 b8B|5-6 b8BF"},
         {u"\x1b[" + Digits300.substr(0, 43) + u"0;31mF\x1b[" + Digits300.substr(0, 44) + u"0;32mG", u"FG",
          "0-1 f1|1-2 f2"},
+        // Left-out parameters, as many as fit and more: those past the last kept are dropped.
+        {u"\x1b[" + std::u16string(29, u';') + u"1;31mH\x1b[" + std::u16string(40, u';') + u"1;32mI", u"HI",
+         "0-1 f1B"},
     });
 }

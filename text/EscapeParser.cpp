@@ -309,8 +309,10 @@ const char16_t* EscapeParser::ReadPlainSequence(const char16_t* p, const char16_
 
 // A parameter's first digit starts its value and the rest go on without looking whether it was left out.
 const char16_t* EscapeParser::ReadPlainParameters(const char16_t* p, const char16_t* end) {
-    constexpr std::size_t MaxPlainLength = 48; // fewer parameters than MaxParameters, whatever it holds
-    static_assert(MaxPlainLength / 2 + 1 < MaxParameters && MaxPlainLength < MaxSequenceLength);
+    // Each character can end at most one parameter (a run of ';' leaves every one out), so a sequence this
+    // short never holds more than MaxParameters; a longer one is read the long way, which drops the excess.
+    constexpr std::size_t MaxPlainLength = MaxParameters - 1;
+    static_assert(MaxPlainLength < MaxSequenceLength);
     const char16_t* const stop = p + std::min<std::size_t>(static_cast<std::size_t>(end - p), MaxPlainLength);
     std::size_t count = 0;
     for (const char16_t* q = p; q != stop;) {
