@@ -68,6 +68,14 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"e\u0301a\tb\u65e5\rXYZ\u00adW\ne\u0301a\tb\rXYZW\n\u65e5x\rAB\n\u65e5x\x1b[2GA",
          u"XYZ\u00adW    b\u65e5\nXYZW    b\nABx\n Ax", ""},
         {u"abc\rab\tX", u"abc\tX", ""},
+        // Over the line's opening stretch a character a cell, up to a mark, a wide character, a tab or a
+        // pictograph it must not split; then moved, erased, repeated, returned over.
+        {u"\x1b[31mabcdef\rXY\x1b[32mZ\x1b[0mWVUT\n", u"XYZWVUT\n", "0-2 f1|2-3 f2"},
+        {u"abc\u0301d\rXY\x1b[31mZ|\x1b[m\nabc\u0301d\rX\x1b[31mY\x1b[mZ", u"XYZ|\nXYZd", "2-4 f1|6-7 f1"},
+        {u"abcdef\rXY\u65e5Z\nab\u65e5c\rXYZ\nab\tc\rX\x1b[31mY", u"XY\u65e5Zf\nXYZ c\nXY\tc", "13-14 f1"},
+        {u"ab\u0301\rXY\na\u00a9b\rXY\nabc\rX\u0301Y\nabc\r\u00a9\ufe0f",
+         u"XY\nXYb\nX\u0301Yc\n\u00a9\ufe0fc", ""},
+        {u"abcdef\rXY\bZ\x1b[CW\nabcdef\rXY\x1b[K\nabcd\rXY\rZ\nabc\rX\x1b[2b", u"XZcWef\nXY\nZYcd\nXXX", ""},
         {u"\u65e5\u672c\u8a9e\rab", u"ab\u672c\u8a9e", ""},
         {u"\u6f22\u5b57\x1b[3GX", u"\u6f22X ", ""},
         {u"\u65e5\u672c\r\x1b[Cx|", u" x| ", ""},

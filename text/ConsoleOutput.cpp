@@ -1,5 +1,6 @@
 #include "ConsoleOutput.h"
 
+#include "CellWidth.h"
 #include "EscapeParserFeed.h"
 
 #include <algorithm>
@@ -18,6 +19,22 @@ constexpr std::size_t MaxPaddedColumn = 1024;
 
 // How long a line's cells are kept once loaded while text is only appended to it.
 constexpr std::size_t KeptCells = 512;
+
+// Characters that are each a cluster of one unit and one cell: no tab, surrogate, mark or pictograph.
+bool OneCellEach(std::u16string_view text) {
+    const std::uint8_t* const widths = BasicPlaneWidthBytes();
+    for (const char16_t c : text) {
+        if (c < 0xA9 ? c == u'\t' : (c >= 0xD800 && c < 0xE000) || widths[c] != 1) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Whether `c`, after a character of one cell, starts a cluster of its own rather than joining that one.
+bool StartsCluster(char16_t c) {
+    return c < 0xA9 || ((c < 0xD800 || c >= 0xE000) && (BasicPlaneWidthBytes()[c] & 3) != 0);
+}
 
 constexpr char16_t ShiftOut = 0x0E;
 constexpr char16_t ShiftIn = 0x0F;
@@ -94,7 +111,10 @@ void ConsoleOutput::PrintDrawn(std::u16string_view run) {
     const OutputStyles::StyleId style = styles_ != nullptr ? Pen() : 0;
     repeatable_ = run.back() != u'\n' && run.back() != u'\t';
     if (place_ != Place::End) {
-        if (place_ == Place::LineStart) {
+        if (place_ != Place::Cells) {
+            if (OverwriteInPlace(run, style)) {
+                return;
+            }
             Load();
         }
         // Back at the end of a short line the cells are kept, so that overstruck text (a manual page's
@@ -107,6 +127,33 @@ void ConsoleOutput::PrintDrawn(std::u16string_view run) {
         cells_.Clear();
     }
     Append(run, style);
+}
+
+// Hostile output (random bytes) returns to the start of half its lines and writes over them: where both the
+// old text and the new are a unit and a cell a character, the store is written in place as LineCells would
+// (the same units, the same styles), without loading the line's cells.
+bool ConsoleOutput::OverwriteInPlace(std::u16string_view run, OutputStyles::StyleId style) {
+    if (place_ == Place::LineStart) {
+        Flush();
+        lines_.CopyLastLine(lastLine_); // the line as it was: past the cursor it stays so
+        overwritten_ = 0;
+    }
+    const std::size_t from = overwritten_;
+    const std::size_t to = from + run.size();
+    const std::size_t old = std::min(to, lastLine_.size());
+    if (!OneCellEach(run) ||
+        (from < old && !OneCellEach(std::u16string_view(lastLine_).substr(from, old - from))) ||
+        (to < lastLine_.size() && !StartsCluster(lastLine_[to]))) {
+        return false;
+    }
+    place_ = Place::Overwritten;
+    overwritten_ = to;
+    lines_.Overwrite(from, run);
+    if (styles_ != nullptr) {
+        const std::size_t start = lines_.Size() - lines_.LastLineLength();
+        styles_->Assign(start + from, start + to, style, lines_.Size());
+    }
+    return true;
 }
 
 void ConsoleOutput::Append(std::u16string_view text, OutputStyles::StyleId style) {
@@ -167,6 +214,8 @@ void ConsoleOutput::Load() {
     cells_.Load(lastLine_, runs_);
     if (place_ == Place::LineStart) {
         cells_.MoveTo(0);
+    } else if (place_ == Place::Overwritten) {
+        cells_.MoveTo(overwritten_); // a cell a unit up to there
     }
     place_ = Place::Cells;
 }

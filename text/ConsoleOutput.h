@@ -35,11 +35,14 @@ private:
 
     // Where the cursor is. Text is appended at the end of the last line without the cells being counted;
     // they are loaded from the line only once the cursor goes back into it.
-    enum class Place : std::uint8_t { End, LineStart, Cells };
+    // Overwritten: after a carriage return, the line's first overwritten_ cells rewritten in place, each a
+    // character of one unit and one cell over the same, without its cells loaded.
+    enum class Place : std::uint8_t { End, LineStart, Overwritten, Cells };
 
     void Print(std::u16string_view run) override;
     void PrintElsewhere(std::u16string_view run); // than at the end of the text in the ASCII set
     void PrintDrawn(std::u16string_view run);     // in the character set chosen
+    bool OverwriteInPlace(std::u16string_view run, OutputStyles::StyleId style); // false: the cells needed
     // Appending at the end of the last line, a line break or a tab is only a character of the text.
     bool PrintsLineBreaks() const override { return place_ == Place::End; }
     void Control(char16_t c) override;
@@ -91,7 +94,8 @@ private:
     std::uint64_t pendingStep_ = 0; // the step that led to pen_ while it is not interned yet, or 0
     std::array<PenStep, std::size_t{1} << PenStepBits> penSteps_{};
     Place place_ = Place::End;
-    LineCells cells_; // while place_ is Cells
+    LineCells cells_;             // while place_ is Cells
+    std::size_t overwritten_ = 0; // the cursor, while place_ is Overwritten
     // Room kept for loading the last line into the cells and for the styles of what they change.
     std::u16string lastLine_;
     std::vector<LineCells::StyleRun> runs_;
