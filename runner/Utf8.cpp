@@ -86,7 +86,7 @@ inline std::size_t Step(const unsigned char* s, char16_t*& to) {
 // Like Step, with whole two- and three-byte characters, which most text past ASCII is made of, taken the
 // quick way first: in such text these branches are seldom guessed wrong, and in hostile bytes seldom taken.
 // Each test is worked out whole from the lead byte and the two after it, into one number, so that it is one
-// branch to guess.
+// branch to guess. A byte that starts nothing is left alone: the return value is then 0.
 inline std::size_t Character(const unsigned char* s, char16_t*& to) {
     const std::uint32_t bytes =
         static_cast<std::uint32_t>(s[0]) << 16 | static_cast<std::uint32_t>(s[1]) << 8 | s[2];
@@ -104,6 +104,8 @@ inline std::size_t Character(const unsigned char* s, char16_t*& to) {
         *to++ = static_cast<char16_t>((s[0] & 0x0F) << 12 | (s[1] & 0x3F) << 6 | (s[2] & 0x3F));
         return 3;
     }
+    if (lead.secondCount == 0)
+        return 0;
     return Step(s, to);
 }
 
@@ -153,7 +155,33 @@ Decoded DecodeInto(const unsigned char* s, std::size_t n, char16_t* out, bool at
         const auto ascii = static_cast<std::size_t>(std::countr_zero(nonAscii));
         i += ascii;
         to += ascii;
-        i += Character(s + i, to);
+        // A byte that starts nothing never comes first in valid text: the rest of this piece is taken as
+        // hostile.
+        const std::size_t taken = Character(s + i, to);
+        if (taken == 0)
+            break;
+        i += taken;
+    }
+    // Hostile bytes are mostly ASCII and bytes that start nothing (continuation bytes, C0, C1, F5 to FF).
+    // Before the first byte that can start a sequence (C2 to F4), no byte continues another, so each byte
+    // past ASCII there is a subpart of its own: a U+FFFD, widened with the ASCII in the same step. The
+    // sequence from that lead byte is then seldom whole, so it goes the branch-free way.
+    const __m128i belowLeads = _mm_set1_epi8(static_cast<char>(0xC1));
+    const __m128i aboveLeads = _mm_set1_epi8(static_cast<char>(0xF5));
+    const __m128i replacementLow = _mm_set1_epi8(static_cast<char>(Replacement & 0xFF));
+    while (i + 16 + 3 <= n) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+        const __m128i high = _mm_cmplt_epi8(x, zero);
+        const __m128i leadBytes = _mm_and_si128(_mm_cmpgt_epi8(x, belowLeads), _mm_cmplt_epi8(x, aboveLeads));
+        const __m128i low = _mm_or_si128(_mm_andnot_si128(high, x), _mm_and_si128(high, replacementLow));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(low, high));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(low, high));
+        const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(leadBytes));
+        const auto alone = static_cast<std::size_t>(std::countr_zero(leads | 0x10000u));
+        i += alone;
+        to += alone;
+        if (alone < 16)
+            i += Step(s + i, to);
     }
 #else
     while (i + 8 + 3 <= n) {
@@ -163,7 +191,8 @@ Decoded DecodeInto(const unsigned char* s, std::size_t n, char16_t* out, bool at
             to += 8;
             continue;
         }
-        i += Character(s + i, to);
+        const std::size_t taken = Character(s + i, to);
+        i += taken != 0 ? taken : Step(s + i, to);
     }
 #endif
     while (i + 4 <= n)

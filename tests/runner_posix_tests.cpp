@@ -127,6 +127,12 @@ TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
              u"\uFFFD\uFFFD\uFFFD\uFFFD\uFFFD\uFFFDabcdefghijklmnopqrstu©\uFFFD\uFFFDA\uFFFD€\uFFFD😀" +
              std::u16string(u"\0\uFFFD", 2)},
         {uR"(printf 'a\342\202')", u"a\uFFFD", {u"a", u"\uFFFD", u""}},
+        // Once a byte that starts nothing has come first, sixteen bytes a step up to the next lead byte: a
+        // step of sixteen without one, a lead at a step's start and at its end, the lowest and highest leads.
+        {uR"(printf '\200\301\365\377abcdefghijkl\302\200\364\217\277\277mnopqrstuvwxyz0\340\240\200%020d' 0)",
+         u"\uFFFD\uFFFD\uFFFD\uFFFDabcdefghijkl\u0080\U0010FFFFmnopqrstuvwxyz0\u0800" + Zeros(20)},
+        {uR"(printf '\200%0253d\342\202\254' 0)",
+         u"\uFFFD" + Zeros(253) + u"€"}, // carried after such a start
         // The first read ends inside the character, which comes out whole with the next.
         {u"printf %0255d€ 0", std::u16string(255, u'0') + u"€", {std::u16string(255, u'0'), u"€", u""}},
         // After three bytes of a four-byte character are carried, the next read must not fill a whole chunk.
