@@ -84,7 +84,7 @@ private:
     // flood's runs).
     static constexpr std::size_t LongPiece = 64;
     static constexpr std::size_t MaxPending = 512;
-    std::array<char16_t, MaxPending> pending_;
+    std::array<char16_t, MaxPending> pending_{};
     std::size_t pendingSize_ = 0;
     OutputStyles* styles_;
     EscapeParser parser_;
