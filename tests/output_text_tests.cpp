@@ -113,20 +113,64 @@ TEST(OutputText, WordAtAPosition) {
     }
 }
 
-// Line starts more than an offset holds past their group's first (4 Gi characters in the box), with one-byte
-// offsets: a group that spills, then one that stays narrow with a position far past its last start.
-TEST(LineStarts, HoldStartsPastWhatAnOffsetHolds) {
-    std::vector<std::size_t> added;
-    for (std::size_t line = 0; line < LineStarts<std::uint8_t>::GroupLines; ++line)
-        added.push_back(line * 3);
-    added.insert(added.end(), {20000, 20100});
-    LineStarts<std::uint8_t> starts;
-    for (const std::size_t start : added)
-        starts.Add(start);
-    for (std::size_t line = 0; line < added.size(); ++line) {
-        ASSERT_EQ(starts.Start(line), added[line]);
-        ASSERT_EQ(std::pair(starts.LineOf(added[line]), starts.LineOf(added[line] + 2)),
-                  std::pair(line, line));
+// Line starts as added, one by one or as runs of empty lines, read back by line and by position, with
+// one-byte offsets: groups whose lines are all of one length until some line is not (at its second line,
+// within, at its last), runs of empty lines that begin, end or break such a group, and starts more than an
+// offset holds past their group's first (4 Gi characters in the box): a group that spills, one that is even
+// far past it, one that stays narrow with a position far past its last start.
+TEST(LineStarts, ReadBackAsAdded) {
+    using Starts = LineStarts<std::uint8_t>;
+    constexpr std::size_t Group = Starts::GroupLines;
+    struct Added {
+        std::size_t start;
+        std::size_t count = 1; // more than one: consecutive starts, as AddConsecutive adds them
+    };
+    const auto even = [](std::size_t from, std::size_t lines, std::size_t length) {
+        std::vector<Added> run;
+        for (std::size_t line = 0; line < lines; ++line)
+            run.push_back({from + line * length});
+        return run;
+    };
+    const auto join = [](std::initializer_list<std::vector<Added>> parts) {
+        std::vector<Added> all;
+        for (const auto& part : parts)
+            all.insert(all.end(), part.begin(), part.end());
+        return all;
+    };
+    const std::vector<std::vector<Added>> cases{
+        even(0, Group * 2 + 3, 3),
+        join({even(0, 1, 0), {{5}, {6}}, even(9, Group, 3)}),
+        even(4, 3, 0),
+        join({even(0, 3, 3), even(7, 2, 3)}),
+        join({even(0, Group - 1, 2), {{Group * 2 - 1}}, even(Group * 2 + 4, Group, 7)}),
+        join({even(0, Group / 2, 4), {{Group * 2 + 1}}, even(Group * 2 + 5, Group, 1)}),
+        join({{{0, Group / 2 + 1}}, {{Group, Group + 5}}, even(Group * 3, 3, 2), {{Group * 4, Group}}}),
+        join({{{7, 2}}, {{10, 3}}, {{20}}, {{21, Group * 2}}}),
+        join({even(0, Group, 3), {{20000}, {20100}}, even(30000, Group + 1, 100)}),
+        join({even(0, Group - 1, 3), {{(Group - 1) * 3 + 400}}, {{20000}, {20001}, {20003}}}),
+    };
+    for (std::size_t c = 0; c < cases.size(); ++c) {
+        Starts starts;
+        std::vector<std::size_t> expected;
+        for (const Added& added : cases[c]) {
+            if (added.count == 1)
+                starts.Add(added.start);
+            else
+                starts.AddConsecutive(added.start, added.count);
+            for (std::size_t i = 0; i < added.count; ++i)
+                expected.push_back(added.start + i);
+        }
+        ASSERT_EQ(starts.Count(), expected.size()) << c;
+        for (std::size_t line = 0; line < expected.size(); ++line) {
+            ASSERT_EQ(starts.Start(line), expected[line]) << c << ' ' << line;
+            const bool empty = line + 1 < expected.size() && expected[line + 1] == expected[line];
+            if (!empty) {
+                ASSERT_EQ(starts.LineOf(expected[line]), line) << c << ' ' << line;
+            }
+            if (line + 1 < expected.size() && expected[line + 1] > expected[line] + 1) {
+                ASSERT_EQ(starts.LineOf(expected[line + 1] - 1), line) << c << ' ' << line;
+            }
+        }
+        EXPECT_EQ(starts.LineOf(expected.back() + 300), expected.size() - 1) << c;
     }
-    EXPECT_EQ(starts.LineOf(20300), added.size() - 1);
 }
