@@ -80,6 +80,12 @@ TEST(OutputView, LaysOutMeasuresAndHitsAsTheEngine) {
         const auto drafted = ViewOf(text, 10, std::chrono::milliseconds(0));
         ASSERT_TRUE(drafted->HasDrafts());
         ASSERT_TRUE(QTest::qWaitFor([&drafted] { return !drafted->HasDrafts(); }));
+        // Not while text keeps coming after the showing that left them (a flood), but once it stops.
+        const auto flooded = ViewOf(text + u'\n', 10, std::chrono::milliseconds(0));
+        flooded->AppendText(u"x");
+        ASSERT_FALSE(QTest::qWaitFor([&flooded] { return !flooded->HasDrafts(); }, 200));
+        flooded->Show(false);
+        ASSERT_TRUE(QTest::qWaitFor([&flooded] { return !flooded->HasDrafts(); }));
         for (std::size_t at = 0; at <= static_cast<std::size_t>(text.size()); ++at)
             ASSERT_EQ(drafted->CharacterRect(at), view->CharacterRect(at)) << at;
         const int height = static_cast<int>(std::ceil(QFontMetricsF(view->font()).lineSpacing()));

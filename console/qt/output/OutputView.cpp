@@ -151,6 +151,13 @@ void OutputView::Show(bool caretToEnd) {
 }
 
 void OutputView::RefineDrafts() {
+    // Text came after the showing that left these drafts: a flood is on, and its events are handled now only
+    // to keep the window alive. Its rows will be laid out again by the next showing, which then asks again;
+    // refining them here would load fonts for rows that are about to scroll away. Once the text stops
+    // coming, the last showing's drafts are refined.
+    if (changed_) {
+        return;
+    }
     const LayoutCache::Clock::time_point deadline = LayoutCache::Clock::now() + layoutBudget_;
     cache_.SetDeadline(deadline);
     if (Refine(deadline)) {
