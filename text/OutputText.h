@@ -40,8 +40,8 @@ public:
 
 // The shown text, append-only but for the last line, in UTF-16 positions. Text sits in large blocks of a
 // fixed size (LargeBlock.h), each kept one byte per character while it holds Latin-1 only; line starts take
-// four bytes a line (LineStarts.h). Appending costs time in proportion to what is appended; nothing stored
-// moves.
+// four bytes a line, or next to nothing where lines run all of one length (LineStarts.h). Appending costs
+// time in proportion to what is appended; nothing stored moves.
 class OutputText final : public OutputLines {
 public:
     // A block holds 2 Mi characters: 2 MB, or 4 MB once it needs 16 bits.
