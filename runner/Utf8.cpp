@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
