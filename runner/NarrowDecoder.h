@@ -32,6 +32,7 @@ public:
 private:
     char carried_[4] = {};
     std::size_t carriedCount_ = 0;
+    bool hostile_ = false; // the UTF-8 decoder's pick of its way, from read to read
 };
 
 } // namespace spillways_detail

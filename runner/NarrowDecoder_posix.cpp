@@ -35,7 +35,7 @@ bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string&
         std::copy_n(bytes, count, to + carriedCount_);
         input = std::string_view(to, carriedCount_ + count);
     }
-    const std::size_t unfinished = DecodeUtf8(input, out, false);
+    const std::size_t unfinished = DecodeUtf8(input, out, false, hostile_);
     std::copy(input.end() - static_cast<std::ptrdiff_t>(unfinished), input.end(), carried_);
     carriedCount_ = unfinished;
     return false;

@@ -73,8 +73,8 @@ std::size_t NarrowReadSize(unsigned codePage, std::size_t carriedCount, std::siz
     return maxCharacters;
 }
 
-void DecodeNarrow(unsigned codePage, char (&carried)[4], std::size_t& carriedCount, const char* bytes,
-                  std::size_t count, std::u16string& out) {
+void DecodeNarrow(unsigned codePage, char (&carried)[4], std::size_t& carriedCount, bool& hostile,
+                  const char* bytes, std::size_t count, std::u16string& out) {
     std::string joined;
     if (carriedCount > 0) {
         joined.reserve(carriedCount + count);
@@ -89,7 +89,7 @@ void DecodeNarrow(unsigned codePage, char (&carried)[4], std::size_t& carriedCou
     if (actual == CP_UTF8) {
         // The same decoder as the Linux build: a cut-short sequence is carried, ill-formed bytes become
         // U+FFFD.
-        const std::size_t kept = DecodeUtf8(std::string_view(bytes, count), out, false);
+        const std::size_t kept = DecodeUtf8(std::string_view(bytes, count), out, false, hostile);
         std::memcpy(carried, bytes + count - kept, kept);
         carriedCount = kept;
         return;
@@ -127,7 +127,7 @@ bool NarrowDecoder::Decode(const char* bytes, std::size_t count, std::u16string&
     if (carriedCount_ == 0 && WidenAscii(std::string_view(bytes, count), out))
         return true;
     out.clear();
-    DecodeNarrow(CP_ACP, carried_, carriedCount_, bytes, count, out);
+    DecodeNarrow(CP_ACP, carried_, carriedCount_, hostile_, bytes, count, out);
     return false;
 }
 

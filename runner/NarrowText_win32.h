@@ -18,9 +18,10 @@ void AppendMultiByte(unsigned codePage, const char* bytes, std::size_t count, st
 std::size_t NarrowReadSize(unsigned codePage, std::size_t carriedCount, std::size_t maxCharacters);
 
 // Appends to `out` the text of the carried bytes followed by `bytes`. The start of a character that the end
-// of `bytes` cuts short (a double-byte lead byte, or an unfinished UTF-8 sequence) is kept back in `carried`.
-void DecodeNarrow(unsigned codePage, char (&carried)[4], std::size_t& carriedCount, const char* bytes,
-                  std::size_t count, std::u16string& out);
+// of `bytes` cuts short (a double-byte lead byte, or an unfinished UTF-8 sequence) is kept back in `carried`;
+// `hostile` is the UTF-8 decoder's, carried as DecodeUtf8 asks.
+void DecodeNarrow(unsigned codePage, char (&carried)[4], std::size_t& carriedCount, bool& hostile,
+                  const char* bytes, std::size_t count, std::u16string& out);
 
 // At the end of the output: true if bytes were still carried, with what they decode to on their own appended.
 bool FinishNarrow(unsigned codePage, char (&carried)[4], std::size_t& carriedCount, std::u16string& out);

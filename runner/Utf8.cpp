@@ -4,7 +4,6 @@
 #include <bit>
 #include <cstdint>
 #include <cstring>
-#include <iterator>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -133,14 +132,12 @@ struct Decoded {
     std::size_t written;
 };
 
-// DecodeUtf8 into `out`, which has room for n characters (a byte never yields more than one).
-Decoded DecodeInto(const unsigned char* s, std::size_t n, char16_t* out, bool atEnd) {
-    char16_t* to = out;
-    std::size_t i = 0;
 #if defined(__SSE2__)
-    // Sixteen bytes a step: their top bits say how many of them are ASCII, and interleaved with zeros those
-    // are the characters. All sixteen are stored and the first non-ASCII character, if any, overwrites the
-    // rest, so text that mixes ASCII and other bytes costs no guess about which comes next.
+// Text, sixteen bytes a step: their top bits say how many of them are ASCII, and interleaved with zeros those
+// are the characters. All sixteen are stored and the first non-ASCII character, if any, overwrites the rest,
+// so text that mixes ASCII and other bytes costs no guess about which comes next. Returns true at a byte that
+// starts nothing, which never comes first in valid text; false when fewer than nineteen bytes are left.
+bool QuickRun(const unsigned char* s, std::size_t n, std::size_t& i, char16_t*& to) {
     const __m128i zero = _mm_setzero_si128();
     while (i + 16 + 3 <= n) {
         const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
@@ -155,34 +152,88 @@ Decoded DecodeInto(const unsigned char* s, std::size_t n, char16_t* out, bool at
         const auto ascii = static_cast<std::size_t>(std::countr_zero(nonAscii));
         i += ascii;
         to += ascii;
-        // A byte that starts nothing never comes first in valid text: the rest of this piece is taken as
-        // hostile.
         const std::size_t taken = Character(s + i, to);
         if (taken == 0)
-            break;
+            return true;
         i += taken;
     }
-    // Hostile bytes are mostly ASCII and bytes that start nothing (continuation bytes, C0, C1, F5 to FF).
-    // Before the first byte that can start a sequence (C2 to F4), no byte continues another, so each byte
-    // past ASCII there is a subpart of its own: a U+FFFD, widened with the ASCII in the same step. The
-    // sequence from that lead byte is then seldom whole, so it goes the branch-free way.
-    const __m128i belowLeads = _mm_set1_epi8(static_cast<char>(0xC1));
-    const __m128i aboveLeads = _mm_set1_epi8(static_cast<char>(0xF5));
+    return false;
+}
+
+struct Alone {
+    unsigned count; // bytes before the first that may start a sequence, 16 if none
+    bool ascii;     // all sixteen were ASCII
+};
+
+// Hostile bytes are mostly ASCII and bytes past it that stand alone: those that start nothing (continuation
+// bytes, C0, C1, F5 to FF) and lead bytes (C2 to F4) not followed by a byte that could continue them. No byte
+// before the first lead byte so followed continues another, so each byte past ASCII there is a subpart of its
+// own: a U+FFFD. Widens the sixteen bytes at `s`, which has seventeen to look at, into `to` so, and says how
+// many of them that is right for.
+inline Alone WidenAlone(const unsigned char* s, char16_t* to) {
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s));
+    const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 1));
+    const __m128i high = _mm_cmplt_epi8(x, zero);
+    const __m128i leadBytes = _mm_and_si128(_mm_cmpgt_epi8(x, _mm_set1_epi8(static_cast<char>(0xC1))),
+                                            _mm_cmplt_epi8(x, _mm_set1_epi8(static_cast<char>(0xF5))));
+    // 80 to BF are the lowest bytes when taken as signed.
+    const __m128i continuing = _mm_cmplt_epi8(next, _mm_set1_epi8(static_cast<char>(0xC0)));
     const __m128i replacementLow = _mm_set1_epi8(static_cast<char>(Replacement & 0xFF));
-    while (i + 16 + 3 <= n) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
-        const __m128i high = _mm_cmplt_epi8(x, zero);
-        const __m128i leadBytes = _mm_and_si128(_mm_cmpgt_epi8(x, belowLeads), _mm_cmplt_epi8(x, aboveLeads));
-        const __m128i low = _mm_or_si128(_mm_andnot_si128(high, x), _mm_and_si128(high, replacementLow));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(low, high));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(low, high));
-        const unsigned leads = static_cast<unsigned>(_mm_movemask_epi8(leadBytes));
-        const auto alone = static_cast<std::size_t>(std::countr_zero(leads | 0x10000u));
+    const __m128i low = _mm_or_si128(_mm_andnot_si128(high, x), _mm_and_si128(high, replacementLow));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to), _mm_unpacklo_epi8(low, high));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(to + 8), _mm_unpackhi_epi8(low, high));
+    const auto starts = static_cast<unsigned>(_mm_movemask_epi8(_mm_and_si128(leadBytes, continuing)));
+    return {static_cast<unsigned>(std::countr_zero(starts | 0x10000u)), _mm_movemask_epi8(x) == 0};
+}
+
+// Hostile bytes sixteen at a time up to each lead byte that may start a sequence, which is then seldom
+// whole, so it goes the branch-free way; so does the byte after sixteen that stand alone, whatever it is, as
+// a branch on whether there was a lead byte would be guessed wrong half the time. Returns true after sixteen
+// ASCII bytes in a row, which more likely begin text again; false when fewer than twenty bytes are left.
+bool HostileRun(const unsigned char* s, std::size_t n, std::size_t& i, char16_t*& to) {
+    while (i + 16 + 4 <= n) {
+        const Alone alone = WidenAlone(s + i, to);
+        i += alone.count;
+        to += alone.count;
+        i += Step(s + i, to);
+        if (alone.ascii)
+            return true;
+    }
+    return false;
+}
+
+// The same for the last bytes, fewer than twenty, through a copy padded with continuation bytes: a lead
+// byte among the last three is then never taken as standing alone, and is left to the caller with the bytes
+// after it. `to` has room for sixteen characters past the end.
+void HostileTail(const unsigned char* s, std::size_t n, std::size_t& i, char16_t*& to) {
+    unsigned char padded[19 + 17]; // a step may begin at the last byte and look at seventeen
+    std::memset(padded, 0x80, sizeof padded);
+    const std::size_t start = i;
+    std::memcpy(padded, s + start, n - start);
+    while (i < n) {
+        const std::size_t alone = std::min<std::size_t>(WidenAlone(padded + (i - start), to).count, n - i);
         i += alone;
         to += alone;
-        if (alone < 16)
-            i += Step(s + i, to);
+        if (i + 4 > n)
+            return;
+        i += Step(s + i, to);
     }
+}
+#endif
+
+// DecodeUtf8 into `out`, which has room for n + 16 characters (a byte never yields more than one). Without
+// SSE2 there is one way for all bytes, and `hostile` is left as it is.
+Decoded DecodeInto(const unsigned char* s, std::size_t n, char16_t* out, bool atEnd,
+                   [[maybe_unused]] bool& hostile) {
+    char16_t* to = out;
+    std::size_t i = 0;
+#if defined(__SSE2__)
+    // Each way runs until the bytes look like the other's, or up to the last bytes.
+    while (hostile ? HostileRun(s, n, i, to) : QuickRun(s, n, i, to))
+        hostile = !hostile;
+    if (hostile)
+        HostileTail(s, n, i, to);
 #else
     while (i + 8 + 3 <= n) {
         if (!HasNonAscii(s + i)) {
@@ -252,22 +303,28 @@ bool WidenAscii(std::string_view bytes, std::u16string& out) {
     return true;
 }
 
-std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd) {
+std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd, bool& hostile) {
     // Through a buffer on the stack, a piece at a time: growing `out` by resize would zero-fill it before it
     // is written. A piece that is not the last carries its unfinished end into the next.
     const auto* s = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t n = bytes.size();
-    char16_t wide[4096];
+    constexpr std::size_t PieceSize = 4096;
+    char16_t wide[PieceSize + 16];
     std::size_t i = 0;
     for (;;) {
-        const std::size_t count = std::min(n - i, std::size(wide));
+        const std::size_t count = std::min(n - i, PieceSize);
         const bool last = i + count == n;
-        const Decoded piece = DecodeInto(s + i, count, wide, last && atEnd);
+        const Decoded piece = DecodeInto(s + i, count, wide, last && atEnd, hostile);
         out.append(wide, piece.written);
         i += piece.read;
         if (last)
             return n - i;
     }
+}
+
+std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd) {
+    bool hostile = false;
+    return DecodeUtf8(bytes, out, atEnd, hostile);
 }
 
 std::u16string FromUtf8(std::string_view bytes) {

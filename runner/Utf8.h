@@ -14,6 +14,11 @@ namespace spillways_detail {
 // next call.
 std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd);
 
+// The same, for a caller that decodes one output a read at a time and carries `hostile` from call to call
+// (false at first): whether the last bytes looked ill-formed rather than like text, which picks the faster
+// way to decode the next ones. The result never depends on it.
+std::size_t DecodeUtf8(std::string_view bytes, std::u16string& out, bool atEnd, bool& hostile);
+
 // The whole of `bytes` decoded as DecodeUtf8 does at the end of its input.
 std::u16string FromUtf8(std::string_view bytes);
 

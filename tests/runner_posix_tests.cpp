@@ -92,6 +92,12 @@ bool ZombieChild() {
 // with nothing blocked, a session of its own.
 TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
     const auto Zeros = [](std::size_t count) { return std::u16string(count, u'0'); };
+    const auto Times = [](std::u16string_view text, std::size_t count) {
+        std::u16string all;
+        for (std::size_t k = 0; k < count; ++k)
+            all += text;
+        return all;
+    };
     const struct {
         std::u16string line;
         std::u16string output;
@@ -133,6 +139,15 @@ TEST(RunnerPosix, ProgramsRunWithoutAShellAndInheritNothing) {
          u"\uFFFD\uFFFD\uFFFD\uFFFDabcdefghijkl\u0080\U0010FFFFmnopqrstuvwxyz0\u0800" + Zeros(20)},
         {uR"(printf '\200%0253d\342\202\254' 0)",
          u"\uFFFD" + Zeros(253) + u"€"}, // carried after such a start
+        // A read of hostile bytes to its end, the start of a character carried from its last byte or three,
+        // then text: characters of each length, a byte that starts nothing, and a run of ASCII.
+        {uR"(printf '\200\302\251)" + Times(uR"(\200a)", 125) + uR"(ab\360\237\230\200é€жé€жé€ж\377)" +
+             u"0123456789abcdefghij€'",
+         u"\uFFFD©" + Times(u"\uFFFDa", 125) + u"ab😀é€жé€жé€ж\uFFFD0123456789abcdefghij€",
+         {u"\uFFFD©" + Times(u"\uFFFDa", 125) + u"ab", u"😀é€жé€жé€ж\uFFFD0123456789abcdefghij€", u""}},
+        {u"printf '" + Times(uR"(\200a)", 126) + uR"(\200\360\237\230\200x€\377')",
+         Times(u"\uFFFDa", 126) + u"\uFFFD😀x€\uFFFD",
+         {Times(u"\uFFFDa", 126) + u"\uFFFD", u"😀x€\uFFFD", u""}},
         // The first read ends inside the character, which comes out whole with the next.
         {u"printf %0255d€ 0", std::u16string(255, u'0') + u"€", {std::u16string(255, u'0'), u"€", u""}},
         // After three bytes of a four-byte character are carried, the next read must not fill a whole chunk.

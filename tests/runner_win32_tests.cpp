@@ -98,8 +98,10 @@ TEST(NarrowTextWin32, DoubleByteCharacterCutByAReadIsCarried) {
         SCOPED_TRACE(testing::Message() << "code page " << c.codePage << ", " << c.first.size() << " bytes");
         char carried[4] = {};
         std::size_t count = 0;
+        bool hostile = false;
         std::u16string out;
-        spillways_detail::DecodeNarrow(c.codePage, carried, count, c.first.data(), c.first.size(), out);
+        spillways_detail::DecodeNarrow(c.codePage, carried, count, hostile, c.first.data(), c.first.size(),
+                                       out);
         EXPECT_EQ(count, c.carried);
         EXPECT_EQ(spillways_detail::NarrowReadSize(c.codePage, count, 256), c.nextRead);
 
@@ -109,7 +111,8 @@ TEST(NarrowTextWin32, DoubleByteCharacterCutByAReadIsCarried) {
         EXPECT_EQ(spillways_detail::FinishNarrow(c.codePage, endCarried, endCount, ended), c.carried > 0);
         EXPECT_EQ(ended.size() > out.size(), c.carried > 0) << "the unfinished character shows";
 
-        spillways_detail::DecodeNarrow(c.codePage, carried, count, c.second.data(), c.second.size(), out);
+        spillways_detail::DecodeNarrow(c.codePage, carried, count, hostile, c.second.data(), c.second.size(),
+                                       out);
         EXPECT_EQ(out, Decode(c.codePage, c.first + c.second));
         EXPECT_FALSE(spillways_detail::FinishNarrow(c.codePage, carried, count, out));
     }

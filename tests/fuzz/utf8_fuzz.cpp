@@ -1,6 +1,7 @@
 // The decoder against a reference decoder written from the Unicode rule it follows ("maximal subpart": each
 // longest start of a valid sequence that cannot be completed becomes one U+FFFD), whole and in random reads
-// with the unfinished bytes carried over as the runner carries them; ASCII taken as it is; and back to UTF-8.
+// with the unfinished bytes and the way of decoding carried over as the runner carries them; ASCII taken as
+// it is; and back to UTF-8.
 #include "FuzzBytes.h"
 #include "Utf8.h"
 
@@ -67,15 +68,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     std::u16string chunked;
     std::string pending;
+    bool hostile = (seed & 1) != 0; // carried as the runner carries it; either start gives the same text
+    const std::size_t longest = (seed & 2) != 0 ? 300 : 11; // reads long enough for the quick ways, or not
     for (std::size_t at = 0, k = 0; at < text.size(); ++k) {
-        const std::size_t read = std::min(text.size() - at, 1 + (seed * (k + 7) + k * k) % 11);
+        const std::size_t read = std::min(text.size() - at, 1 + (seed * (k + 7) + k * k) % longest);
         pending.append(text.substr(at, read));
         at += read;
-        const std::size_t carried = spillways_detail::DecodeUtf8(pending, chunked, false);
+        const std::size_t carried = spillways_detail::DecodeUtf8(pending, chunked, false, hostile);
         Agree(carried <= 3 && carried <= pending.size());
         pending.erase(0, pending.size() - carried);
     }
-    spillways_detail::DecodeUtf8(pending, chunked, true);
+    spillways_detail::DecodeUtf8(pending, chunked, true, hostile);
     Agree(chunked == expected);
     return 0;
 }
