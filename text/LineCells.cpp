@@ -129,6 +129,32 @@ void LineCells::Load(std::u16string_view text, const std::vector<StyleRun>& styl
     cursor_ = cells_;
 }
 
+// Clusters only ever look back within a cluster, so counting again from the start of the last one (whose
+// marks or joiners may have come with the tail) gives what counting the whole line would.
+void LineCells::Extend(std::u16string_view tail, const std::vector<StyleRun>& styles) {
+    const std::size_t from = text_.size();
+    text_.append(tail);
+    styles_.resize(text_.size(), 0);
+    for (const StyleRun& run : styles) {
+        std::fill(styles_.begin() + static_cast<std::ptrdiff_t>(from + run.from),
+                  styles_.begin() + static_cast<std::ptrdiff_t>(std::min(from + run.to, styles_.size())),
+                  run.style);
+    }
+    std::size_t unit = 0;
+    if (!glyphs_.empty()) {
+        unit = glyphs_.back().unit;
+        cells_ = glyphs_.back().cell;
+        glyphs_.pop_back();
+    }
+    Clusters(std::u16string_view(text_).substr(unit), cells_,
+             [&](std::size_t at, std::size_t, std::size_t width) {
+                 glyphs_.push_back({unit + at, cells_});
+                 cells_ += width;
+             });
+    pending_ = 0;
+    cursor_ = cells_;
+}
+
 std::size_t LineCells::GlyphAt(std::size_t cell) const {
     const auto after = std::upper_bound(glyphs_.begin(), glyphs_.end(), cell,
                                         [](std::size_t c, const Glyph& g) { return c < g.cell; });

@@ -32,6 +32,10 @@ public:
     // The room taken is kept for the next line.
     void Load(std::u16string_view text, const std::vector<StyleRun>& styles);
     void Clear() { Load({}, {}); }
+    // Takes what was appended to the line since it was loaded (and written to up to its end, with nothing
+    // held back), with its runs of style counted from its start; the cursor at the new end. The same cells
+    // as loading the whole line again, counted from the last cluster on.
+    void Extend(std::u16string_view tail, const std::vector<StyleRun>& styles);
 
     const std::u16string& Text() const { return text_; }
     std::size_t Cells() const { return cells_; }
