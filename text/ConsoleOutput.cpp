@@ -40,6 +40,13 @@ bool StartsCluster(char16_t c) {
     return c < 0xA9 || ((c < 0xD800 || c >= 0xE000) && (BasicPlaneWidthBytes()[c] & 3) != 0);
 }
 
+// Whether `c` starts a cluster of its own whatever comes before it: not a mark, a joiner, half a pair or a
+// pictograph (which an earlier joiner takes in).
+bool StandsAlone(char16_t c) {
+    return c < 0xA9 ||
+           ((c < 0xD800 || c >= 0xE000) && static_cast<unsigned>((BasicPlaneWidthBytes()[c] & 7) - 1) < 2);
+}
+
 constexpr char16_t ShiftOut = 0x0E;
 constexpr char16_t ShiftIn = 0x0F;
 
@@ -116,10 +123,12 @@ void ConsoleOutput::PrintDrawn(std::u16string_view run) {
     repeatable_ = run.back() != u'\n' && run.back() != u'\t';
     // Back at the end of the line, text is appended past the cells, which stay as they are: overstruck text
     // (a manual page's "N\bN") and random bytes' backspaces then count only what came since. Not on a line
-    // of no cells, where the cells drop a mark with nothing to go with; and the cells alone hold back a high
+    // of no cells, where the cells drop a mark with nothing to go with. Text that may go with the cluster
+    // before it is written by the cells, which join them as they always have; they also hold back a high
     // surrogate at the end, for its other half, as they did with a short line.
     if ((place_ == Place::Cells && cells_.AtEnd() && cells_.Cells() != 0) || place_ == Place::PastCells) {
-        if (IsHighSurrogate(run.back()) && lines_.LastLineLength() + pendingSize_ + run.size() <= KeptCells) {
+        if (!StandsAlone(run.front()) || (IsHighSurrogate(run.back()) &&
+                                          lines_.LastLineLength() + pendingSize_ + run.size() <= KeptCells)) {
             Cells();
         } else {
             place_ = Place::PastCells;

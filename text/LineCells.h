@@ -89,6 +89,9 @@ private:
     }
     // Cells [from, to) become `piece`; a cluster cut by either edge leaves its other cells blank.
     Change Splice(std::size_t from, std::size_t to, const Piece& piece);
+    // Those of `text`, which starts at unit `unit` of text_ and at cell cells_, after the last; cells_ past
+    // it.
+    void AddGlyphs(std::u16string_view text, std::size_t unit);
     void Realign(std::size_t glyph, Change& change); // tabs from `glyph` on that moved off their stops
     bool Overstrike(std::u16string_view text, StyleId style, Change& change);
     Change Continue(std::u16string_view& text, StyleId style);
