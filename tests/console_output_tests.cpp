@@ -99,6 +99,19 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"  x\n y\n\U0001F600", ""},
         {u"x\x1b[3myred\x1b[m \r\u4e16\u200d\u4e16\u4e16\n", u"\u4e16\u200d\u4e16\u4e16\n", ""},
         {u"xyz\r\u2764\u200d\x1b[m\u2764|\b\bQ", u" Q|", ""},
+        // Back at the end of a loaded line, text goes past the cells and a step back brings them up to date:
+        // wide characters, styles, tabs, marks, joiners and pairs on either side; erased, moved, returned
+        // over.
+        {u"\x1b[31ma\u65e5b\bc\x1b[32mde\u65e5f\b\b\bX\x1b[0mY\x1b[D\x1b[1mZ", u"a\u65e5cdeXZf",
+         "0-3 f1|3-6 f2|6-7 B|7-8 f2"},
+        {u"ab\bcd\tx\b\by\tz\b\b\b\bW", u"acd    yx    W  z", ""},
+        {u"ab\bc\u0301d\bE\nab\bc\u200d\U0001F600\b\bF", u"ac\u0301E\na F ", ""},
+        {u"ab\bc\U0001F600x\b\b\by\nab\bc\xD83D\x1b[K\xDE00\x1b[2b", u"acy x\nac\xD83D\xDE00\xDE00\xDE00",
+         ""},
+        {u"abc\bd\x1b[Kef\x1b[1Kg\x1b[2P\x1b[2@h\x1b[3X", u"     gh", ""},
+        {u"abc\bdef\rXY\bZ\x1b[31m\x1b[2DW\x1b[0m\n\b\u0301a", u"WZdef\na", "0-1 f1"},
+        {u"\x1b[32mab\u00a9cdef\x1b[0m\rXY\x1b[31mZ\x1b[2DW\x1b[0m\tQ\b\u65e5", u"XWZcdef\t\u65e5",
+         "1-3 f1|3-7 f2"},
         // Deleting, erasing and inserting cells, repeating the character printed last, the line-drawing set.
         {u"abcdef\x1b[3D\x1b[2P", u"abcf", ""},
         {u"abc\x1b[5P|\x1b[5G\x1b[2P|\x1b[7G\x1b[2@X", u"abc|| X", ""},

@@ -286,20 +286,20 @@ void ConsoleOutput::Control(char16_t c) {
     case u'\n':
     case u'\v':
     case u'\f':
-        if (place_ == Place::Cells) {
-            Store(cells_.Settle());
-        }
-        if (place_ == Place::Cells || place_ == Place::PastCells) {
+        if (place_ >= Place::Cells) { // Cells or PastCells
+            if (place_ == Place::Cells) {
+                Store(cells_.Settle());
+            }
             cells_.Clear();
         }
         Append(u"\n", styles_ != nullptr ? Pen() : 0); // in the pen's style, as a line break in a run of text
         place_ = Place::End;
         break;
     case u'\r':
-        if (place_ == Place::Cells) {
-            Store(cells_.Settle());
-        }
-        if (place_ == Place::Cells || place_ == Place::PastCells) {
+        if (place_ >= Place::Cells) { // Cells or PastCells
+            if (place_ == Place::Cells) {
+                Store(cells_.Settle());
+            }
             cells_.Clear();
         }
         place_ = Place::LineStart;

@@ -40,6 +40,7 @@ private:
     // PastCells: at the end of a line whose cells were loaded, text appended since without them; they are
     // brought up to date from where they stop once the cursor goes back (a line of random bytes holds a
     // backspace every few hundred characters, a manual page's bold one every other character).
+    // (Cells and PastCells last: both hold cells.)
     enum class Place : std::uint8_t { End, LineStart, Overwritten, Cells, PastCells };
 
     void Print(std::u16string_view run) override;

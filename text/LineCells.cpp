@@ -291,7 +291,9 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
         return false; // blanks before it
     }
     const std::uint8_t* const widths = BasicPlaneWidthBytes();
-    for (const char16_t c : text) {
+    const std::size_t latin =
+        LatinOneCellAgrees ? text_scan::LatinOneCellLength(text.data(), text.data() + text.size()) : 0;
+    for (const char16_t c : text.substr(latin)) {
         if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || (c >= 0xA9 && (widths[c] & 3) != 1)) {
             return false;
         }
@@ -299,15 +301,21 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
     const std::size_t first = GlyphAt(cursor_);
     const std::size_t over = std::min(text.size(), cells_ - cursor_);
     const std::size_t unit = glyphs_[first].unit;
+    // Each glyph overwritten a unit and a cell after the one before, and what follows the last of them
+    // (another glyph, or the end of the line) a unit and a cell after that.
+    const Glyph* const g = glyphs_.data() + first;
+    const std::size_t after = glyphs_.size() - first;
+    if (over > after) {
+        return false;
+    }
     for (std::size_t j = 0; j < over; ++j) {
-        if (first + j == glyphs_.size()) {
+        if (g[j].cell != cursor_ + j || g[j].unit != unit + j) {
             return false;
         }
-        const Glyph& g = glyphs_[first + j];
-        if (g.cell != cursor_ + j || g.unit != unit + j || GlyphEnd(first + j) != unit + j + 1 ||
-            GlyphCells(first + j) != 1) {
-            return false;
-        }
+    }
+    if ((over < after ? g[over].unit : text_.size()) != unit + over ||
+        (over < after ? g[over].cell : cells_) != cursor_ + over) {
+        return false;
     }
     std::copy_n(text.begin(), over, text_.begin() + static_cast<std::ptrdiff_t>(unit));
     std::fill_n(styles_.begin() + static_cast<std::ptrdiff_t>(unit), over, style);
