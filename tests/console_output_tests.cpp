@@ -99,6 +99,26 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"  x\n y\n\U0001F600", ""},
         {u"x\x1b[3myred\x1b[m \r\u4e16\u200d\u4e16\u4e16\n", u"\u4e16\u200d\u4e16\u4e16\n", ""},
         {u"xyz\r\u2764\u200d\x1b[m\u2764|\b\bQ", u" Q|", ""},
+        // Back at the end of a loaded line, text goes past the cells and a step back brings them up to date:
+        // wide characters, styles, tabs, marks, joiners and pairs on either side; erased, moved, returned
+        // over.
+        {u"\x1b[31ma\u65e5b\bc\x1b[32mde\u65e5f\b\b\bX\x1b[0mY\x1b[D\x1b[1mZ", u"a\u65e5cdeXZf",
+         "0-3 f1|3-6 f2|6-7 B|7-8 f2"},
+        {u"ab\bcd\tx\b\by\tz\b\b\b\bW", u"acd    yx    W  z", ""},
+        {u"ab\bc\u0301d\bE\nab\bc\u200d\U0001F600\b\bF", u"ac\u0301E\na F ", ""},
+        {u"ab\bc\U0001F600x\b\b\by\nab\bc\xD83D\x1b[K\xDE00\x1b[2b", u"acy x\nac\xD83D\xDE00\xDE00\xDE00",
+         ""},
+        {u"abc\bd\x1b[Kef\x1b[1Kg\x1b[2P\x1b[2@h\x1b[3X", u"     gh", ""},
+        {u"abc\bdef\rXY\bZ\x1b[31m\x1b[2DW\x1b[0m\n\b\u0301a", u"WZdef\na", "0-1 f1"},
+        {u"\x1b[32mab\u00a9cdef\x1b[0m\rXY\x1b[31mZ\x1b[2DW\x1b[0m\tQ\b\u65e5", u"XWZcdef\t\u65e5",
+         "1-3 f1|3-7 f2"},
+        {u"ab\bc\x1b[31mde\x1b[0mf\x1b[4D\x1b[2@\nab\bc\x1b[31mde\x1b[0mf\x1b[4D\x1b[P", u"a  cdef\nadef",
+         "4-6 f1|9-11 f1"},
+        {u"ab\bc\tde\b\x1b[G\x1b[@X\n\u0301\bab\b\bX\n\u0301\bab\x1b[D\x1b[P",
+         u"Xac      de\n\u0301Xb\n\u0301a", ""},
+        // Runs of Latin-1 of one cell each, eight at a time, up to a soft hyphen that takes none.
+        {u"abcdefgh\u00adijklmnop\b\b\bX\nabcdefgh\u00adij\b\bklmnopqrstu\x1b[12GY",
+         u"abcdefgh\u00adijklmXop\nabcdefgh\u00adklmYopqrstu", ""},
         // Deleting, erasing and inserting cells, repeating the character printed last, the line-drawing set.
         {u"abcdef\x1b[3D\x1b[2P", u"abcf", ""},
         {u"abc\x1b[5P|\x1b[5G\x1b[2P|\x1b[7G\x1b[2@X", u"abc|| X", ""},
@@ -135,6 +155,18 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"c",
          u"abc", "0-1 BLfile:///a|1-2 Lfile:///a"},
     });
+
+    // A pictograph after a joiner after a tab goes with the tab when written with the joiner (and is then not
+    // repeated), apart from it when written after it, as the line's cells have always kept it.
+    for (const bool cut : {false, true}) {
+        OutputText text;
+        ConsoleOutput output(text);
+        const std::u16string_view input = u"a\b\t\u200d\u00a9\x1b[3b|";
+        output.Feed(input.substr(0, cut ? 4 : input.size()));
+        output.Feed(input.substr(cut ? 4 : input.size()));
+        EXPECT_EQ(text.Text(0, text.Size()),
+                  cut ? u"a\t\u200d\u00a9\u00a9\u00a9\u00a9|" : u"a\t\u200d\u00a9|");
+    }
 
     // A command's output starts in the default colours, and an unfinished sequence ends with the last.
     OutputText text;

@@ -17,8 +17,12 @@ using Csi = EscapeParser::Csi;
 // stop there too, so a few bytes never make megabytes of blanks.
 constexpr std::size_t MaxPaddedColumn = 1024;
 
-// How long a line's cells are kept once loaded while text is only appended to it.
+// How long a line may be for its cells to hold back a high surrogate at its end.
 constexpr std::size_t KeptCells = 512;
+
+bool IsHighSurrogate(char16_t c) {
+    return c >= 0xD800 && c < 0xDC00;
+}
 
 // Characters that are each a cluster of one unit and one cell: no tab, surrogate, mark or pictograph.
 bool OneCellEach(std::u16string_view text) {
@@ -34,6 +38,13 @@ bool OneCellEach(std::u16string_view text) {
 // Whether `c`, after a character of one cell, starts a cluster of its own rather than joining that one.
 bool StartsCluster(char16_t c) {
     return c < 0xA9 || ((c < 0xD800 || c >= 0xE000) && (BasicPlaneWidthBytes()[c] & 3) != 0);
+}
+
+// Whether `c` starts a cluster of its own whatever comes before it: not a mark, a joiner, half a pair or a
+// pictograph (which an earlier joiner takes in).
+bool StandsAlone(char16_t c) {
+    return c < 0xA9 ||
+           ((c < 0xD800 || c >= 0xE000) && static_cast<unsigned>((BasicPlaneWidthBytes()[c] & 7) - 1) < 2);
 }
 
 constexpr char16_t ShiftOut = 0x0E;
@@ -110,6 +121,21 @@ void ConsoleOutput::PrintElsewhere(std::u16string_view run) {
 void ConsoleOutput::PrintDrawn(std::u16string_view run) {
     const OutputStyles::StyleId style = styles_ != nullptr ? Pen() : 0;
     repeatable_ = run.back() != u'\n' && run.back() != u'\t';
+    // Back at the end of the line, text is appended past the cells, which stay as they are: overstruck text
+    // (a manual page's "N\bN") and random bytes' backspaces then count only what came since. Not on a line
+    // of no cells, where the cells drop a mark with nothing to go with. Text that may go with the cluster
+    // before it is written by the cells, which join them as they always have; they also hold back a high
+    // surrogate at the end, for its other half, as they did with a short line.
+    if ((place_ == Place::Cells && cells_.AtEnd() && cells_.Cells() != 0) || place_ == Place::PastCells) {
+        if (!StandsAlone(run.front()) || (IsHighSurrogate(run.back()) &&
+                                          lines_.LastLineLength() + pendingSize_ + run.size() <= KeptCells)) {
+            Cells();
+        } else {
+            place_ = Place::PastCells;
+            Append(run, style);
+            return;
+        }
+    }
     if (place_ != Place::End) {
         if (place_ != Place::Cells) {
             if (OverwriteInPlace(run, style)) {
@@ -117,14 +143,8 @@ void ConsoleOutput::PrintDrawn(std::u16string_view run) {
             }
             Load();
         }
-        // Back at the end of a short line the cells are kept, so that overstruck text (a manual page's
-        // "N\bN") does not load them at every backspace; a long line is appended to without them.
-        if (!cells_.AtEnd() || cells_.Text().size() + run.size() <= KeptCells) {
-            Store(cells_.Write(run, style));
-            return;
-        }
-        place_ = Place::End;
-        cells_.Clear();
+        Store(cells_.Write(run, style));
+        return;
     }
     Append(run, style);
 }
@@ -204,14 +224,21 @@ void ConsoleOutput::Flush() {
 void ConsoleOutput::Load() {
     Flush();
     runs_.clear();
-    const std::size_t start = lines_.Size() - lines_.LastLineLength();
+    // Past the cells, only what was appended since is counted.
+    const std::size_t from =
+        lines_.Size() - lines_.LastLineLength() + (place_ == Place::PastCells ? cells_.Text().size() : 0);
     if (styles_ != nullptr) {
-        for (const OutputStyles::Run& run : styles_->Runs(start, lines_.Size())) {
-            runs_.push_back({run.from - start, run.to - start, run.style});
+        for (const OutputStyles::Run& run : styles_->Runs(from, lines_.Size())) {
+            runs_.push_back({run.from - from, run.to - from, run.style});
         }
     }
-    lines_.CopyLastLine(lastLine_);
-    cells_.Load(lastLine_, runs_);
+    if (place_ == Place::PastCells) {
+        lines_.CopyLastLineFrom(cells_.Text().size(), lastLine_);
+        cells_.Extend(lastLine_, runs_);
+    } else {
+        lines_.CopyLastLine(lastLine_);
+        cells_.Load(lastLine_, runs_);
+    }
     if (place_ == Place::LineStart) {
         cells_.MoveTo(0);
     } else if (place_ == Place::Overwritten) {
@@ -259,16 +286,20 @@ void ConsoleOutput::Control(char16_t c) {
     case u'\n':
     case u'\v':
     case u'\f':
-        if (place_ == Place::Cells) {
-            Store(cells_.Settle());
+        if (place_ >= Place::Cells) { // Cells or PastCells
+            if (place_ == Place::Cells) {
+                Store(cells_.Settle());
+            }
             cells_.Clear();
         }
         Append(u"\n", styles_ != nullptr ? Pen() : 0); // in the pen's style, as a line break in a run of text
         place_ = Place::End;
         break;
     case u'\r':
-        if (place_ == Place::Cells) {
-            Store(cells_.Settle());
+        if (place_ >= Place::Cells) { // Cells or PastCells
+            if (place_ == Place::Cells) {
+                Store(cells_.Settle());
+            }
             cells_.Clear();
         }
         place_ = Place::LineStart;
@@ -279,7 +310,7 @@ void ConsoleOutput::Control(char16_t c) {
         break;
     }
     case u'\t':
-        if (place_ == Place::End) {
+        if (place_ == Place::End || place_ == Place::PastCells) {
             Append(u"\t", styles_ != nullptr ? Pen() : 0);
         } else {
             Store(Cells().Tab(styles_ != nullptr ? Pen() : 0));
@@ -337,7 +368,8 @@ void ConsoleOutput::ControlSequence(const Csi& csi) {
     case u'P':
     case u'X':
     case u'@':
-        if (place_ != Place::End) { // at the end there is nothing after the cursor
+        // At the end there is nothing after the cursor.
+        if (place_ != Place::End && place_ != Place::PastCells) {
             LineCells& cells = Cells();
             const std::size_t cursor = cells.Cursor();
             Store(csi.final == u'P'   ? cells.Delete(count)
@@ -368,7 +400,7 @@ void ConsoleOutput::Repeat(std::size_t count) {
 
 // An erase's blanks take the default colours: the box paints no background past the text.
 void ConsoleOutput::EraseInLine(int how) {
-    if (how == 0 && place_ == Place::End) {
+    if (how == 0 && (place_ == Place::End || place_ == Place::PastCells)) {
         return; // nothing after the cursor (grep ends each coloured match with one)
     }
     if ((how == 0 || how == 2) && place_ == Place::LineStart) {

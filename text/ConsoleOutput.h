@@ -37,7 +37,11 @@ private:
     // they are loaded from the line only once the cursor goes back into it.
     // Overwritten: after a carriage return, the line's first overwritten_ cells rewritten in place, each a
     // character of one unit and one cell over the same, without its cells loaded.
-    enum class Place : std::uint8_t { End, LineStart, Overwritten, Cells };
+    // PastCells: at the end of a line whose cells were loaded, text appended since without them; they are
+    // brought up to date from where they stop once the cursor goes back (a line of random bytes holds a
+    // backspace every few hundred characters, a manual page's bold one every other character).
+    // (Cells and PastCells last: both hold cells.)
+    enum class Place : std::uint8_t { End, LineStart, Overwritten, Cells, PastCells };
 
     void Print(std::u16string_view run) override;
     void PrintElsewhere(std::u16string_view run); // than at the end of the text in the ASCII set
@@ -94,7 +98,7 @@ private:
     std::uint64_t pendingStep_ = 0; // the step that led to pen_ while it is not interned yet, or 0
     std::array<PenStep, std::size_t{1} << PenStepBits> penSteps_{};
     Place place_ = Place::End;
-    LineCells cells_;             // while place_ is Cells
+    LineCells cells_; // while place_ is Cells, and of the line up to where it was left for PastCells
     std::size_t overwritten_ = 0; // the cursor, while place_ is Overwritten
     // Room kept for loading the last line into the cells and for the styles of what they change.
     std::u16string lastLine_;

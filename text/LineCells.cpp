@@ -1,6 +1,7 @@
 #include "LineCells.h"
 
 #include "CellWidth.h"
+#include "TextScan.h"
 
 #include <algorithm>
 #include <array>
@@ -45,10 +46,42 @@ char32_t CharacterAt(std::u16string_view text, std::size_t i, std::size_t& units
     return text[i];
 }
 
+// A character that is a cluster of one cell on its own after one of some cells: not a tab, a surrogate, a
+// mark or a pictograph.
+bool OneCellAlone(char16_t u, const std::uint8_t* widths) {
+    return u < 0xA9 ? u != u'\t' : (u < 0xD800 || u >= 0xE000) && widths[u] == 1;
+}
+
+// Whether text_scan::LatinOneCellLength agrees with the widths: if not, every character is looked up.
+const bool LatinOneCellAgrees = [] {
+    const std::uint8_t* const widths = BasicPlaneWidthBytes();
+    for (char16_t c = 0; c <= 0xFF; ++c) {
+        if ((text_scan::LatinOneCellLength(&c, &c + 1) == 1) != OneCellAlone(c, widths)) {
+            return false;
+        }
+    }
+    const char16_t replacement = 0xFFFD;
+    return OneCellAlone(replacement, widths);
+}();
+
+// How many of the characters from text[from] on are each a cluster of one cell on its own.
+std::size_t OneCellAloneLength(std::u16string_view text, std::size_t from, const std::uint8_t* widths) {
+    std::size_t i = from;
+    if (LatinOneCellAgrees) {
+        i += text_scan::LatinOneCellLength(text.data() + from, text.data() + text.size());
+    }
+    while (i < text.size() && OneCellAlone(text[i], widths)) {
+        ++i;
+    }
+    return i - from;
+}
+
 // Calls emit(from, to, cells) for each cluster of `text`, which starts at cell `cell`: a character with its
 // marks and joiners, an emoji joined by zero-width joiners (the cells of each), or a tab to the next stop.
-template <typename Emit>
-void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
+// Where characters of one cell on their own follow one another, all but the last of them go to
+// emitRun(from, to, cell) together instead: units [from, to), a cluster of one cell each from cell `cell` on.
+template <typename Emit, typename EmitRun>
+void Clusters(std::u16string_view text, std::size_t cell, Emit emit, EmitRun emitRun) {
     std::size_t start = 0;
     std::size_t width = 0;
     bool open = false;
@@ -56,17 +89,21 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
     bool joiner = false;
     const std::uint8_t* const widths = BasicPlaneWidthBytes();
     for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
-        // A character that is a cluster of one cell on its own: not a tab, a surrogate, a mark or a
-        // pictograph.
-        if (const char16_t u = text[i];
-            width != 0 && (u < 0xA9 ? u != u'\t' : (u < 0xD800 || u >= 0xE000) && widths[u] == 1)) {
-            // Ends the cluster before it (one of some cells is open) and starts its own, of one cell.
+        if (width != 0 && OneCellAlone(text[i], widths)) {
+            // Ends the cluster before it (one of some cells is open) and starts its own, of one cell; so do
+            // those like it after it, each of which ends the one before.
             emit(start, i, width);
             cell += width;
-            start = i;
+            const std::size_t last = i + OneCellAloneLength(text, i + 1, widths);
+            if (last != i) {
+                emitRun(i, last, cell);
+                cell += last - i;
+            }
+            start = last;
             width = 1;
             pictograph = false;
             joiner = false;
+            i = last;
             units = 1;
             continue;
         }
@@ -93,6 +130,15 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
     if (open) {
         emit(start, text.size(), width);
     }
+}
+
+template <typename Emit>
+void Clusters(std::u16string_view text, std::size_t cell, Emit emit) {
+    Clusters(text, cell, emit, [&emit](std::size_t from, std::size_t to, std::size_t) {
+        for (std::size_t i = from; i < to; ++i) {
+            emit(i, i + 1, 1);
+        }
+    });
 }
 
 } // namespace
@@ -122,11 +168,55 @@ void LineCells::Load(std::u16string_view text, const std::vector<StyleRun>& styl
         std::fill(styles_.begin() + static_cast<std::ptrdiff_t>(run.from),
                   styles_.begin() + static_cast<std::ptrdiff_t>(std::min(run.to, styles_.size())), run.style);
     }
-    Clusters(text_, 0, [&](std::size_t from, std::size_t, std::size_t width) {
-        glyphs_.push_back({from, cells_});
-        cells_ += width;
-    });
+    AddGlyphs(text_, 0);
     cursor_ = cells_;
+}
+
+// Clusters only ever look back within a cluster, so counting again from the start of the last one (whose
+// marks or joiners may have come with the tail) gives what counting the whole line would.
+void LineCells::Extend(std::u16string_view tail, const std::vector<StyleRun>& styles) {
+    const std::size_t from = text_.size();
+    text_.append(tail);
+    styles_.resize(text_.size(), 0);
+    for (const StyleRun& run : styles) {
+        std::fill(styles_.begin() + static_cast<std::ptrdiff_t>(from + run.from),
+                  styles_.begin() + static_cast<std::ptrdiff_t>(std::min(from + run.to, styles_.size())),
+                  run.style);
+    }
+    std::size_t unit = 0;
+    cells_ = 0;
+    if (!glyphs_.empty()) {
+        unit = glyphs_.back().unit;
+        cells_ = glyphs_.back().cell;
+        glyphs_.pop_back();
+    }
+    AddGlyphs(std::u16string_view(text_).substr(unit), unit);
+    pending_ = 0;
+    cursor_ = cells_;
+}
+
+// The glyphs are written through a pointer, into room for one a unit, the most there can be: the characters
+// of one cell each that most of a line holds cost a store each rather than a call.
+void LineCells::AddGlyphs(std::u16string_view text, std::size_t unit) {
+    const std::size_t before = glyphs_.size();
+    glyphs_.resize(before + text.size());
+    Glyph* const out = glyphs_.data() + before;
+    std::size_t count = 0;
+    Clusters(
+        text, cells_,
+        [&](std::size_t from, std::size_t, std::size_t width) {
+            out[count++] = {unit + from, cells_};
+            cells_ += width;
+        },
+        [&](std::size_t from, std::size_t to, std::size_t cell) {
+            Glyph* const run = out + count;
+            for (std::size_t k = 0; k < to - from; ++k) {
+                run[k] = {unit + from + k, cell + k};
+            }
+            count += to - from;
+            cells_ += to - from;
+        });
+    glyphs_.resize(before + count);
 }
 
 std::size_t LineCells::GlyphAt(std::size_t cell) const {
@@ -171,10 +261,7 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
     }
     if (cursor_ == cells_) { // appended: nothing to replace
         const std::size_t end = text_.size();
-        Clusters(text, cursor_, [&](std::size_t from, std::size_t, std::size_t width) {
-            glyphs_.push_back({end + from, cells_});
-            cells_ += width;
-        });
+        AddGlyphs(text, end);
         text_.append(text);
         styles_.insert(styles_.end(), text.size(), style);
         cursor_ = cells_;
@@ -204,7 +291,9 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
         return false; // blanks before it
     }
     const std::uint8_t* const widths = BasicPlaneWidthBytes();
-    for (const char16_t c : text) {
+    const std::size_t latin =
+        LatinOneCellAgrees ? text_scan::LatinOneCellLength(text.data(), text.data() + text.size()) : 0;
+    for (const char16_t c : text.substr(latin)) {
         if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || (c >= 0xA9 && (widths[c] & 3) != 1)) {
             return false;
         }
@@ -212,15 +301,21 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
     const std::size_t first = GlyphAt(cursor_);
     const std::size_t over = std::min(text.size(), cells_ - cursor_);
     const std::size_t unit = glyphs_[first].unit;
+    // Each glyph overwritten a unit and a cell after the one before, and what follows the last of them
+    // (another glyph, or the end of the line) a unit and a cell after that.
+    const Glyph* const g = glyphs_.data() + first;
+    const std::size_t after = glyphs_.size() - first;
+    if (over > after) {
+        return false;
+    }
     for (std::size_t j = 0; j < over; ++j) {
-        if (first + j == glyphs_.size()) {
+        if (g[j].cell != cursor_ + j || g[j].unit != unit + j) {
             return false;
         }
-        const Glyph& g = glyphs_[first + j];
-        if (g.cell != cursor_ + j || g.unit != unit + j || GlyphEnd(first + j) != unit + j + 1 ||
-            GlyphCells(first + j) != 1) {
-            return false;
-        }
+    }
+    if ((over < after ? g[over].unit : text_.size()) != unit + over ||
+        (over < after ? g[over].cell : cells_) != cursor_ + over) {
+        return false;
     }
     std::copy_n(text.begin(), over, text_.begin() + static_cast<std::ptrdiff_t>(unit));
     std::fill_n(styles_.begin() + static_cast<std::ptrdiff_t>(unit), over, style);

@@ -32,6 +32,10 @@ public:
     // The room taken is kept for the next line.
     void Load(std::u16string_view text, const std::vector<StyleRun>& styles);
     void Clear() { Load({}, {}); }
+    // Takes what was appended to the line since it was loaded (and written to up to its end, with nothing
+    // held back), with its runs of style counted from its start; the cursor at the new end. The same cells
+    // as loading the whole line again, counted from the last cluster on.
+    void Extend(std::u16string_view tail, const std::vector<StyleRun>& styles);
 
     const std::u16string& Text() const { return text_; }
     std::size_t Cells() const { return cells_; }
@@ -85,6 +89,9 @@ private:
     }
     // Cells [from, to) become `piece`; a cluster cut by either edge leaves its other cells blank.
     Change Splice(std::size_t from, std::size_t to, const Piece& piece);
+    // Those of `text`, which starts at unit `unit` of text_ and at cell cells_, after the last; cells_ past
+    // it.
+    void AddGlyphs(std::u16string_view text, std::size_t unit);
     void Realign(std::size_t glyph, Change& change); // tabs from `glyph` on that moved off their stops
     bool Overstrike(std::u16string_view text, StyleId style, Change& change);
     Change Continue(std::u16string_view& text, StyleId style);

@@ -5,6 +5,7 @@
 #include "LargeBlock.h"
 #include "LineStarts.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -22,6 +23,11 @@ public:
     // The same into `line`, which keeps its room for the next time: a line rewritten after each carriage
     // return is copied out without an allocation.
     virtual void CopyLastLine(std::u16string& line) const { line = LastLine(); }
+    // The last line from `column` on (none past its end), the same way.
+    virtual void CopyLastLineFrom(std::size_t column, std::u16string& tail) const {
+        const std::u16string line = LastLine();
+        tail.assign(line, std::min(column, line.size()));
+    }
     virtual void Append(std::u16string_view text) = 0; // may hold '\n'
     // Writes `text` (no '\n') over the last line from `column` on, extending the line where it runs past.
     virtual void Overwrite(std::size_t column, std::u16string_view text) = 0;
@@ -104,6 +110,11 @@ public:
     void CopyLastLine(std::u16string& line) const override {
         line.resize(size_ - lastStart_);
         CopyTo(lastStart_, size_, line.data());
+    }
+    void CopyLastLineFrom(std::size_t column, std::u16string& tail) const override {
+        const std::size_t from = std::min(lastStart_ + column, size_);
+        tail.resize(size_ - from);
+        CopyTo(from, size_, tail.data());
     }
     void Append(std::u16string_view text) override;
     void Overwrite(std::size_t column, std::u16string_view text) override;

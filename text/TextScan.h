@@ -77,6 +77,31 @@ inline std::size_t LineEndPairs(const char16_t* p, const char16_t* end) {
     return static_cast<std::size_t>(p - start) / 2;
 }
 
+// How many characters of [p, end) come before the first that is not Latin-1 nor U+FFFD, or is a tab, U+00A9,
+// U+00AD or U+00AE: in the cell widths' terms the rest of them are each a cluster of one cell on its own
+// (after a cluster of some cells), which is what a line of random bytes mostly holds.
+inline std::size_t LatinOneCellLength(const char16_t* p, const char16_t* end) {
+    const char16_t* const start = p;
+#if defined(__SSE2__)
+    const __m128i high = _mm_set1_epi16(static_cast<short>(0xFF00));
+    const __m128i replacement = _mm_set1_epi16(static_cast<short>(0xFFFD));
+    for (; end - p >= 8; p += 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const __m128i latin = _mm_or_si128(_mm_cmpeq_epi16(_mm_and_si128(x, high), _mm_setzero_si128()),
+                                           _mm_cmpeq_epi16(x, replacement));
+        const __m128i other = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi16(x, _mm_set1_epi16(u'\t')), _mm_cmpeq_epi16(x, _mm_set1_epi16(0xA9))),
+            _mm_or_si128(_mm_cmpeq_epi16(x, _mm_set1_epi16(0xAD)), _mm_cmpeq_epi16(x, _mm_set1_epi16(0xAE))));
+        if (const int mask = _mm_movemask_epi8(_mm_andnot_si128(other, latin)); mask != 0xFFFF)
+            return static_cast<std::size_t>(p - start) +
+                   static_cast<std::size_t>(std::countr_one(static_cast<unsigned>(mask))) / 2;
+    }
+#endif
+    while (p != end && (*p <= 0xFF || *p == 0xFFFD) && *p != u'\t' && *p != 0xA9 && *p != 0xAD && *p != 0xAE)
+        ++p;
+    return static_cast<std::size_t>(p - start);
+}
+
 // Stores the 16 characters at `in` one byte each at `out` when all of them are Latin-1, and sets bit i of
 // `lineBreaks` for each '\n' among them; false, with nothing stored, otherwise.
 inline bool NarrowSixteen(const char16_t* in, unsigned char* out, std::uint32_t& lineBreaks) {

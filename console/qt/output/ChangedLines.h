@@ -19,6 +19,9 @@ public:
     std::size_t LastLineLength() const override { return text_.LastLineLength(); }
     std::u16string LastLine() const override { return text_.LastLine(); }
     void CopyLastLine(std::u16string& line) const override { text_.CopyLastLine(line); }
+    void CopyLastLineFrom(std::size_t column, std::u16string& tail) const override {
+        text_.CopyLastLineFrom(column, tail);
+    }
     std::size_t Size() const override { return text_.Size(); }
     void Append(std::u16string_view text) override {
         Changed(text_.Size());
