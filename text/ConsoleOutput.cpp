@@ -2,6 +2,7 @@
 
 #include "CellWidth.h"
 #include "EscapeParserFeed.h"
+#include "SimpleClusters.h"
 
 #include <algorithm>
 #include <array>
@@ -19,10 +20,6 @@ constexpr std::size_t MaxPaddedColumn = 1024;
 
 // How long a line may be for its cells to hold back a high surrogate at its end.
 constexpr std::size_t KeptCells = 512;
-
-bool IsHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c < 0xDC00;
-}
 
 // Characters that are each a cluster of one unit and one cell: no tab, surrogate, mark or pictograph.
 bool OneCellEach(std::u16string_view text) {

@@ -1,6 +1,7 @@
 #include "LineCells.h"
 
 #include "CellWidth.h"
+#include "SimpleClusters.h"
 #include "TextScan.h"
 
 #include <algorithm>
@@ -10,14 +11,6 @@ namespace {
 
 constexpr char32_t ZeroWidthJoiner = 0x200D;
 constexpr char32_t EmojiPresentation = 0xFE0F;
-
-bool IsHighSurrogate(char16_t c) {
-    return c >= 0xD800 && c < 0xDC00;
-}
-
-bool IsLowSurrogate(char16_t c) {
-    return c >= 0xDC00 && c < 0xE000;
-}
 
 std::size_t TabCells(std::size_t cell) {
     return LineCells::TabWidth - cell % LineCells::TabWidth;
