@@ -7,7 +7,7 @@
 //                                                        bytes a chunk; prints seconds a round, characters
 //                                                        held, style runs)
 #include "ConsoleOutput.h"
-#include "Utf8.h"
+#include "NarrowDecoder.h"
 
 #include <algorithm>
 #include <chrono>
@@ -34,26 +34,21 @@ constexpr std::size_t Chunk = 256;
     }
 }
 
-// As the runner's decoder on Linux: reads of up to 256 bytes less those carried, each decoded with what the
-// read before left unfinished (the bytes of a character cut by the read's end), one chunk a read; what is
-// still carried at the end becomes its replacement.
+// As the runner decodes a flood on Linux: reads of as many bytes as its decoder allows for a chunk of 256
+// characters, each decoded with what the read before left unfinished, one chunk a read; what is still carried
+// at the end becomes its replacement.
 void DecodeAsTheRunner(std::string_view bytes, std::u16string& units, std::vector<std::size_t>& sizes) {
-    std::string input;
+    spillways_detail::NarrowDecoder decoder;
     std::u16string chunk;
-    std::string carried;
     for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t read = std::min(Chunk - carried.size(), bytes.size() - at);
-        input = carried;
-        input.append(bytes.substr(at, read));
+        const std::size_t read = std::min(decoder.ReadSize(Chunk), bytes.size() - at);
+        decoder.Decode(bytes.data() + at, read, chunk);
         at += read;
-        chunk.clear();
-        carried = input.substr(input.size() - spillways_detail::DecodeUtf8(input, chunk, false));
         units += chunk;
         sizes.push_back(chunk.size());
     }
-    if (!carried.empty()) {
-        chunk.clear();
-        spillways_detail::DecodeUtf8(carried, chunk, true);
+    chunk.clear();
+    if (decoder.Finish(chunk)) {
         units += chunk;
         sizes.push_back(chunk.size());
     }
