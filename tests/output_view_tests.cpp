@@ -2,6 +2,8 @@
 // steps of a multilingual corpus as a reference layout of the same text, font and width gives them; the keys
 // as a table; what it draws, grabbed.
 #include "FindField.h"
+#include "LayoutCache.h"
+#include "OutputText.h"
 #include "OutputView.h"
 #include "StyleFormats.h"
 
@@ -9,16 +11,21 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QRawFont>
 #include <QScrollBar>
 #include <QTest>
 #include <QTextBoundaryFinder>
+#include <QTextCharFormat>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -408,6 +415,50 @@ TEST(OutputView, ColoursPastTheFirstPieceAndLinks) {
     EXPECT_EQ(PaletteColour(16 + 36 * 1 + 6 * 3 + 5), QColor(95, 175, 255));
     EXPECT_TRUE(LinkToolTip(QStringLiteral("file:///tmp/a")).endsWith(QStringLiteral("Ctrl+click to open")));
     EXPECT_EQ(LinkToolTip(QStringLiteral("ftp://x/")), QStringLiteral("ftp://x/"));
+}
+
+// Characters that one family alone draws are named in its font, to spare the engine its search: they are
+// drawn with the same glyphs, faces and advances as the engine's own fallback gives them, two such families
+// in one script (marks after a Latin letter) and bold and italic rows among them.
+TEST(OutputView, NamesFamiliesAsTheEngineWouldFallBack) {
+    const QString text =
+        QStringLiteral("ab x\u0746 x\u07AE \uA000\uA001 \u2C00\u2C01 \u1C5A\u1C5B "
+                       "\uA6A0\uA6A1 \u0710\u0741\u0712 y\u0746 x\u07AE z \uA000 x\u07AE \u2C00 \u1C5A");
+    QTextCharFormat bold;
+    bold.setFontWeight(QFont::Bold);
+    QTextCharFormat italic;
+    italic.setFontItalic(true);
+    const QList<QTextLayout::FormatRange> styled{{25, 5, italic}, {33, 10, bold}};
+    const QFont font(QStringLiteral("Noto Sans"), 8);
+
+    OutputText output;
+    output.Append(text.toStdU16String());
+    LayoutCache cache(output);
+    cache.SetFont(font);
+    cache.SetWidth(10000);
+    cache.formats = [&styled](std::size_t, std::size_t) { return styled; };
+    QTextLayout reference(text, font);
+    reference.setFormats(styled);
+    reference.beginLayout();
+    reference.createLine().setLineWidth(10000);
+    reference.endLayout();
+
+    // Each glyph run's face, glyphs and advances, in any order.
+    const auto drawn = [](const QTextLayout& layout) {
+        std::vector<std::string> runs;
+        for (const QGlyphRun& run : layout.glyphRuns()) {
+            QString described = run.rawFont().familyName() + u' ' + run.rawFont().styleName() + u' ' +
+                                QString::number(run.rawFont().weight()) + u':';
+            const QList<quint32> glyphs = run.glyphIndexes();
+            const QList<QPointF> places = run.positions();
+            for (qsizetype i = 0; i < glyphs.size(); ++i)
+                described += QStringLiteral(" %1@%2").arg(glyphs[i]).arg(places[i].x(), 0, 'f', 2);
+            runs.push_back(described.toStdString());
+        }
+        std::sort(runs.begin(), runs.end());
+        return runs;
+    };
+    EXPECT_EQ(drawn(*cache.Layout(0, 0)), drawn(reference));
 }
 
 // Find from where the selection starts; Ctrl+C in the field with nothing selected there copies the match.

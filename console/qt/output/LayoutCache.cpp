@@ -201,16 +201,17 @@ std::shared_ptr<QTextLayout> LayoutCache::Build(std::size_t line, std::size_t pi
     auto layout = std::make_shared<QTextLayout>(TextOf(text_, from, to), draft ? draftFont_ : font_);
     layout->setTextOption(option_);
     layout->setCacheEnabled(true);
+    const QList<QTextLayout::FormatRange> styled =
+        formats && from != to ? FormatsOf(line, from, to) : QList<QTextLayout::FormatRange>{};
     QList<QTextLayout::FormatRange> pieceFormats;
     if (!draft) {
         pieceFormats = UnmergedRuns(layout->text());
-        const QStringList families =
-            font_.families().isEmpty() ? QStringList{font_.family()} : font_.families();
-        pieceFormats.append(SoleFamilyRuns(layout->text(), families, pieceFormats));
+        // In a bold or italic text font every row is left to the engine, as bold and italic rows are.
+        if (font_.weight() == QFont::Normal && !font_.italic()) {
+            pieceFormats.append(SoleFamilyRuns(layout->text(), pieceFormats, styled));
+        }
     }
-    if (formats && from != to) {
-        pieceFormats.append(FormatsOf(line, from, to));
-    }
+    pieceFormats.append(styled);
     if (!pieceFormats.isEmpty()) {
         layout->setFormats(pieceFormats);
     }

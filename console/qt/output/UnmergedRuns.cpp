@@ -324,11 +324,17 @@ QList<QTextLayout::FormatRange> UnmergedRuns(const QString& text) {
     return runs;
 }
 
-QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text, const QStringList& families,
-                                               const QList<QTextLayout::FormatRange>& unmerged) {
+QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text,
+                                               const QList<QTextLayout::FormatRange>& unmerged,
+                                               const QList<QTextLayout::FormatRange>& styled) {
     std::vector<bool> left(static_cast<std::size_t>(text.size()));
     for (const QTextLayout::FormatRange& range : unmerged) {
         std::fill_n(left.begin() + range.start, range.length, true);
+    }
+    for (const QTextLayout::FormatRange& range : styled) {
+        if (range.format.fontWeight() != QFont::Normal || range.format.fontItalic()) {
+            std::fill_n(left.begin() + range.start, range.length, true);
+        }
     }
     const Coverage& fonts = InstalledFonts();
     const auto characterAt = [&text](qsizetype i) {
@@ -370,7 +376,7 @@ QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text, const QStrin
         }
         if (!joins(family, start - 1) && !joins(family, i)) {
             QTextCharFormat format;
-            format.setFontFamilies(QStringList(families) << fonts.FamilyName(family));
+            format.setFontFamilies({fonts.FamilyName(family)});
             runs.append({static_cast<int>(start), static_cast<int>(i - start), format});
         }
     }

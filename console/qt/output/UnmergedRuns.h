@@ -19,14 +19,20 @@
 // format characters left out, as the engine draws them without a font). Empty for ordinary text.
 QList<QTextLayout::FormatRange> UnmergedRuns(const QString& text);
 
-// Format ranges over `text`, outside `unmerged`, that give the text font's `families` a first fallback: the
-// family that alone covers a row of characters (every face of it, no face of another family). The text
-// engine would find that family too, but only after matching its way through the fallback list of each
-// script it meets such characters in, one fontconfig match for every font before it: hundreds for a screen
-// of random bytes. Named, it is matched once. Only rows whose neighbours that family cannot draw, so that
-// the engine shapes the same characters together as it would have.
-QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text, const QStringList& families,
-                                               const QList<QTextLayout::FormatRange>& unmerged);
+// Format ranges over `text`, outside `unmerged` and outside the `styled` ranges set in bold or italic, that
+// name as their only family the one that alone covers a row of characters (every face of it, no face of
+// another family). The text engine would find that family too, but only after matching its way through the
+// fallback list of each script it meets such characters in, one fontconfig match for every font before it:
+// hundreds for a screen of random bytes. Named, it is matched once. Named alone, not after the text font:
+// the engine keeps one font with its fallbacks for each first family and script, so a family named second
+// would be lost to whichever was named first in that script. The family draws those characters as it would
+// have as a fallback, with the same glyphs, advances and line heights; bold and italic rows are left to the
+// engine, whose fallback emboldens or slants the family's regular face where the family named alone would
+// take its own bold or italic one. Only rows whose neighbours that family cannot draw, so that the engine
+// shapes the same characters together as it would have.
+QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text,
+                                               const QList<QTextLayout::FormatRange>& unmerged,
+                                               const QList<QTextLayout::FormatRange>& styled);
 
 // Whether some installed font covers the character (fontconfig's view of every font, read once).
 bool SomeFontCovers(char32_t c);
