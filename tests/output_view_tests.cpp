@@ -423,7 +423,8 @@ TEST(OutputView, ColoursPastTheFirstPieceAndLinks) {
 TEST(OutputView, NamesFamiliesAsTheEngineWouldFallBack) {
     const QString text =
         QStringLiteral("ab x\u0746 x\u07AE \uA000\uA001 \u2C00\u2C01 \u1C5A\u1C5B "
-                       "\uA6A0\uA6A1 \u0710\u0741\u0712 y\u0746 x\u07AE z \uA000 x\u07AE \u2C00 \u1C5A");
+                       "\uA6A0\uA6A1 \u0710\u0741\u0712 y\u0746 x\u07AE z \uA000 x\u07AE \u2C00 \u1C5A "
+                       "q\u0097r\u0085\u0097 \u009B\u2C00");
     QTextCharFormat bold;
     bold.setFontWeight(QFont::Bold);
     QTextCharFormat italic;
@@ -443,20 +444,23 @@ TEST(OutputView, NamesFamiliesAsTheEngineWouldFallBack) {
     reference.createLine().setLineWidth(10000);
     reference.endLayout();
 
-    // Each glyph run's face, glyphs and advances, in any order.
+    // Each glyph with its face and place, in any order.
     const auto drawn = [](const QTextLayout& layout) {
-        std::vector<std::string> runs;
+        std::vector<std::string> glyphs;
         for (const QGlyphRun& run : layout.glyphRuns()) {
-            QString described = run.rawFont().familyName() + u' ' + run.rawFont().styleName() + u' ' +
-                                QString::number(run.rawFont().weight()) + u':';
-            const QList<quint32> glyphs = run.glyphIndexes();
+            const QString face = run.rawFont().familyName() + u' ' + run.rawFont().styleName() + u' ' +
+                                 QString::number(run.rawFont().weight());
+            const QList<quint32> indexes = run.glyphIndexes();
             const QList<QPointF> places = run.positions();
-            for (qsizetype i = 0; i < glyphs.size(); ++i)
-                described += QStringLiteral(" %1@%2").arg(glyphs[i]).arg(places[i].x(), 0, 'f', 2);
-            runs.push_back(described.toStdString());
+            for (qsizetype i = 0; i < indexes.size(); ++i)
+                glyphs.push_back(QStringLiteral("%1 %2@%3")
+                                     .arg(face)
+                                     .arg(indexes[i])
+                                     .arg(places[i].x(), 0, 'f', 2)
+                                     .toStdString());
         }
-        std::sort(runs.begin(), runs.end());
-        return runs;
+        std::sort(glyphs.begin(), glyphs.end());
+        return glyphs;
     };
     EXPECT_EQ(drawn(*cache.Layout(0, 0)), drawn(reference));
 }

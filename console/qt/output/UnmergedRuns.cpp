@@ -351,9 +351,8 @@ QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text,
         }
         const char32_t c =
             QChar::isLowSurrogate(text[i].unicode()) && i > 0 ? characterAt(i - 1) : characterAt(i);
-        // ASCII is the text font's own; controls and line ends are drawn by no font.
-        if (c < 0x80 || QChar::category(c) == QChar::Other_Control || c == QChar::LineSeparator ||
-            c == QChar::ParagraphSeparator) {
+        // ASCII is the text font's own; line ends are drawn by no font.
+        if (c < 0x80 || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
             return false;
         }
         return fonts.FamilyCovers(family, c);
@@ -361,17 +360,15 @@ QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text,
     QList<QTextLayout::FormatRange> runs;
     for (qsizetype i = 0; i < text.size();) {
         const char16_t c = text[i].unicode();
-        const int family = c < 0x80 || left[static_cast<std::size_t>(i)] || QChar::isSurrogate(c) ||
-                                   QChar::category(c) == QChar::Other_Control
-                               ? -1
-                               : fonts.SoleFamily(c);
+        // Controls past ASCII (U+0080 to U+009F) are looked for in the fallback fonts too, and drawn.
+        const int family =
+            c < 0x80 || left[static_cast<std::size_t>(i)] || QChar::isSurrogate(c) ? -1 : fonts.SoleFamily(c);
         if (family < 0) {
             ++i;
             continue;
         }
         const qsizetype start = i;
         while (++i < text.size() && !left[static_cast<std::size_t>(i)] &&
-               QChar::category(text[i].unicode()) != QChar::Other_Control &&
                fonts.SoleFamily(text[i].unicode()) == family) {
         }
         if (!joins(family, start - 1) && !joins(family, i)) {
