@@ -76,6 +76,13 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"ab\u0301\rXY\na\u00a9b\rXY\nabc\rX\u0301Y\nabc\r\u00a9\ufe0f",
          u"XY\nXYb\nX\u0301Yc\n\u00a9\ufe0fc", ""},
         {u"abcdef\rXY\bZ\x1b[CW\nabcdef\rXY\x1b[K\nabcd\rXY\rZ\nabc\rX\x1b[2b", u"XZcWef\nXY\nZYcd\nXXX", ""},
+        // Back over text rewritten in place: past the line's old end, to its start and beyond, then a mark, a
+        // wide character, a tab, a CR, a move, a pictograph's half.
+        {u"ab\rXYZ\b\bQ|\nabc\rX\b\bYZ\nabcd\rXY\b\u0301Z\nabcd\rXY\b\u65e5",
+         u"XQ|\nYZc\nX\u0301Zcd\nX\u65e5d", ""},
+        {u"abcdefghij\rXY\b\tZ\nabcd\rXY\b\rZ\nabcd\rXYZ\b\x1b[2DQ\nab\U0001F600\rXY\b\bZ\U0001F600W",
+         u"XYcdefghZj\nZYcd\nQYZd\nZ\U0001F600W", ""},
+        {u"\x1b[31mabcd\r\x1b[32mXYZ\b\x1b[33mQ\x1b[mR\b\b\b\b\x1b[34mS", u"SYQR", "0-1 f4|1-2 f2|2-3 f3"},
         {u"\u65e5\u672c\u8a9e\rab", u"ab\u672c\u8a9e", ""},
         {u"\u6f22\u5b57\x1b[3GX", u"\u6f22X ", ""},
         {u"\u65e5\u672c\r\x1b[Cx|", u" x| ", ""},

@@ -302,6 +302,12 @@ void ConsoleOutput::Control(char16_t c) {
         place_ = Place::LineStart;
         break;
     case u'\b': {
+        if (place_ == Place::Overwritten) {
+            // Back over a character of one unit and one cell rewritten in place: still in that run, so the
+            // cells need not be loaded (random bytes' backspaces land there after half their CRs).
+            overwritten_ -= std::min<std::size_t>(overwritten_, 1);
+            break;
+        }
         const std::size_t cursor = Cells().Cursor();
         MoveTo(cursor - std::min<std::size_t>(cursor, 1));
         break;
