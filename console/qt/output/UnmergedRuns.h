@@ -27,9 +27,9 @@ QList<QTextLayout::FormatRange> UnmergedRuns(const QString& text);
 // the engine keeps one font with its fallbacks for each first family and script, so a family named second
 // would be lost to whichever was named first in that script. The family draws those characters as it would
 // have as a fallback, with the same glyphs, advances and line heights; bold and italic rows are left to the
-// engine, whose fallback emboldens or slants the family's regular face where the family named alone would
-// take its own bold or italic one. Only rows whose neighbours that family cannot draw, so that the engine
-// shapes the same characters together as it would have.
+// engine, whose fallback may embolden or slant the family's regular face (as it happens to have loaded it)
+// where the family named alone would take its own bold or italic one. Only rows whose neighbours that family
+// cannot draw, so that the engine shapes the same characters together as it would have.
 QList<QTextLayout::FormatRange> SoleFamilyRuns(const QString& text,
                                                const QList<QTextLayout::FormatRange>& unmerged,
                                                const QList<QTextLayout::FormatRange>& styled);
