@@ -148,6 +148,8 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\x1b[1K\x1b[7CA\x1b[1`B\x1b[3aC\r\x1b[0K", u"", ""},
         {u"\b\bab\r\bc\x1b[5C\x1b[1K", u"", ""}, // BS at column 0; an erase past the line's end cuts it
         {u"\x1b[2000Cx", std::u16string(1024, u' ') + u"x", ""}, // blanks so far out only
+        // A pair cut by the chunks past the cells of a line too long for them to hold its first half back.
+        {u" \x1b[600bb\U0001F600\x1b[D1", std::u16string(601, u' ') + u"b 1", ""},
         {u"\x1b[38;5mA\x1b[48;2;1;2mB\x1b[38;2;1;2;300mC\x1b[31;38;5;", u"ABC", ""},
         {u"\x1b[31mab\x1b[32mc\x1b[31md\x1b[2D\x1b[Kx", u"abx",
          "0-3 f1"}, // runs from within the erased part go // colours left incomplete

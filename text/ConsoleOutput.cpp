@@ -122,10 +122,14 @@ void ConsoleOutput::PrintDrawn(std::u16string_view run) {
     // (a manual page's "N\bN") and random bytes' backspaces then count only what came since. Not on a line
     // of no cells, where the cells drop a mark with nothing to go with. Text that may go with the cluster
     // before it is written by the cells, which join them as they always have; they also hold back a high
-    // surrogate at the end, for its other half, as they did with a short line.
+    // surrogate at the end, for its other half, as they did with a short line. On a longer one that half was
+    // appended, and the other half goes after it: the cells, counting both, then find the pair.
     if ((place_ == Place::Cells && cells_.AtEnd() && cells_.Cells() != 0) || place_ == Place::PastCells) {
-        if (!StandsAlone(run.front()) || (IsHighSurrogate(run.back()) &&
-                                          lines_.LastLineLength() + pendingSize_ + run.size() <= KeptCells)) {
+        const bool endsPair =
+            place_ == Place::PastCells && IsLowSurrogate(run.front()) && EndsInHighSurrogate();
+        if ((!StandsAlone(run.front()) && !endsPair) ||
+            (IsHighSurrogate(run.back()) &&
+             lines_.LastLineLength() + pendingSize_ + run.size() <= KeptCells)) {
             Cells();
         } else {
             place_ = Place::PastCells;
@@ -199,6 +203,16 @@ void ConsoleOutput::Append(std::u16string_view text, OutputStyles::StyleId style
         }
     }
     pendingSize_ += n;
+}
+
+bool ConsoleOutput::EndsInHighSurrogate() const {
+    if (pendingSize_ != 0) {
+        return IsHighSurrogate(pending_[pendingSize_ - 1]);
+    }
+    const std::size_t length = lines_.LastLineLength();
+    std::u16string last;
+    lines_.CopyLastLineFrom(length - std::min<std::size_t>(length, 1), last);
+    return !last.empty() && IsHighSurrogate(last.back());
 }
 
 void ConsoleOutput::AppendLong(std::u16string_view text) {

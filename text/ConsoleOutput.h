@@ -57,6 +57,7 @@ private:
     void Append(std::u16string_view text, OutputStyles::StyleId style);
     void AppendLong(std::u16string_view text); // a long piece, or one the gathered text has no room for
     void Flush();                              // the text gathered, into the store
+    bool EndsInHighSurrogate() const;          // the text, gathered or stored
     LineCells& Cells(); // the last line's cells, loaded if need be, with nothing held back
     void Load();
     void Store(LineCells::Change change); // into the text and its styles
