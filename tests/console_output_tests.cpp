@@ -83,6 +83,12 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"abcdefghij\rXY\b\tZ\nabcd\rXY\b\rZ\nabcd\rXYZ\b\x1b[2DQ\nab\U0001F600\rXY\b\bZ\U0001F600W",
          u"XYcdefghZj\nZYcd\nQYZd\nZ\U0001F600W", ""},
         {u"\x1b[31mabcd\r\x1b[32mXYZ\b\x1b[33mQ\x1b[mR\b\b\b\b\x1b[34mS", u"SYQR", "0-1 f4|1-2 f2|2-3 f3"},
+        // Hidden controls (and those the parser drops) inside text, at the end of a line and before a
+        // repeat, a CR LF, a mark; over cells written in place. The same as fed a unit at a time.
+        {u"a\u0001b\u0002\u0003c\r\n\u007Fd\u0018e\u001A\x1b[b\nf\x01\x1b[b|"
+         u"\x1c\r\n\x1dg\x01\u0301\rX\u0005\u0006Y"
+         u"\x07\u0301Z\x1f",
+         u"abc\ndee\nf|\nXY\u0301Z", ""},
         {u"\u65e5\u672c\u8a9e\rab", u"ab\u672c\u8a9e", ""},
         {u"\u6f22\u5b57\x1b[3GX", u"\u6f22X ", ""},
         {u"\u65e5\u672c\r\x1b[Cx|", u" x| ", ""},

@@ -291,6 +291,13 @@ void ConsoleOutput::Store(LineCells::Change change) {
     }
 }
 
+// Every C0 control but the ones Control acts on (and ESC, which starts a sequence).
+bool ConsoleOutput::Ignores(char16_t c) const {
+    constexpr std::uint32_t Acted = 1U << u'\b' | 1U << u'\t' | 1U << u'\n' | 1U << u'\v' | 1U << u'\f' |
+                                    1U << u'\r' | 1U << ShiftOut | 1U << ShiftIn | 1U << 0x1B;
+    return c < 0x20 && (Acted >> c & 1U) == 0;
+}
+
 void ConsoleOutput::Control(char16_t c) {
     repeatable_ = false;
     switch (c) {

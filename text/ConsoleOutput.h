@@ -49,6 +49,7 @@ private:
     bool OverwriteInPlace(std::u16string_view run, OutputStyles::StyleId style); // false: the cells needed
     // Appending at the end of the last line, a line break or a tab is only a character of the text.
     bool PrintsLineBreaks() const override { return place_ == Place::End; }
+    bool Ignores(char16_t c) const override;
     void Control(char16_t c) override;
     void ControlSequence(const EscapeParser::Csi& csi) override;
     void EscapeSequence(std::u16string_view intermediates, char16_t final) override;

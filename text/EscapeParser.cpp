@@ -210,28 +210,6 @@ void EscapeParser::Feed(std::u16string_view chunk, Listener& listener) {
     FeedTo(chunk, listener);
 }
 
-// Where line breaks go on in a run, CR LF is a line break too: CR only goes back to the start of a line that
-// LF ends at once. The runs around such pairs are joined without their CRs, to be printed together, so that
-// a line end costs no more than a character of text.
-const char16_t* EscapeParser::Join(const char16_t* p, std::size_t run, const char16_t* end,
-                                   std::u16string_view& joined) {
-    if (joined_.size() < static_cast<std::size_t>(end - p)) {
-        joined_.resize(static_cast<std::size_t>(end - p));
-    }
-    char16_t* const start = joined_.data();
-    char16_t* out = std::copy_n(p, run, start);
-    p += run;
-    while (const std::size_t pairs = text_scan::LineEndPairs(p, end)) {
-        out = std::fill_n(out, pairs, u'\n');
-        p += 2 * pairs;
-        const std::size_t more = text_scan::RunLength(p, end, true);
-        out = std::copy_n(p, more, out);
-        p += more;
-    }
-    joined = {start, static_cast<std::size_t>(out - start)};
-    return p;
-}
-
 // As far as parameters and separators go, within the sequence's length: the parameter being read is kept in
 // a register, and stored as a separator or the end of what is read comes.
 const char16_t* EscapeParser::ReadParameters(const char16_t* p, const char16_t* end) {

@@ -42,6 +42,10 @@ public:
         // Whether LF and TAB may go on in a run to Print for now, when they mean no more than the characters
         // themselves: a flood of short lines then costs one call a run rather than two a line.
         virtual bool PrintsLineBreaks() const { return false; }
+        // Whether the control `c` does nothing here that text after it would not undo: between two runs of
+        // text it is then left out and the runs come as one (random bytes hold a control every few
+        // characters, nearly all of them hidden).
+        virtual bool Ignores(char16_t /*c*/) const { return false; }
         virtual void ControlSequence(const Csi& csi) = 0;
         virtual void EscapeSequence(std::u16string_view intermediates, char16_t final) = 0;
         virtual void OperatingSystemCommand(std::u16string_view text) = 0;
@@ -71,8 +75,12 @@ public:
 private:
     void Step(char16_t c, Listener& listener);
     void StartSequence();
-    const char16_t* Join(const char16_t* p, std::size_t run, const char16_t* end,
-                         std::u16string_view& joined);
+    // Whether the ground state passes over `c` with no event (CAN, SUB, DEL), or the listener ignores it.
+    template <typename ListenerType>
+    static bool Skips(char16_t c, const ListenerType& listener);
+    template <typename ListenerType>
+    const char16_t* Join(const char16_t* p, std::size_t run, const char16_t* end, bool breaks,
+                         const ListenerType& listener, std::u16string_view& joined);
     const char16_t* ReadParameters(const char16_t* p, const char16_t* end);
     // After ESC [: the sequence into csi_ and past its end, if it holds digits and ';' alone and ends
     // within a few units and before `end`; otherwise nullptr, and the state is as it was.
@@ -90,5 +98,5 @@ private:
     std::size_t length_ = 0;
     Csi csi_;
     std::u16string osc_;
-    std::u16string joined_; // runs of text with the CRs of CR LF left out
+    std::u16string joined_; // runs of text without the CRs of CR LF and the controls left out
 };

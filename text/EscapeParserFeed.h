@@ -6,6 +6,47 @@
 #include "EscapeParser.h"
 #include "TextScan.h"
 
+#include <algorithm>
+
+template <typename ListenerType>
+bool EscapeParser::Skips(char16_t c, const ListenerType& listener) {
+    return c < 0x20 ? c == 0x18 || c == 0x1A || (c != 0x1B && listener.Ignores(c)) : c == 0x7F;
+}
+
+// Where line breaks go on in a run, CR LF is a line break too: CR only goes back to the start of a line that
+// LF ends at once. And controls that the listener ignores only cut the text. The runs around such pairs and
+// controls are joined without them, to be printed together, so that a line end or a hidden control costs no
+// more than a character of text. Controls that no text follows in the chunk are left where they are, to act
+// as controls do.
+template <typename ListenerType>
+const char16_t* EscapeParser::Join(const char16_t* p, std::size_t run, const char16_t* end, bool breaks,
+                                   const ListenerType& listener, std::u16string_view& joined) {
+    if (joined_.size() < static_cast<std::size_t>(end - p)) {
+        joined_.resize(static_cast<std::size_t>(end - p));
+    }
+    char16_t* const start = joined_.data();
+    char16_t* out = std::copy_n(p, run, start);
+    p += run;
+    const char16_t* kept = p; // past the last of what the joined run holds
+    for (;;) {
+        if (const std::size_t pairs = breaks ? text_scan::LineEndPairs(p, end) : 0; pairs != 0) {
+            out = std::fill_n(out, pairs, u'\n');
+            p += 2 * pairs;
+            kept = p;
+        } else if (p != end && Skips(*p, listener)) {
+            ++p;
+        } else if (const std::size_t more = text_scan::RunLength(p, end, breaks); more != 0) {
+            out = std::copy_n(p, more, out);
+            p += more;
+            kept = p;
+        } else {
+            break;
+        }
+    }
+    joined = {start, static_cast<std::size_t>(out - start)};
+    return kept;
+}
+
 template <typename ListenerType>
 void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
     const char16_t* p = chunk.data();
@@ -16,11 +57,13 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
             // another at once).
             const bool breaks = listener.PrintsLineBreaks();
             const std::size_t run = *p == 0x1B || *p == u'\r' ? 0 : text_scan::RunLength(p, end, breaks);
-            if (breaks && end - p - static_cast<std::ptrdiff_t>(run) >= 2 && p[run] == u'\r' &&
-                p[run + 1] == u'\n') {
+            const char16_t* const stop = p + run;
+            if (stop != end && ((breaks && *stop == u'\r') || Skips(*stop, listener))) {
                 std::u16string_view joined;
-                p = Join(p, run, end, joined);
-                listener.Print(joined);
+                p = Join(p, run, end, breaks, listener, joined);
+                if (!joined.empty()) {
+                    listener.Print(joined);
+                }
             } else if (run != 0) {
                 listener.Print({p, run});
                 p += run;
