@@ -89,6 +89,14 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"\x1c\r\n\x1dg\x01\u0301\rX\u0005\u0006Y"
          u"\x07\u0301Z\x1f",
          u"abc\ndee\nf|\nXY\u0301Z", ""},
+        // Characters of one cell each written over cells in place as far as the first that is not, but the
+        // one before it; the rest after them.
+        {u"\x1b[31mabcdefgh\x1b[G\x1b[32mWXYZ\u0301Q\b\bR\nab\x1b[GWX\u65e5Y\nabcd\x1b[GW\u0301XY\x1b[Kz",
+         u"WXYRQfgh\nWX\u65e5Y\nW\u0301XYz", "0-5 f2|5-8 f1|8-19 f2"},
+        // Back from the end of a line over characters of one cell, past a mark, a wide character, a first
+        // cluster of no width; then moved, from the cell the units before it make.
+        {u"x\u0301ab\b\bX\n\u0301ab\b\bX\na\u65e5b\b\bX\nab\u0301\bX\na\u65e5bc\bX\x1b[2DY",
+         u"x\u0301Xb\nXb\na Xb\naX\na\u65e5YX", ""},
         {u"\u65e5\u672c\u8a9e\rab", u"ab\u672c\u8a9e", ""},
         {u"\u6f22\u5b57\x1b[3GX", u"\u6f22X ", ""},
         {u"\u65e5\u672c\r\x1b[Cx|", u" x| ", ""},

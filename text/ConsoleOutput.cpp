@@ -158,6 +158,7 @@ bool ConsoleOutput::OverwriteInPlace(std::u16string_view run, OutputStyles::Styl
         Flush();
         lines_.CopyLastLine(lastLine_); // the line as it was: past the cursor it stays so
         overwritten_ = 0;
+        plainFrom_ = 0;
     }
     const std::size_t from = overwritten_;
     const std::size_t to = from + run.size();
@@ -253,7 +254,7 @@ void ConsoleOutput::Load() {
     if (place_ == Place::LineStart) {
         cells_.MoveTo(0);
     } else if (place_ == Place::Overwritten) {
-        cells_.MoveTo(overwritten_); // a cell a unit up to there
+        cells_.MoveTo(plainFrom_ == 0 ? overwritten_ : cells_.CellOf(overwritten_)); // a cell a unit from 0
     }
     place_ = Place::Cells;
 }
@@ -323,10 +324,7 @@ void ConsoleOutput::Control(char16_t c) {
         place_ = Place::LineStart;
         break;
     case u'\b': {
-        if (place_ == Place::Overwritten) {
-            // Back over a character of one unit and one cell rewritten in place: still in that run, so the
-            // cells need not be loaded (random bytes' backspaces land there after half their CRs).
-            overwritten_ -= std::min<std::size_t>(overwritten_, 1);
+        if ((place_ == Place::End || place_ == Place::Overwritten) && StepBack()) {
             break;
         }
         const std::size_t cursor = Cells().Cursor();
@@ -355,6 +353,28 @@ void ConsoleOutput::EscapeSequence(std::u16string_view intermediates, char16_t f
     if (intermediates.size() == 1 && (intermediates[0] == u'(' || intermediates[0] == u')')) {
         lineDrawing_[intermediates[0] == u'(' ? 0 : 1] = final == u'0';
     }
+}
+
+// Back over a character of one unit and one cell that is a cluster of its own: one rewritten in place, or
+// one of the line as it was, which stands alone where the line's first cluster has a width (only that one can
+// have none, of marks alone). Random bytes' backspaces land there, mostly at the end of a line.
+bool ConsoleOutput::StepBack() {
+    if (place_ == Place::End) {
+        Flush();
+        lines_.CopyLastLine(lastLine_);
+        overwritten_ = plainFrom_ = lastLine_.size();
+    }
+    if (overwritten_ > plainFrom_ || overwritten_ == 0) {
+        overwritten_ -= std::min<std::size_t>(overwritten_, 1);
+    } else if (const std::size_t before = overwritten_ - 1;
+               OneCellEach(std::u16string_view(lastLine_).substr(before, 1)) &&
+               (before == 0 || StartsCluster(lastLine_[0]))) {
+        overwritten_ = plainFrom_ = before;
+    } else {
+        return false;
+    }
+    place_ = Place::Overwritten;
+    return true;
 }
 
 void ConsoleOutput::MoveTo(std::size_t cell) {

@@ -35,8 +35,12 @@ private:
 
     // Where the cursor is. Text is appended at the end of the last line without the cells being counted;
     // they are loaded from the line only once the cursor goes back into it.
-    // Overwritten: after a carriage return, the line's first overwritten_ cells rewritten in place, each a
-    // character of one unit and one cell over the same, without its cells loaded.
+    // Overwritten: the cursor at unit overwritten_ of the line, which starts a cluster, without its cells
+    // loaded: from unit plainFrom_ up to the cursor every character is one unit and one cell, and text of
+    // such characters is rewritten in place over the same. After a carriage return plainFrom_ is 0 (the unit
+    // is the cell); a backspace at the end of a line (random bytes' usual one) steps back over such a
+    // character without counting the cells before it.
+    //
     // PastCells: at the end of a line whose cells were loaded, text appended since without them; they are
     // brought up to date from where they stop once the cursor goes back (a line of random bytes holds a
     // backspace every few hundred characters, a manual page's bold one every other character).
@@ -63,6 +67,7 @@ private:
     void Load();
     void Store(LineCells::Change change); // into the text and its styles
     void MoveTo(std::size_t cell);
+    bool StepBack(); // a backspace without the cells; false: they are needed
     void EraseInLine(int how);
     void Repeat(std::size_t count);
     void SelectGraphicRendition(const EscapeParser::Csi& csi);
@@ -102,6 +107,7 @@ private:
     Place place_ = Place::End;
     LineCells cells_; // while place_ is Cells, and of the line up to where it was left for PastCells
     std::size_t overwritten_ = 0; // the cursor, while place_ is Overwritten
+    std::size_t plainFrom_ = 0;   // and where the characters of one cell each up to it start
     // Room kept for loading the last line into the cells and for the styles of what they change.
     std::u16string lastLine_;
     std::vector<LineCells::StyleRun> runs_;

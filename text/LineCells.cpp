@@ -218,6 +218,12 @@ std::size_t LineCells::GlyphAt(std::size_t cell) const {
     return static_cast<std::size_t>(after - glyphs_.begin()) - 1;
 }
 
+std::size_t LineCells::CellOf(std::size_t unit) const {
+    const auto at = std::lower_bound(glyphs_.begin(), glyphs_.end(), unit,
+                                     [](const Glyph& g, std::size_t u) { return g.unit < u; });
+    return at != glyphs_.end() ? at->cell : cells_;
+}
+
 void LineCells::StylesOf(Change change, std::vector<StyleRun>& runs) const {
     runs.clear();
     for (std::size_t i = change.from, j = i; i < change.to; i = j) {
@@ -261,14 +267,17 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
         return {change.from < change.to ? std::min(change.from, end) : end, text_.size()};
     }
     Change written;
-    if (!Overstrike(text, style, written)) {
+    const std::size_t struck = Overstrike(text, style, written);
+    if (struck < text.size()) {
+        const std::u16string_view rest = text.substr(struck);
         Piece& piece = written_; // its room kept: a line rewritten after a return comes here at each write
         piece.Clear();
-        Clusters(text, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
-            piece.Add(text.substr(from, to - from), width, style);
+        Clusters(rest, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
+            piece.Add(rest.substr(from, to - from), width, style);
         });
-        written = Splice(cursor_, cursor_ + piece.cells, piece);
+        const Change spliced = Splice(cursor_, cursor_ + piece.cells, piece);
         cursor_ += piece.cells;
+        written = struck == 0 ? spliced : Change{written.from, std::max(written.to, spliced.to)};
     }
     if (change.from >= change.to) {
         return written;
@@ -279,17 +288,26 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
 
 // The common overwrite, done in place: characters of one unit and one cell each over cells that hold the
 // same, the rest (if it runs past the end) appended. What Splice would do, without rebuilding the glyphs.
-bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& change) {
+// Where other characters follow, it takes those before them but the last (which a mark may go with); how many
+// units it wrote, none if it could not.
+std::size_t LineCells::Overstrike(std::u16string_view text, StyleId style, Change& change) {
     if (cursor_ >= cells_) {
-        return false; // blanks before it
+        return 0; // blanks before it
     }
     const std::uint8_t* const widths = BasicPlaneWidthBytes();
-    const std::size_t latin =
+    std::size_t simple =
         LatinOneCellAgrees ? text_scan::LatinOneCellLength(text.data(), text.data() + text.size()) : 0;
-    for (const char16_t c : text.substr(latin)) {
+    for (; simple < text.size(); ++simple) {
+        const char16_t c = text[simple];
         if (c == u'\t' || (c >= 0xD800 && c < 0xE000) || (c >= 0xA9 && (widths[c] & 3) != 1)) {
-            return false;
+            break;
         }
+    }
+    if (simple < text.size()) {
+        if (simple <= 1) {
+            return 0;
+        }
+        text = text.substr(0, simple - 1);
     }
     const std::size_t first = GlyphAt(cursor_);
     const std::size_t over = std::min(text.size(), cells_ - cursor_);
@@ -299,16 +317,16 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
     const Glyph* const g = glyphs_.data() + first;
     const std::size_t after = glyphs_.size() - first;
     if (over > after) {
-        return false;
+        return 0;
     }
     for (std::size_t j = 0; j < over; ++j) {
         if (g[j].cell != cursor_ + j || g[j].unit != unit + j) {
-            return false;
+            return 0;
         }
     }
     if ((over < after ? g[over].unit : text_.size()) != unit + over ||
         (over < after ? g[over].cell : cells_) != cursor_ + over) {
-        return false;
+        return 0;
     }
     std::copy_n(text.begin(), over, text_.begin() + static_cast<std::ptrdiff_t>(unit));
     std::fill_n(styles_.begin() + static_cast<std::ptrdiff_t>(unit), over, style);
@@ -320,7 +338,7 @@ bool LineCells::Overstrike(std::u16string_view text, StyleId style, Change& chan
     cells_ += text.size() - over;
     cursor_ += text.size();
     change = {unit, over == text.size() ? unit + over : text_.size()};
-    return true;
+    return text.size();
 }
 
 LineCells::Change LineCells::Settle() {

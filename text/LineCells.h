@@ -48,6 +48,8 @@ public:
     std::u16string_view ClusterBeforeCursor() const;
 
     void MoveTo(std::size_t cell) { cursor_ = cell; }
+    std::size_t
+    CellOf(std::size_t unit) const; // where the cluster starting at `unit` starts (cells_ at the end)
     // Writes at the cursor, which moves past it. A high surrogate at the end waits for its other half.
     Change Write(std::u16string_view text, StyleId style);
     // Writes what waits for its other half as it is.
@@ -93,7 +95,7 @@ private:
     // it.
     void AddGlyphs(std::u16string_view text, std::size_t unit);
     void Realign(std::size_t glyph, Change& change); // tabs from `glyph` on that moved off their stops
-    bool Overstrike(std::u16string_view text, StyleId style, Change& change);
+    std::size_t Overstrike(std::u16string_view text, StyleId style, Change& change);
     Change Continue(std::u16string_view& text, StyleId style);
     Change Attach(std::u16string_view marks, StyleId style);
 
