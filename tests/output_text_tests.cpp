@@ -43,6 +43,9 @@ TEST(OutputText, CarriageReturnsLinesAndRowEstimates) {
         {{u"ab\u0100cdefgh\nij"}, u"ab\u0100cdefgh\nij"},
         // Sixteen at a time: line breaks at both ends of sixteen, and the widening character last of sixteen.
         {{u"\nabcdefghijklmn\n\nopqrstuvwxyzABC\u0100\nD"}, u"\nabcdefghijklmn\n\nopqrstuvwxyzABC\u0100\nD"},
+        // Beyond Latin-1, eight at a time: two breaks in one eight, one at either end, the last few alone.
+        {{u"\u0100\n\u0101\n\u0102\u0103\u0104\u0105\u0106\u0107\u0108\n\u0109\u010A\n"},
+         u"\u0100\n\u0101\n\u0102\u0103\u0104\u0105\u0106\u0107\u0108\n\u0109\u010A\n"},
         {{lines}, lines},                            // a group of lines filled exactly
         {{lines, u"abc\nend"}, lines + u"abc\nend"}, // two groups
         // Floods of empty lines, taken sixteen or more at a time: after a long line, across a group, ending

@@ -158,4 +158,22 @@ inline bool NarrowEight(const char16_t* in, unsigned char* out, std::uint32_t& l
 #endif
 }
 
+// Copies the 8 characters at `in` to `out` and returns a bit i for each '\n' among them: text beyond Latin-1
+// is stored a vector at a time too.
+inline std::uint32_t WideEight(const char16_t* in, char16_t* out) {
+#if defined(__SSE2__)
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), a);
+    const __m128i breaks = _mm_cmpeq_epi16(a, _mm_set1_epi16(u'\n'));
+    return static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_packs_epi16(breaks, _mm_setzero_si128())));
+#else
+    std::uint32_t lineBreaks = 0;
+    for (int k = 0; k < 8; ++k) {
+        out[k] = in[k];
+        lineBreaks |= static_cast<std::uint32_t>(in[k] == u'\n') << k;
+    }
+    return lineBreaks;
+#endif
+}
+
 } // namespace text_scan
