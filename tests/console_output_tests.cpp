@@ -91,8 +91,9 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"abc\ndee\nf|\nXY\u0301Z", ""},
         // Characters of one cell each written over cells in place as far as the first that is not, but the
         // one before it; the rest after them.
-        {u"\x1b[31mabcdefgh\x1b[G\x1b[32mWXYZ\u0301Q\b\bR\nab\x1b[GWX\u65e5Y\nabcd\x1b[GW\u0301XY\x1b[Kz",
-         u"WXYRQfgh\nWX\u65e5Y\nW\u0301XYz", "0-5 f2|5-8 f1|8-19 f2"},
+        {u"\x1b[31mabcdefgh\x1b[G\x1b[32mWXYZ\u0301Q\b\bR\nab\x1b[GWX\u65e5Y\nabcd\x1b[GW\u0301XY\x1b[Kz"
+         u"\nabcdefgh\x1b[G\u65e5xyz\x1b[4GQ",
+         u"WXYRQfgh\nWX\u65e5Y\nW\u0301XYz\n\u65e5xQzfgh", "0-5 f2|5-8 f1|8-27 f2"},
         // Back from the end of a line over characters of one cell, past a mark, a wide character, a first
         // cluster of no width; then moved, from the cell the units before it make.
         {u"x\u0301ab\b\bX\n\u0301ab\b\bX\na\u65e5b\b\bX\nab\u0301\bX\na\u65e5bc\bX\x1b[2DY",

@@ -270,11 +270,29 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
     const std::size_t struck = Overstrike(text, style, written);
     if (struck < text.size()) {
         const std::u16string_view rest = text.substr(struck);
-        Piece& piece = written_; // its room kept: a line rewritten after a return comes here at each write
-        piece.Clear();
-        Clusters(rest, cursor_, [&](std::size_t from, std::size_t to, std::size_t width) {
-            piece.Add(rest.substr(from, to - from), width, style);
-        });
+        // Its room kept: a line rewritten after a return comes here at each write. The text and styles go
+        // in whole, the glyphs through a pointer, as AddGlyphs writes them.
+        Piece& piece = written_;
+        piece.text.assign(rest);
+        piece.styles.assign(rest.size(), style);
+        piece.glyphs.resize(rest.size());
+        piece.cells = 0;
+        Glyph* const out = piece.glyphs.data();
+        std::size_t count = 0;
+        Clusters(
+            rest, cursor_,
+            [&](std::size_t from, std::size_t, std::size_t width) {
+                out[count++] = {from, piece.cells};
+                piece.cells += width;
+            },
+            [&](std::size_t from, std::size_t to, std::size_t) {
+                for (std::size_t k = 0; k < to - from; ++k) {
+                    out[count + k] = {from + k, piece.cells + k};
+                }
+                count += to - from;
+                piece.cells += to - from;
+            });
+        piece.glyphs.resize(count);
         const Change spliced = Splice(cursor_, cursor_ + piece.cells, piece);
         cursor_ += piece.cells;
         written = struck == 0 ? spliced : Change{written.from, std::max(written.to, spliced.to)};

@@ -74,12 +74,6 @@ private:
         std::size_t cells = 0;
         void Add(std::u16string_view units, std::size_t width, StyleId style);
         void AddBlanks(std::size_t count);
-        void Clear() {
-            text.clear();
-            styles.clear();
-            glyphs.clear();
-            cells = 0;
-        }
     };
 
     std::size_t GlyphAt(std::size_t cell) const; // the glyph holding `cell` (< cells_)
