@@ -28,12 +28,16 @@ const char16_t* EscapeParser::Join(const char16_t* p, std::size_t run, const cha
     char16_t* out = std::copy_n(p, run, start);
     p += run;
     const char16_t* kept = p; // past the last of what the joined run holds
-    for (;;) {
-        if (const std::size_t pairs = breaks ? text_scan::LineEndPairs(p, end) : 0; pairs != 0) {
+    while (p != end) {
+        if (*p == u'\r') {
+            const std::size_t pairs = breaks ? text_scan::LineEndPairs(p, end) : 0;
+            if (pairs == 0) {
+                break;
+            }
             out = std::fill_n(out, pairs, u'\n');
             p += 2 * pairs;
             kept = p;
-        } else if (p != end && Skips(*p, listener)) {
+        } else if (Skips(*p, listener)) {
             ++p;
         } else if (const std::size_t more = text_scan::RunLength(p, end, breaks); more != 0) {
             out = std::copy_n(p, more, out);
