@@ -79,6 +79,7 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit, EmitRun emi
     std::size_t width = 0;
     bool open = false;
     bool pictograph = false;
+    bool tab = false; // the cluster open is a tab's, which takes marks and joiners but no emoji after them
     bool joiner = false;
     const std::uint8_t* const widths = BasicPlaneWidthBytes();
     for (std::size_t i = 0, units = 0; i < text.size(); i += units) {
@@ -95,6 +96,7 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit, EmitRun emi
             start = last;
             width = 1;
             pictograph = false;
+            tab = false;
             joiner = false;
             i = last;
             units = 1;
@@ -102,7 +104,7 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit, EmitRun emi
         }
         const char32_t c = CharacterAt(text, i, units);
         const CellWidth w = WidthOf(c);
-        const bool joinsEmoji = joiner && w.pictograph;
+        const bool joinsEmoji = joiner && w.pictograph && !tab;
         if (open && c != u'\t' && (w.cells == 0 || joinsEmoji || width == 0)) {
             width += w.cells;
             if (c == EmojiPresentation && pictograph && width == 1) {
@@ -115,7 +117,8 @@ void Clusters(std::u16string_view text, std::size_t cell, Emit emit, EmitRun emi
             }
             open = true;
             start = i;
-            width = c == u'\t' ? TabCells(cell) : w.cells;
+            tab = c == u'\t';
+            width = tab ? TabCells(cell) : w.cells;
             pictograph = w.pictograph;
         }
         joiner = c == ZeroWidthJoiner;
@@ -384,11 +387,13 @@ LineCells::Change LineCells::Continue(std::u16string_view& text, StyleId style) 
     std::size_t marks = 0;
     bool widens = false;
     const bool before = cursor_ > 0 && cursor_ <= cells_; // a cluster to go with
-    bool joiner = before && ClusterBeforeCursor().ends_with(u'\x200D');
+    // One that an emoji may join after a joiner: not a tab's (as Clusters has it), for which this is "".
+    const std::u16string_view cluster = ClusterBeforeCursor();
+    bool joiner = cluster.ends_with(u'\x200D');
     for (std::size_t units = 0; marks < text.size(); marks += units) {
         const char32_t c = CharacterAt(text, marks, units);
         const CellWidth w = WidthOf(c);
-        if (before && joiner && w.pictograph) {
+        if (!cluster.empty() && joiner && w.pictograph) {
             widens = true;
         } else if (w.cells != 0 || c == u'\t') {
             break;
