@@ -61,8 +61,11 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
             // another at once).
             const bool breaks = listener.PrintsLineBreaks();
             const std::size_t run = *p == 0x1B || *p == u'\r' ? 0 : text_scan::RunLength(p, end, breaks);
+            // Joined to what follows across CR LF or a control that is skipped (ESC, which ends most runs of
+            // a coloured log, looked at first).
             const char16_t* const stop = p + run;
-            if (stop != end && ((breaks && *stop == u'\r') || Skips(*stop, listener))) {
+            if (stop != end && *stop != 0x1B &&
+                (breaks && *stop == u'\r' ? end - stop >= 2 && stop[1] == u'\n' : Skips(*stop, listener))) {
                 std::u16string_view joined;
                 p = Join(p, run, end, breaks, listener, joined);
                 if (!joined.empty()) {
