@@ -191,28 +191,31 @@ void LineCells::Extend(std::u16string_view tail, const std::vector<StyleRun>& st
     cursor_ = cells_;
 }
 
-// The glyphs are written through a pointer, into room for one a unit, the most there can be: the characters
-// of one cell each that most of a line holds cost a store each rather than a call.
 void LineCells::AddGlyphs(std::u16string_view text, std::size_t unit) {
     const std::size_t before = glyphs_.size();
     glyphs_.resize(before + text.size());
-    Glyph* const out = glyphs_.data() + before;
+    glyphs_.resize(before + GlyphsOf(text, cells_, unit, cells_, glyphs_.data() + before));
+}
+
+// The glyphs are written through a pointer, into room for one a unit, the most there can be: the characters
+// of one cell each that most of a line holds cost a store each rather than a call.
+std::size_t LineCells::GlyphsOf(std::u16string_view text, std::size_t cell, std::size_t unit,
+                                std::size_t& cells, Glyph* out) {
     std::size_t count = 0;
     Clusters(
-        text, cells_,
+        text, cell,
         [&](std::size_t from, std::size_t, std::size_t width) {
-            out[count++] = {unit + from, cells_};
-            cells_ += width;
+            out[count++] = {unit + from, cells};
+            cells += width;
         },
-        [&](std::size_t from, std::size_t to, std::size_t cell) {
-            Glyph* const run = out + count;
+        [&](std::size_t from, std::size_t to, std::size_t) {
             for (std::size_t k = 0; k < to - from; ++k) {
-                run[k] = {unit + from + k, cell + k};
+                out[count + k] = {unit + from + k, cells + k};
             }
             count += to - from;
-            cells_ += to - from;
+            cells += to - from;
         });
-    glyphs_.resize(before + count);
+    return count;
 }
 
 std::size_t LineCells::GlyphAt(std::size_t cell) const {
@@ -274,28 +277,13 @@ LineCells::Change LineCells::Write(std::u16string_view text, StyleId style) {
     if (struck < text.size()) {
         const std::u16string_view rest = text.substr(struck);
         // Its room kept: a line rewritten after a return comes here at each write. The text and styles go
-        // in whole, the glyphs through a pointer, as AddGlyphs writes them.
+        // in whole.
         Piece& piece = written_;
         piece.text.assign(rest);
         piece.styles.assign(rest.size(), style);
         piece.glyphs.resize(rest.size());
         piece.cells = 0;
-        Glyph* const out = piece.glyphs.data();
-        std::size_t count = 0;
-        Clusters(
-            rest, cursor_,
-            [&](std::size_t from, std::size_t, std::size_t width) {
-                out[count++] = {from, piece.cells};
-                piece.cells += width;
-            },
-            [&](std::size_t from, std::size_t to, std::size_t) {
-                for (std::size_t k = 0; k < to - from; ++k) {
-                    out[count + k] = {from + k, piece.cells + k};
-                }
-                count += to - from;
-                piece.cells += to - from;
-            });
-        piece.glyphs.resize(count);
+        piece.glyphs.resize(GlyphsOf(rest, cursor_, 0, piece.cells, piece.glyphs.data()));
         const Change spliced = Splice(cursor_, cursor_ + piece.cells, piece);
         cursor_ += piece.cells;
         written = struck == 0 ? spliced : Change{written.from, std::max(written.to, spliced.to)};

@@ -88,6 +88,10 @@ private:
     // Those of `text`, which starts at unit `unit` of text_ and at cell cells_, after the last; cells_ past
     // it.
     void AddGlyphs(std::u16string_view text, std::size_t unit);
+    // The glyphs of `text` into `out` (room for one a unit): units counted from `unit`, cells from `cells`,
+    // which goes past them; `cell` is where the text starts on the line, for its tabs. How many there are.
+    static std::size_t GlyphsOf(std::u16string_view text, std::size_t cell, std::size_t unit,
+                                std::size_t& cells, Glyph* out);
     void Realign(std::size_t glyph, Change& change); // tabs from `glyph` on that moved off their stops
     std::size_t Overstrike(std::u16string_view text, StyleId style, Change& change);
     Change Continue(std::u16string_view& text, StyleId style);
