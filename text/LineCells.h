@@ -48,8 +48,8 @@ public:
     std::u16string_view ClusterBeforeCursor() const;
 
     void MoveTo(std::size_t cell) { cursor_ = cell; }
-    std::size_t
-    CellOf(std::size_t unit) const; // where the cluster starting at `unit` starts (cells_ at the end)
+    // Where the cluster starting at `unit` starts (cells_ at the end).
+    std::size_t CellOf(std::size_t unit) const;
     // Writes at the cursor, which moves past it. A high surrogate at the end waits for its other half.
     Change Write(std::u16string_view text, StyleId style);
     // Writes what waits for its other half as it is.
