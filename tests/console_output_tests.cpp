@@ -54,6 +54,10 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\r\x1b[K1%\r\x1b[K\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
         {u"\x1b[31mab\n\r\x1b[K\x1b[32mc\r\x1b[K\x1b[31md\r\x1b[Ke\x1b[32m", u"ab\ne",
          "0-4 f1"}, // empty, then not
+        // A reading still gathered after a line end, or after the stored start of its line, then erased.
+        {u"\x1b[31m0123456789ab\n\x1b[32mcdefghijklmnopqrstu\r\x1b[K\x1b[0mx\ny" + std::u16string(70, u'c') +
+             u"\x1b[32mde\r\x1b[Kf",
+         u"0123456789ab\nx\nf", "0-13 f1|15-16 f2"},
         {u"abcdef\x1b[3D\x1b[1K\ndef\x1b[2KY", u"    ef\n   Y", ""},
         {u"abc\x1b[5GX\x1b[2GY\x1b[CZ\b\b\bW", u"aWcZX", ""},
         // Cells, as a terminal (xterm) shows them: tabs to the next multiple of eight, wide characters in

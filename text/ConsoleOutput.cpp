@@ -3,6 +3,7 @@
 #include "CellWidth.h"
 #include "EscapeParserFeed.h"
 #include "SimpleClusters.h"
+#include "TextScan.h"
 
 #include <algorithm>
 #include <array>
@@ -449,12 +450,18 @@ void ConsoleOutput::EraseInLine(int how) {
     }
     if ((how == 0 || how == 2) && place_ == Place::LineStart) {
         // A meter's CR and erase, without counting the line's cells; a line still empty (a coloured log
-        // begins each with one) has nothing to cut.
-        if (pendingSize_ == 0 ? lines_.LastLineLength() != 0 : pending_[pendingSize_ - 1] != u'\n') {
-            Flush();
-            lines_.Truncate(0);
+        // begins each with one) has nothing to cut. What of the line is still gathered is dropped, not
+        // stored to be cut at once: a meter's last reading is all of it.
+        const std::size_t lineStart = static_cast<std::size_t>(
+            text_scan::LastLineStart(pending_.data(), pending_.data() + pendingSize_) - pending_.data());
+        const bool stored = lineStart == 0 && lines_.LastLineLength() != 0;
+        if (lineStart != pendingSize_ || stored) {
+            pendingSize_ = lineStart;
+            if (stored) {
+                lines_.Truncate(0);
+            }
             if (styles_ != nullptr) {
-                styles_->Truncate(lines_.Size());
+                styles_->Truncate(lines_.Size() + pendingSize_);
             }
         }
         place_ = Place::End;

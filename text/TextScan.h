@@ -60,6 +60,24 @@ inline std::size_t RepeatLength(const char16_t* p, const char16_t* end, char16_t
     return static_cast<std::size_t>(p - start);
 }
 
+// Where the last line of [begin, end) starts: past its last '\n', or at `begin` when it holds none. Eight
+// characters a step from the end: a meter's reading, dropped at each tick, is a step or two.
+inline const char16_t* LastLineStart(const char16_t* begin, const char16_t* end) {
+    if (end != begin && end[-1] == u'\n')
+        return end; // a coloured log's erase at the start of each line
+#if defined(__SSE2__)
+    const __m128i lf = _mm_set1_epi16(u'\n');
+    for (; end - begin >= 8; end -= 8) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(end - 8));
+        if (const int mask = _mm_movemask_epi8(_mm_cmpeq_epi16(x, lf)); mask != 0)
+            return end - 8 + (31 - std::countl_zero(static_cast<unsigned>(mask))) / 2 + 1;
+    }
+#endif
+    while (end != begin && end[-1] != u'\n')
+        --end;
+    return end;
+}
+
 // How many CR LF pairs follow one another from `p` on, within [p, end): four a step where it can.
 inline std::size_t LineEndPairs(const char16_t* p, const char16_t* end) {
     const char16_t* const start = p;
