@@ -27,15 +27,24 @@ inline std::size_t RunLength(const char16_t* p, const char16_t* end, bool breaks
     const __m128i del = _mm_set1_epi16(0x7F);
     const __m128i lf = _mm_set1_epi16(breaks ? u'\n' : 0x7F);
     const __m128i tab = _mm_set1_epi16(breaks ? u'\t' : 0x7F);
-    for (; end - p >= 8; p += 8) {
-        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const auto stops = [&](const char16_t* at) {
+        const __m128i x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
         // Unsigned x < 0x20, as a signed comparison of both sides shifted by 0x8000.
         const __m128i control = _mm_cmplt_epi16(_mm_xor_si128(x, bias), space);
         const __m128i allowed = _mm_or_si128(_mm_cmpeq_epi16(x, lf), _mm_cmpeq_epi16(x, tab));
-        const __m128i stop = _mm_or_si128(_mm_andnot_si128(allowed, control), _mm_cmpeq_epi16(x, del));
-        if (const int mask = _mm_movemask_epi8(stop); mask != 0)
+        return _mm_or_si128(_mm_andnot_si128(allowed, control), _mm_cmpeq_epi16(x, del));
+    };
+    // Sixteen a step, both halves' answers packed into one mask of a bit a character.
+    for (; end - p >= 16; p += 16) {
+        if (const int mask = _mm_movemask_epi8(_mm_packs_epi16(stops(p), stops(p + 8))); mask != 0)
+            return static_cast<std::size_t>(p - start) +
+                   static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask)));
+    }
+    if (end - p >= 8) {
+        if (const int mask = _mm_movemask_epi8(stops(p)); mask != 0)
             return static_cast<std::size_t>(p - start) +
                    static_cast<std::size_t>(std::countr_zero(static_cast<unsigned>(mask))) / 2;
+        p += 8;
     }
 #endif
     while (p != end && !EndsRun(*p, breaks))
