@@ -58,6 +58,9 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
         {u"\x1b[31m0123456789ab\n\x1b[32mcdefghijklmnopqrstu\r\x1b[K\x1b[0mx\ny" + std::u16string(70, u'c') +
              u"\x1b[32mde\r\x1b[Kf",
          u"0123456789ab\nx\nf", "0-13 f1|15-16 f2"},
+        // A tick from within the cells, in the line-drawing set, and repeated.
+        {u"abc\x1b[2D\r\x1b[Kxy\x1b[Dz\n\x1b(0\r\x1b[Kqx\x1b(B\n\r\x1b[Kab\x1b[2b", u"xz\n\u2500\u2502\nabbb",
+         ""},
         {u"abcdef\x1b[3D\x1b[1K\ndef\x1b[2KY", u"    ef\n   Y", ""},
         {u"abc\x1b[5GX\x1b[2GY\x1b[CZ\b\b\bW", u"aWcZX", ""},
         // Cells, as a terminal (xterm) shows them: tabs to the next multiple of eight, wide characters in

@@ -432,6 +432,38 @@ void ConsoleOutput::ControlSequence(const Csi& csi) {
     }
 }
 
+void ConsoleOutput::EraseLineAtItsStart() {
+    // A meter's CR and erase, without counting the line's cells; a line still empty (a coloured log begins
+    // each with one) has nothing to cut. What of the line is still gathered is dropped, not stored to be cut
+    // at once: a meter's last reading is all of it.
+    const std::size_t lineStart = static_cast<std::size_t>(
+        text_scan::LastLineStart(pending_.data(), pending_.data() + pendingSize_) - pending_.data());
+    const bool stored = lineStart == 0 && lines_.LastLineLength() != 0;
+    if (lineStart != pendingSize_ || stored) {
+        pendingSize_ = lineStart;
+        if (stored) {
+            lines_.Truncate(0);
+        }
+        if (styles_ != nullptr) {
+            styles_->Truncate(lines_.Size() + pendingSize_);
+        }
+    }
+    place_ = Place::End;
+}
+
+// What CR, ESC [ K and the reading would do one after the other, from anywhere but the cells (which a CR
+// would settle first) and with the ASCII set in use.
+bool ConsoleOutput::RewritesLine(std::u16string_view reading) {
+    if (place_ >= Place::Cells || lineDrawing_[shifted_ ? 1 : 0]) {
+        return false;
+    }
+    place_ = Place::LineStart;
+    EraseLineAtItsStart();
+    repeatable_ = true; // the reading ends in neither a line break nor a tab
+    Append(reading, styles_ != nullptr ? Pen() : 0);
+    return true;
+}
+
 void ConsoleOutput::Repeat(std::size_t count) {
     const std::u16string cluster(Cells().ClusterBeforeCursor());
     std::u16string text;
@@ -449,22 +481,7 @@ void ConsoleOutput::EraseInLine(int how) {
         return; // nothing after the cursor (grep ends each coloured match with one)
     }
     if ((how == 0 || how == 2) && place_ == Place::LineStart) {
-        // A meter's CR and erase, without counting the line's cells; a line still empty (a coloured log
-        // begins each with one) has nothing to cut. What of the line is still gathered is dropped, not
-        // stored to be cut at once: a meter's last reading is all of it.
-        const std::size_t lineStart = static_cast<std::size_t>(
-            text_scan::LastLineStart(pending_.data(), pending_.data() + pendingSize_) - pending_.data());
-        const bool stored = lineStart == 0 && lines_.LastLineLength() != 0;
-        if (lineStart != pendingSize_ || stored) {
-            pendingSize_ = lineStart;
-            if (stored) {
-                lines_.Truncate(0);
-            }
-            if (styles_ != nullptr) {
-                styles_->Truncate(lines_.Size() + pendingSize_);
-            }
-        }
-        place_ = Place::End;
+        EraseLineAtItsStart();
         return;
     }
     LineCells& cells = Cells();

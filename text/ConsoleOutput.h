@@ -54,6 +54,7 @@ private:
     // Appending at the end of the last line, a line break or a tab is only a character of the text.
     bool PrintsLineBreaks() const override { return place_ == Place::End; }
     bool Ignores(char16_t c) const override;
+    bool RewritesLine(std::u16string_view reading) override;
     void Control(char16_t c) override;
     void ControlSequence(const EscapeParser::Csi& csi) override;
     void EscapeSequence(std::u16string_view intermediates, char16_t final) override;
@@ -69,6 +70,7 @@ private:
     void MoveTo(std::size_t cell);
     bool StepBack(); // a backspace without the cells; false: they are needed
     void EraseInLine(int how);
+    void EraseLineAtItsStart(); // with the cursor at the start of the last line: the whole of it
     void Repeat(std::size_t count);
     void SelectGraphicRendition(const EscapeParser::Csi& csi);
     void Render(const EscapeParser::Csi& csi); // the parameters' meaning, into pen_

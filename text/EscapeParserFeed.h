@@ -92,8 +92,17 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
                 p += 2;
                 continue;
             }
-            // And a control acts at once, as in Step.
+            // And a control acts at once, as in Step; a meter's tick, whole in the chunk, at once with its
+            // erase and its reading, where the listener takes them so.
             if (*p < 0x20 && *p != 0x1B && *p != 0x18 && *p != 0x1A) {
+                if (*p == u'\r' && end - p > 4 && p[1] == 0x1B && p[2] == u'[' && p[3] == u'K' &&
+                    p[4] >= 0x20) {
+                    const std::size_t reading = text_scan::RunLength(p + 4, end, false);
+                    if (reading != 0 && listener.RewritesLine({p + 4, reading})) {
+                        p += 4 + reading;
+                        continue;
+                    }
+                }
                 listener.Control(*p++);
                 continue;
             }
