@@ -61,7 +61,11 @@ void LayoutCache::Clear() {
 
 void LayoutCache::LineChanged(std::size_t line) {
     ++changes_;
-    layouts_.erase(layouts_.lower_bound(Key{line, 0}), layouts_.end());
+    // A flood changes its last line with every chunk, and that line is seldom laid out yet: the last layout
+    // tells without a search.
+    if (!layouts_.empty() && layouts_.rbegin()->first.line >= line) {
+        layouts_.erase(layouts_.lower_bound(Key{line, 0}), layouts_.end());
+    }
     pieces_.erase(pieces_.lower_bound(line), pieces_.end());
 }
 
