@@ -83,6 +83,8 @@ private:
     template <typename ListenerType>
     static bool Skips(char16_t c, const ListenerType& listener);
     template <typename ListenerType>
+    static const char16_t* Tick(const char16_t* p, const char16_t* end, ListenerType& listener);
+    template <typename ListenerType>
     const char16_t* Join(const char16_t* p, std::size_t run, const char16_t* end, bool breaks,
                          const ListenerType& listener, std::u16string_view& joined);
     const char16_t* ReadParameters(const char16_t* p, const char16_t* end);

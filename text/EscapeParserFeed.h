@@ -13,6 +13,17 @@ bool EscapeParser::Skips(char16_t c, const ListenerType& listener) {
     return c < 0x20 ? c == 0x18 || c == 0x1A || (c != 0x1B && listener.Ignores(c)) : c == 0x7F;
 }
 
+// A meter's tick, whole in the chunk from `p` on: CR, ESC [ K and its reading, taken at once where the
+// listener takes them so. Past it, or nullptr where the three are to come one by one.
+template <typename ListenerType>
+const char16_t* EscapeParser::Tick(const char16_t* p, const char16_t* end, ListenerType& listener) {
+    if (*p != u'\r' || end - p <= 4 || p[1] != 0x1B || p[2] != u'[' || p[3] != u'K' || p[4] < 0x20) {
+        return nullptr;
+    }
+    const std::size_t reading = text_scan::RunLength(p + 4, end, false);
+    return reading != 0 && listener.RewritesLine({p + 4, reading}) ? p + 4 + reading : nullptr;
+}
+
 // Where line breaks go on in a run, CR LF is a line break too: CR only goes back to the start of a line that
 // LF ends at once. And controls that the listener ignores only cut the text. The runs around such pairs and
 // controls are joined without them, to be printed together, so that a line end or a hidden control costs no
@@ -57,6 +68,11 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
     const char16_t* const end = p + chunk.size();
     while (p != end) {
         if (state_ == State::Ground) {
+            // A meter's tick after the last one.
+            if (const char16_t* const after = Tick(p, end, listener)) {
+                p = after;
+                continue;
+            }
             // Text goes on in runs, found a vector at a time (none where a sequence or a control follows
             // another at once).
             const bool breaks = listener.PrintsLineBreaks();
@@ -92,16 +108,11 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
                 p += 2;
                 continue;
             }
-            // And a control acts at once, as in Step; a meter's tick, whole in the chunk, at once with its
-            // erase and its reading, where the listener takes them so.
+            // And a control acts at once, as in Step (a tick after its text, as above).
             if (*p < 0x20 && *p != 0x1B && *p != 0x18 && *p != 0x1A) {
-                if (*p == u'\r' && end - p > 4 && p[1] == 0x1B && p[2] == u'[' && p[3] == u'K' &&
-                    p[4] >= 0x20) {
-                    const std::size_t reading = text_scan::RunLength(p + 4, end, false);
-                    if (reading != 0 && listener.RewritesLine({p + 4, reading})) {
-                        p += 4 + reading;
-                        continue;
-                    }
+                if (const char16_t* const after = Tick(p, end, listener)) {
+                    p = after;
+                    continue;
                 }
                 listener.Control(*p++);
                 continue;
