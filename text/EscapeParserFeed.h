@@ -68,11 +68,6 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
     const char16_t* const end = p + chunk.size();
     while (p != end) {
         if (state_ == State::Ground) {
-            // A meter's tick after the last one.
-            if (const char16_t* const after = Tick(p, end, listener)) {
-                p = after;
-                continue;
-            }
             // Text goes on in runs, found a vector at a time (none where a sequence or a control follows
             // another at once).
             const bool breaks = listener.PrintsLineBreaks();
@@ -110,8 +105,12 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
             }
             // And a control acts at once, as in Step (a tick after its text, as above).
             if (*p < 0x20 && *p != 0x1B && *p != 0x18 && *p != 0x1A) {
-                if (const char16_t* const after = Tick(p, end, listener)) {
+                // A meter's ticks, one after another.
+                const char16_t* const from = p;
+                while (const char16_t* const after = Tick(p, end, listener)) {
                     p = after;
+                }
+                if (p != from) {
                     continue;
                 }
                 listener.Control(*p++);
