@@ -459,8 +459,11 @@ bool ConsoleOutput::RewritesLine(std::u16string_view reading) {
     }
     place_ = Place::LineStart;
     EraseLineAtItsStart();
-    repeatable_ = true; // the reading ends in neither a line break nor a tab
-    Append(reading, styles_ != nullptr ? Pen() : 0);
+    // A reading ends in neither a line break nor a tab: REP repeats its last character.
+    repeatable_ = !reading.empty();
+    if (!reading.empty()) {
+        Append(reading, styles_ != nullptr ? Pen() : 0);
+    }
     return true;
 }
 

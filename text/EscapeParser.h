@@ -46,9 +46,9 @@ public:
         // text it is then left out and the runs come as one (random bytes hold a control every few
         // characters, nearly all of them hidden).
         virtual bool Ignores(char16_t /*c*/) const { return false; }
-        // CR, ESC [ K and then `reading` (text with no control in it), taken at once where the listener can:
-        // a meter's tick, back to the start of its line, the line erased and written again. False when it
-        // did nothing: the three then come as any others do.
+        // CR, ESC [ K and then `reading` (text with no control in it, or none), taken at once where the
+        // listener can: a meter's tick, back to the start of its line, the line erased and written again.
+        // False when it did nothing: they then come as any others do.
         virtual bool RewritesLine(std::u16string_view /*reading*/) { return false; }
         virtual void ControlSequence(const Csi& csi) = 0;
         virtual void EscapeSequence(std::u16string_view intermediates, char16_t final) = 0;

@@ -13,15 +13,16 @@ bool EscapeParser::Skips(char16_t c, const ListenerType& listener) {
     return c < 0x20 ? c == 0x18 || c == 0x1A || (c != 0x1B && listener.Ignores(c)) : c == 0x7F;
 }
 
-// A meter's tick, whole in the chunk from `p` on: CR, ESC [ K and its reading, taken at once where the
-// listener takes them so. Past it, or nullptr where the three are to come one by one.
+// A meter's tick, whole in the chunk from `p` on: CR, ESC [ K and its reading (none where no text follows at
+// once: a coloured log's line begins so), taken at once where the listener takes them so. Past it, or nullptr
+// where they are to come one by one.
 template <typename ListenerType>
 const char16_t* EscapeParser::Tick(const char16_t* p, const char16_t* end, ListenerType& listener) {
-    if (*p != u'\r' || end - p <= 4 || p[1] != 0x1B || p[2] != u'[' || p[3] != u'K' || p[4] < 0x20) {
+    if (*p != u'\r' || end - p < 4 || p[1] != 0x1B || p[2] != u'[' || p[3] != u'K') {
         return nullptr;
     }
-    const std::size_t reading = text_scan::RunLength(p + 4, end, false);
-    return reading != 0 && listener.RewritesLine({p + 4, reading}) ? p + 4 + reading : nullptr;
+    const std::size_t reading = end - p > 4 && p[4] >= 0x20 ? text_scan::RunLength(p + 4, end, false) : 0;
+    return listener.RewritesLine({p + 4, reading}) ? p + 4 + reading : nullptr;
 }
 
 // Where line breaks go on in a run, CR LF is a line break too: CR only goes back to the start of a line that
