@@ -104,9 +104,9 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
                 p += 2;
                 continue;
             }
-            // And a control acts at once, as in Step (a tick after its text, as above).
+            // And a control acts at once, as in Step; a meter's ticks, one after another, where the listener
+            // takes them at once.
             if (*p < 0x20 && *p != 0x1B && *p != 0x18 && *p != 0x1A) {
-                // A meter's ticks, one after another.
                 const char16_t* const from = p;
                 while (const char16_t* const after = Tick(p, end, listener)) {
                     p = after;

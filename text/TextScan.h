@@ -1,6 +1,7 @@
 // The output's hot loops over 16-bit text, sixteen or eight characters a step: finding where a run of plain
-// text ends, and storing a run of Latin-1 text one byte a character while finding its line breaks. With SSE2
-// (every x86-64) they take a vector at a time; elsewhere the same results come a character at a time.
+// text ends or where the last line starts, and storing a run of Latin-1 text one byte a character while
+// finding its line breaks. With SSE2 (every x86-64) they take a vector at a time; elsewhere the same results
+// come a character at a time.
 #pragma once
 
 #include <bit>
