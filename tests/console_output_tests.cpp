@@ -11,6 +11,10 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"a\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\nb\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\n\nXd\n\n", "0-18 f1|18-36 f2"},
         {u"a\r\nb\r\n\r\nc\rX\r\r\nd\x1b[31me\r\nf\x1b[0m\r\ng\r\n", u"a\nb\n\nX\nde\nf\ng\n", "8-11 f1"},
         {u"\x1b[31mred\x1b[0m plain", u"red plain", "0-3 f1"},
+        // An SGR known from the pen it starts from, taken without reading it: the pen it leads to renders the
+        // next one, and it ends what REP repeats as any sequence does.
+        {u"\x1b[31mx\x1b[0my\x1b[31m\x1b[2b\x1b[1mz\x1b[0m\x1b[32m\x1b[1mw", u"xyzw",
+         "0-1 f1|2-3 f1B|3-4 f2B"},
         // A style run only where the style changes: not for an SGR that leaves it as it was.
         {u"\x1b[31mA\x1b[1m\x1b[22mB\x1b[31mC\x1b[0m\x1b[mD", u"ABCD", "0-3 f1"},
         {u"\x1b[1;2;4;38;5;255mX\x1b[22;24mY\x1b[39mZ", u"XYZ", "0-1 f255BFU|1-2 f255"},

@@ -77,6 +77,8 @@ void ConsoleOutput::StartRun() {
     penId_ = 0;
     penChanged_ = false;
     pendingStep_ = 0;
+    unknownSequence_ = 0;
+    pendingSequence_ = 0;
     repeatable_ = false;
     lineDrawing_ = {};
     shifted_ = false;
@@ -91,6 +93,7 @@ void ConsoleOutput::Reset() {
         styles_->Clear();
     }
     penSteps_.fill({}); // their ids were the table's
+    sequenceSteps_.fill({});
 }
 
 void ConsoleOutput::Feed(std::u16string_view chunk) {
@@ -508,4 +511,5 @@ void ConsoleOutput::OperatingSystemCommand(std::u16string_view text) {
     pen_.link = target.empty() ? 0 : styles_->InternLink(target);
     penChanged_ = true;
     pendingStep_ = 0;
+    pendingSequence_ = 0;
 }

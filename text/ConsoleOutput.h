@@ -55,6 +55,7 @@ private:
     bool PrintsLineBreaks() const override { return place_ == Place::End; }
     bool Ignores(char16_t c) const override;
     bool RewritesLine(std::u16string_view reading) override;
+    bool Renders(std::uint32_t sequence) override;
     void Control(char16_t c) override;
     void ControlSequence(const EscapeParser::Csi& csi) override;
     void EscapeSequence(std::u16string_view intermediates, char16_t final) override;
@@ -106,6 +107,11 @@ private:
     bool penChanged_ = false;
     std::uint64_t pendingStep_ = 0; // the step that led to pen_ while it is not interned yet, or 0
     std::array<PenStep, std::size_t{1} << PenStepBits> penSteps_{};
+    // The same for a short SGR as its characters came (Renders), keyed by them and the pen's id: the
+    // parameters need not be read at all. One not yet known is learnt by the sequence's usual way.
+    std::array<PenStep, std::size_t{1} << PenStepBits> sequenceSteps_{};
+    std::uint64_t unknownSequence_ = 0; // from Renders to the SGR that follows it at once
+    std::uint64_t pendingSequence_ = 0; // that SGR's step while its pen is not interned yet, or 0
     Place place_ = Place::End;
     LineCells cells_; // while place_ is Cells, and of the line up to where it was left for PastCells
     std::size_t overwritten_ = 0; // the cursor, while place_ is Overwritten

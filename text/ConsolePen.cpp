@@ -104,13 +104,37 @@ OutputStyles::StyleId ConsoleOutput::InternPen() {
         penSteps_[StepSlot(pendingStep_)] = {pendingStep_, penId_};
         pendingStep_ = 0;
     }
+    if (pendingSequence_ != 0) {
+        sequenceSteps_[StepSlot(pendingSequence_)] = {pendingSequence_, penId_};
+        pendingSequence_ = 0;
+    }
     return penId_;
+}
+
+bool ConsoleOutput::Renders(std::uint32_t sequence) {
+    // Only from a pen that has its id: the step is known by it.
+    if (styles_ == nullptr || penChanged_) {
+        return false;
+    }
+    const std::uint64_t step = std::uint64_t{1} << 63 | std::uint64_t{penId_} << 31 | sequence;
+    if (const PenStep& known = sequenceSteps_[StepSlot(step)]; known.key == step) {
+        repeatable_ = false; // as after any control sequence
+        penId_ = known.to;
+        pen_ = styles_->Style(known.to);
+        pendingStep_ = 0;
+        pendingSequence_ = 0;
+        return true;
+    }
+    unknownSequence_ = step;
+    return false;
 }
 
 void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
     if (styles_ == nullptr) {
         return;
     }
+    // This SGR's characters, where Renders saw them just before and did not know them yet.
+    const std::uint64_t sequence = std::exchange(unknownSequence_, 0);
     // A step is known by where it starts: a pen that has its id, or for a reset, only its link.
     std::uint64_t step = ShortRendition(csi);
     const bool resets = csi.count == 0 || csi.values[0] <= 0;
@@ -121,6 +145,10 @@ void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
             pen_ = styles_->Style(known.to);
             penChanged_ = false;
             pendingStep_ = 0;
+            pendingSequence_ = 0;
+            if (sequence != 0) {
+                sequenceSteps_[StepSlot(sequence)] = {sequence, known.to};
+            }
             return;
         }
     } else {
@@ -129,6 +157,7 @@ void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
     Render(csi);
     penChanged_ = true;
     pendingStep_ = step;
+    pendingSequence_ = sequence;
 }
 
 void ConsoleOutput::Render(const Csi& csi) {

@@ -50,6 +50,11 @@ public:
         // listener can: a meter's tick, back to the start of its line, the line erased and written again.
         // False when it did nothing: they then come as any others do.
         virtual bool RewritesLine(std::u16string_view /*reading*/) { return false; }
+        // A short SGR, whole in the chunk: ESC [, up to seven digits and ';', m. `sequence` holds them four
+        // bits each (a digit as itself, ';' as 11), the first lowest, above their number in the three lowest
+        // bits. Taken at once where the listener knows what it does from where it stands (a coloured log
+        // repeats a few); false: it comes as any other sequence.
+        virtual bool Renders(std::uint32_t /*sequence*/) { return false; }
         virtual void ControlSequence(const Csi& csi) = 0;
         virtual void EscapeSequence(std::u16string_view intermediates, char16_t final) = 0;
         virtual void OperatingSystemCommand(std::u16string_view text) = 0;
@@ -82,6 +87,8 @@ private:
     // Whether the ground state passes over `c` with no event (CAN, SUB, DEL), or the listener ignores it.
     template <typename ListenerType>
     static bool Skips(char16_t c, const ListenerType& listener);
+    template <typename ListenerType>
+    static const char16_t* KnownRendition(const char16_t* p, const char16_t* end, ListenerType& listener);
     template <typename ListenerType>
     static const char16_t* Tick(const char16_t* p, const char16_t* end, ListenerType& listener);
     template <typename ListenerType>

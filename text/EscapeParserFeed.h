@@ -13,6 +13,24 @@ bool EscapeParser::Skips(char16_t c, const ListenerType& listener) {
     return c < 0x20 ? c == 0x18 || c == 0x1A || (c != 0x1B && listener.Ignores(c)) : c == 0x7F;
 }
 
+// After ESC [ at `p`: a short SGR the listener takes at once (Listener::Renders). Past it, or nullptr where
+// it is read as any other sequence.
+template <typename ListenerType>
+const char16_t* EscapeParser::KnownRendition(const char16_t* p, const char16_t* end, ListenerType& listener) {
+    std::uint32_t sequence = 0;
+    for (std::uint32_t i = 0; i < 8 && p + i != end; ++i) {
+        if (p[i] == u'm') {
+            return listener.Renders(sequence | i) ? p + i + 1 : nullptr;
+        }
+        const auto value = static_cast<std::uint32_t>(p[i] - u'0'); // a digit as itself, ';' as 11
+        if (value > 11 || value == 10) {
+            return nullptr;
+        }
+        sequence |= value << (4 * i + 3);
+    }
+    return nullptr;
+}
+
 // A meter's tick, whole in the chunk from `p` on: CR, ESC [ K and its reading (none where no text follows at
 // once: a coloured log's line begins so), taken at once where the listener takes them so. Past it, or nullptr
 // where they are to come one by one.
@@ -93,6 +111,10 @@ void EscapeParser::FeedTo(std::u16string_view chunk, ListenerType& listener) {
             // ESC [ starts a control sequence, as Step would have it in two steps; a short one of digits
             // and ';' alone (a colour, an erase), whole in the chunk, is read and dispatched in one pass.
             if (*p == 0x1B && end - p >= 2 && p[1] == u'[') {
+                if (const char16_t* const after = KnownRendition(p + 2, end, listener)) {
+                    p = after;
+                    continue;
+                }
                 if (const char16_t* const after = ReadPlainSequence(p + 2, end)) {
                     p = after;
                     listener.ControlSequence(csi_);
