@@ -77,6 +77,7 @@ private:
     void Render(const EscapeParser::Csi& csi); // the parameters' meaning, into pen_
     OutputStyles::StyleId Pen() { return penChanged_ ? InternPen() : penId_; }
     OutputStyles::StyleId InternPen();
+    void StepTo(OutputStyles::StyleId to); // a known step's pen, which has its id
 
     // Where a short SGR (up to three parameters below 256, no sub-parameters) leads from a pen: a coloured
     // log switches among a few pens with a few such sequences, and each switch is then a look-up rather than

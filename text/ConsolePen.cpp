@@ -111,6 +111,14 @@ OutputStyles::StyleId ConsoleOutput::InternPen() {
     return penId_;
 }
 
+void ConsoleOutput::StepTo(OutputStyles::StyleId to) {
+    penId_ = to;
+    pen_ = styles_->Style(to);
+    penChanged_ = false;
+    pendingStep_ = 0;
+    pendingSequence_ = 0;
+}
+
 bool ConsoleOutput::Renders(std::uint32_t sequence) {
     // Only from a pen that has its id: the step is known by it.
     if (styles_ == nullptr || penChanged_) {
@@ -119,10 +127,7 @@ bool ConsoleOutput::Renders(std::uint32_t sequence) {
     const std::uint64_t step = std::uint64_t{1} << 63 | std::uint64_t{penId_} << 31 | sequence;
     if (const PenStep& known = sequenceSteps_[StepSlot(step)]; known.key == step) {
         repeatable_ = false; // as after any control sequence
-        penId_ = known.to;
-        pen_ = styles_->Style(known.to);
-        pendingStep_ = 0;
-        pendingSequence_ = 0;
+        StepTo(known.to);
         return true;
     }
     unknownSequence_ = step;
@@ -141,11 +146,7 @@ void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
     if (step != 0 && (resets || !penChanged_)) {
         step |= (resets ? std::uint64_t{pen_.link} << 1 | 1 : std::uint64_t{penId_} << 1) << 32;
         if (const PenStep& known = penSteps_[StepSlot(step)]; known.key == step) {
-            penId_ = known.to;
-            pen_ = styles_->Style(known.to);
-            penChanged_ = false;
-            pendingStep_ = 0;
-            pendingSequence_ = 0;
+            StepTo(known.to);
             if (sequence != 0) {
                 sequenceSteps_[StepSlot(sequence)] = {sequence, known.to};
             }
