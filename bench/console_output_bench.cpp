@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
         const auto start = std::chrono::steady_clock::now();
         FeedAll(units, sizes, output);
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-        std::printf("%.3f s  %zu characters  %zu lines  %zu style runs\n", took.count(), text.Size(),
+        std::printf("%.4f s  %zu characters  %zu lines  %zu style runs\n", took.count(), text.Size(),
                     text.LineCount(), styles.Runs(0, text.Size()).size());
     }
 }

@@ -54,6 +54,26 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
              return text;
          }(),
          "7-630 B"},
+        // Line breaks from VT, each a character gathered with the pieces, past what is gathered.
+        {[] {
+             std::u16string pieces;
+             for (int i = 0; i < 200; ++i)
+                 pieces += u"a\x1b[31mb\x1b[0m\v";
+             return pieces;
+         }(),
+         [] {
+             std::u16string text;
+             for (int i = 0; i < 200; ++i)
+                 text += u"ab\n";
+             return text;
+         }(),
+         [] {
+             std::string runs;
+             for (int i = 0; i < 200; ++i)
+                 runs += (i == 0 ? "" : "|") + std::to_string(3 * i + 1) + '-' + std::to_string(3 * i + 2) +
+                         " f1";
+             return runs;
+         }()},
         // Erasing and moving within the line, with carriage returns and style runs.
         {u"\r\x1b[K1%\r\x1b[K\x1b[32m10%\x1b[0m\r\x1b[K\x1b[32m100%\x1b[0m done", u"100% done", "0-4 f2"},
         {u"\x1b[31mab\n\r\x1b[K\x1b[32mc\r\x1b[K\x1b[31md\r\x1b[Ke\x1b[32m", u"ab\ne",

@@ -101,16 +101,6 @@ void ConsoleOutput::Feed(std::u16string_view chunk) {
     Flush();
 }
 
-void ConsoleOutput::Print(std::u16string_view run) {
-    if (place_ != Place::End || lineDrawing_[shifted_ ? 1 : 0]) {
-        PrintElsewhere(run);
-        return;
-    }
-    // A log's text, straight to the store.
-    repeatable_ = run.back() != u'\n' && run.back() != u'\t';
-    Append(run, styles_ != nullptr ? Pen() : 0);
-}
-
 void ConsoleOutput::PrintElsewhere(std::u16string_view run) {
     if (lineDrawing_[shifted_ ? 1 : 0]) {
         PrintDrawn(LineDrawing(run));
@@ -182,32 +172,17 @@ bool ConsoleOutput::OverwriteInPlace(std::u16string_view run, OutputStyles::Styl
     return true;
 }
 
+// The other ways of appending call this one rather than each taking a copy of Gather.
 void ConsoleOutput::Append(std::u16string_view text, OutputStyles::StyleId style) {
-    if (styles_ != nullptr && styles_->StyleAtEnd() != style) {
-        styles_->Append(lines_.Size() + pendingSize_, style);
+    Gather(text, style);
+}
+
+void ConsoleOutput::AppendCharacter(char16_t c, OutputStyles::StyleId style) {
+    StyleFromEnd(style);
+    if (pendingSize_ == MaxPending) {
+        Flush();
     }
-    const std::size_t n = text.size();
-    if (n >= LongPiece || pendingSize_ + n > MaxPending) {
-        AppendLong(text);
-        return;
-    }
-    // Copied eight or four at a time where there are as many, the last ones with those before them again.
-    const char16_t* const from = text.data();
-    char16_t* const to = pending_.data() + pendingSize_;
-    if (n >= 8) {
-        for (std::size_t i = 0; i + 8 <= n; i += 8) {
-            std::memcpy(to + i, from + i, 8 * sizeof(char16_t));
-        }
-        std::memcpy(to + n - 8, from + n - 8, 8 * sizeof(char16_t));
-    } else if (n >= 4) {
-        std::memcpy(to, from, 4 * sizeof(char16_t));
-        std::memcpy(to + n - 4, from + n - 4, 4 * sizeof(char16_t));
-    } else {
-        for (std::size_t i = 0; i < n; ++i) {
-            to[i] = from[i];
-        }
-    }
-    pendingSize_ += n;
+    pending_[pendingSize_++] = c;
 }
 
 bool ConsoleOutput::EndsInHighSurrogate() const {
@@ -315,7 +290,8 @@ void ConsoleOutput::Control(char16_t c) {
             }
             cells_.Clear();
         }
-        Append(u"\n", styles_ != nullptr ? Pen() : 0); // in the pen's style, as a line break in a run of text
+        // In the pen's style, as a line break in a run of text.
+        AppendCharacter(u'\n', styles_ != nullptr ? Pen() : 0);
         place_ = Place::End;
         break;
     case u'\r':
@@ -337,7 +313,7 @@ void ConsoleOutput::Control(char16_t c) {
     }
     case u'\t':
         if (place_ == Place::End || place_ == Place::PastCells) {
-            Append(u"\t", styles_ != nullptr ? Pen() : 0);
+            AppendCharacter(u'\t', styles_ != nullptr ? Pen() : 0);
         } else {
             Store(Cells().Tab(styles_ != nullptr ? Pen() : 0));
         }

@@ -11,6 +11,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 // LF and CR LF end a line (also when the chunks cut them apart). A lone CR goes back to the start of the
 // current line and what follows overwrites it; BS, the moves along the line (CSI G, `, C, a, D), erasing in
@@ -47,7 +48,7 @@ private:
     // (Cells and PastCells last: both hold cells.)
     enum class Place : std::uint8_t { End, LineStart, Overwritten, Cells, PastCells };
 
-    void Print(std::u16string_view run) override;
+    void Print(std::u16string_view run) override; // below the class
     void PrintElsewhere(std::u16string_view run); // than at the end of the text in the ASCII set
     void PrintDrawn(std::u16string_view run);     // in the character set chosen
     bool OverwriteInPlace(std::u16string_view run, OutputStyles::StyleId style); // false: the cells needed
@@ -55,16 +56,19 @@ private:
     bool PrintsLineBreaks() const override { return place_ == Place::End; }
     bool Ignores(char16_t c) const override;
     bool RewritesLine(std::u16string_view reading) override;
-    bool Renders(std::uint32_t sequence) override;
+    bool Renders(std::uint32_t sequence) override; // below the class
     void Control(char16_t c) override;
     void ControlSequence(const EscapeParser::Csi& csi) override;
     void EscapeSequence(std::u16string_view intermediates, char16_t final) override;
     void OperatingSystemCommand(std::u16string_view text) override;
 
     void Append(std::u16string_view text, OutputStyles::StyleId style);
-    void AppendLong(std::u16string_view text); // a long piece, or one the gathered text has no room for
-    void Flush();                              // the text gathered, into the store
-    bool EndsInHighSurrogate() const;          // the text, gathered or stored
+    void Gather(std::u16string_view text, OutputStyles::StyleId style); // Append inline, below the class
+    void AppendCharacter(char16_t c, OutputStyles::StyleId style);      // a line break or a tab
+    void StyleFromEnd(OutputStyles::StyleId style); // of what is appended next, below the class
+    void AppendLong(std::u16string_view text);      // a long piece, or one the gathered text has no room for
+    void Flush();                                   // the text gathered, into the store
+    bool EndsInHighSurrogate() const;               // the text, gathered or stored
     LineCells& Cells(); // the last line's cells, loaded if need be, with nothing held back
     void Load();
     void Store(LineCells::Change change); // into the text and its styles
@@ -77,7 +81,7 @@ private:
     void Render(const EscapeParser::Csi& csi); // the parameters' meaning, into pen_
     OutputStyles::StyleId Pen() { return penChanged_ ? InternPen() : penId_; }
     OutputStyles::StyleId InternPen();
-    void StepTo(OutputStyles::StyleId to); // a known step's pen, which has its id
+    void StepTo(OutputStyles::StyleId to); // a known step's pen, which has its id (below the class)
 
     // Where a short SGR (up to three parameters below 256, no sub-parameters) leads from a pen: a coloured
     // log switches among a few pens with a few such sequences, and each switch is then a look-up rather than
@@ -124,3 +128,70 @@ private:
     std::array<bool, 2> lineDrawing_{}; // G0 and G1 hold the DEC line-drawing set
     bool shifted_ = false;              // SO: G1 is in use
 };
+
+// A flood's every run of text and every colour of a log, defined here so that the parser's loop
+// (EscapeParser::FeedTo, in ConsoleOutput.cpp) takes them where it finds them, without a call each: a
+// coloured log's line holds a dozen of them.
+inline void ConsoleOutput::Print(std::u16string_view run) {
+    if (place_ != Place::End || lineDrawing_[shifted_ ? 1 : 0]) {
+        PrintElsewhere(run);
+        return;
+    }
+    repeatable_ = run.back() != u'\n' && run.back() != u'\t';
+    Gather(run, styles_ != nullptr ? Pen() : 0);
+}
+
+inline void ConsoleOutput::StyleFromEnd(OutputStyles::StyleId style) {
+    if (styles_ != nullptr && styles_->StyleAtEnd() != style) {
+        styles_->Append(lines_.Size() + pendingSize_, style);
+    }
+}
+
+inline void ConsoleOutput::Gather(std::u16string_view text, OutputStyles::StyleId style) {
+    StyleFromEnd(style);
+    const std::size_t n = text.size();
+    if (n >= LongPiece || pendingSize_ + n > MaxPending) {
+        AppendLong(text);
+        return;
+    }
+    // Copied eight or four at a time where there are as many, the last ones with those before them again.
+    const char16_t* const from = text.data();
+    char16_t* const to = pending_.data() + pendingSize_;
+    if (n >= 8) {
+        for (std::size_t i = 0; i + 8 <= n; i += 8) {
+            std::memcpy(to + i, from + i, 8 * sizeof(char16_t));
+        }
+        std::memcpy(to + n - 8, from + n - 8, 8 * sizeof(char16_t));
+    } else if (n >= 4) {
+        std::memcpy(to, from, 4 * sizeof(char16_t));
+        std::memcpy(to + n - 4, from + n - 4, 4 * sizeof(char16_t));
+    } else {
+        for (std::size_t i = 0; i < n; ++i) {
+            to[i] = from[i];
+        }
+    }
+    pendingSize_ += n;
+}
+
+inline void ConsoleOutput::StepTo(OutputStyles::StyleId to) {
+    penId_ = to;
+    pen_ = styles_->Style(to);
+    penChanged_ = false;
+    pendingStep_ = 0;
+    pendingSequence_ = 0;
+}
+
+inline bool ConsoleOutput::Renders(std::uint32_t sequence) {
+    // Only from a pen that has its id: the step is known by it.
+    if (styles_ == nullptr || penChanged_) {
+        return false;
+    }
+    const std::uint64_t step = std::uint64_t{1} << 63 | std::uint64_t{penId_} << 31 | sequence;
+    if (const PenStep& known = sequenceSteps_[StepSlot(step)]; known.key == step) {
+        repeatable_ = false; // as after any control sequence
+        StepTo(known.to);
+        return true;
+    }
+    unknownSequence_ = step;
+    return false;
+}

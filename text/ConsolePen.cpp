@@ -111,29 +111,6 @@ OutputStyles::StyleId ConsoleOutput::InternPen() {
     return penId_;
 }
 
-void ConsoleOutput::StepTo(OutputStyles::StyleId to) {
-    penId_ = to;
-    pen_ = styles_->Style(to);
-    penChanged_ = false;
-    pendingStep_ = 0;
-    pendingSequence_ = 0;
-}
-
-bool ConsoleOutput::Renders(std::uint32_t sequence) {
-    // Only from a pen that has its id: the step is known by it.
-    if (styles_ == nullptr || penChanged_) {
-        return false;
-    }
-    const std::uint64_t step = std::uint64_t{1} << 63 | std::uint64_t{penId_} << 31 | sequence;
-    if (const PenStep& known = sequenceSteps_[StepSlot(step)]; known.key == step) {
-        repeatable_ = false; // as after any control sequence
-        StepTo(known.to);
-        return true;
-    }
-    unknownSequence_ = step;
-    return false;
-}
-
 void ConsoleOutput::SelectGraphicRendition(const Csi& csi) {
     if (styles_ == nullptr) {
         return;
