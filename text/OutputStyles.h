@@ -125,18 +125,28 @@ private:
     }
     StyleId Id(std::size_t run) const { return pages_[run >> PageShift].ids[run & (PageRuns - 1)]; }
     void Add(std::uint64_t start, StyleId id) {
-        const std::size_t page = count_ >> PageShift;
-        if (page == pages_.size()) {
-            AddPage();
+        const std::size_t slot = count_ & (PageRuns - 1);
+        if (slot == 0) {
+            ToPage(count_ >> PageShift);
         }
-        pages_[page].starts[count_ & (PageRuns - 1)] = start;
-        pages_[page].ids[count_ & (PageRuns - 1)] = id;
+        startsAt_[slot] = start;
+        idsAt_[slot] = id;
         ++count_;
         end_ = id;
     }
     void CutRuns(std::size_t count) { // to the first `count`
         count_ = count;
         end_ = count_ == 0 ? 0 : Id(count_ - 1);
+        if ((count_ & (PageRuns - 1)) != 0) {
+            ToPage(count_ >> PageShift);
+        }
+    }
+    void ToPage(std::size_t page) { // the page the next run goes into, added where it is not yet
+        if (page == pages_.size()) {
+            AddPage();
+        }
+        startsAt_ = pages_[page].starts.get();
+        idsAt_ = pages_[page].ids.get();
     }
     void AddPage();
     StyleId InternAnew(const TextStyle& style);         // past the recent ones
@@ -151,5 +161,9 @@ private:
     // Run i covers [Start(i), Start(i + 1)); neighbours differ. Before the first, the default style.
     std::vector<Page> pages_;
     std::size_t count_ = 0;
+    // The page of run count_, where count_ is not at a page's start: a coloured flood adds a run with each
+    // piece of text, without looking for its page.
+    std::uint64_t* startsAt_ = nullptr;
+    StyleId* idsAt_ = nullptr;
     StyleId end_ = 0; // the last run's style, read at every piece of text
 };
