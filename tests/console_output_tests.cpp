@@ -2,6 +2,17 @@
 // links), erasing and moving within the line in cells, however the chunks cut.
 #include "ConsoleOutputRows.h"
 
+namespace {
+
+std::u16string Times(std::u16string_view piece, int count) {
+    std::u16string out;
+    for (int i = 0; i < count; ++i)
+        out += piece;
+    return out;
+}
+
+} // namespace
+
 TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
     CheckRows({
         {u"plain\r\nline\n\rx", u"plain\nline\nx", ""},
@@ -41,32 +52,9 @@ TEST(ConsoleOutput, SequencesGiveTextAndStyleRunsWhereverTheChunksCut) {
          u"!", ""},
         {u"a\x1b[31m0123456789abcdefghij\x1b[0mXY\x1b[32m" + std::u16string(70, u'c') + u"\x1b[mZ",
          u"a0123456789abcdefghijXY" + std::u16string(70, u'c') + u"Z", "1-21 f1|23-93 f2"},
-        {[] {
-             std::u16string pieces;
-             for (int i = 0; i < 90; ++i)
-                 pieces += u"abcdefg\x1b[1m";
-             return pieces;
-         }(),
-         [] {
-             std::u16string text;
-             for (int i = 0; i < 90; ++i)
-                 text += u"abcdefg";
-             return text;
-         }(),
-         "7-630 B"},
+        {Times(u"abcdefg\x1b[1m", 90), Times(u"abcdefg", 90), "7-630 B"},
         // Line breaks from VT, each a character gathered with the pieces, past what is gathered.
-        {[] {
-             std::u16string pieces;
-             for (int i = 0; i < 200; ++i)
-                 pieces += u"a\x1b[31mb\x1b[0m\v";
-             return pieces;
-         }(),
-         [] {
-             std::u16string text;
-             for (int i = 0; i < 200; ++i)
-                 text += u"ab\n";
-             return text;
-         }(),
+        {Times(u"a\x1b[31mb\x1b[0m\v", 200), Times(u"ab\n", 200),
          [] {
              std::string runs;
              for (int i = 0; i < 200; ++i)
